@@ -1,0 +1,139 @@
+// quorvel: brings the swimming federation's exports into the club application's database.
+
+#include "terminal_form.hpp"
+
+#include <quorvel/clsMajIUF.hpp>
+#include <quorvel/clsRecupLicence.hpp>
+#include <quorvel/database.hpp>
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+
+namespace {
+
+constexpr int kExitTrue = 0;
+constexpr int kExitFalse = 1;
+constexpr int kExitError = 2;
+
+// Parses YYYY-MM-DD into a fixed clock; throws CLI::ValidationError on a bad date.
+quorvel::Clock ParseToday(const std::string& text) {
+    int y = 0, m = 0, d = 0;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &tail) != 3 || m < 1 || m > 12 || d < 1 ||
+        d > 31 || y < 1900 || y > 9999)
+        throw CLI::ValidationError("--today", "expected a date as YYYY-MM-DD, got '" + text + "'");
+    return quorvel::FixedClock(y, m, d);
+}
+
+std::string DefaultReference() {
+    if (std::filesystem::exists(QUORVEL_INSTALLED_REFERENCE)) return QUORVEL_INSTALLED_REFERENCE;
+    return QUORVEL_SOURCE_REFERENCE;
+}
+
+int Fail(const std::string& command, const quorvel::Error& e) {
+    std::cerr << "quorvel " << command << ": failed: Erreur n° " << e.number() << ": " << e.description() << "\n";
+    return kExitError;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"quorvel brings the swimming federation's export files into the club application's\n"
+                 "encrypted database and writes a French TraceLog of what was done."};
+    app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("quorvel 1.01.0002 (file version 1.1.0.2)"));
+    app.footer("Exit status: 0 when the run got through, 1 when it could not start (see the TraceLog),\n"
+               "2 when it failed with an error (one line on stderr).\n"
+               "Run 'quorvel COMMAND --help' for each command's options and an example.");
+
+    // import-licences
+    std::string db, source, work, trace, today, club, reference;
+    bool noReference = false;
+    auto* imp = app.add_subcommand("import-licences",
+                                   "Import clubs (club.txt) and licences (licence.txt) of an export folder.");
+    imp->add_option("--db", db, "Database file of the club application (must exist)")->required();
+    imp->add_option("--source", source, "Folder holding licence.txt, club.txt and origine.txt")->required();
+    imp->add_option("--work", work, "Working folder that receives copies of the export files "
+                                    "(licence.txt, licence1.txt... the first free name)")
+        ->required();
+    imp->add_option("--trace", trace, "TraceLog file to create (Windows-1252 text, CR LF)")->required();
+    imp->add_option("--today", today, "Pin today's date (YYYY-MM-DD) for the birth-date check and the "
+                                      "TraceLog's time stamps (which then read 00:00:00)");
+    imp->footer("Example:\n  quorvel import-licences --db club.db --source export/ --work work/ --trace import.log\n"
+                "A licence.txt missing from the source folder imports nothing (exit 1).");
+
+    // update-iuf
+    auto* iuf = app.add_subcommand("update-iuf",
+                                   "Write the licences' IUF codes from the IUF files of a folder.");
+    iuf->add_option("--db", db, "Database file of the club application (must exist)")->required();
+    iuf->add_option("--source", source, "Folder whose IUF files (45-character lines) are read; "
+                                        "other files are reported and skipped")
+        ->required();
+    iuf->add_option("--trace", trace, "TraceLog file to create (Windows-1252 text, CR LF)")->required();
+    iuf->add_option("--club", club, "Only update the licences of this club (13-character federal code, "
+                                    "compared exactly)");
+    iuf->add_option("--today", today, "Pin today's date (YYYY-MM-DD) for the TraceLog's time stamps");
+    iuf->footer("Example:\n  quorvel update-iuf --db club.db --source iuf/ --trace iuf.log --club FRA1750750123");
+
+    // init-db
+    auto* init = app.add_subcommand("init-db", "Create a new, empty encrypted club database.");
+    init->add_option("DB", db, "Database file to create (refused if it already exists)")->required();
+    init->add_flag("--no-reference", noReference,
+                   "Leave the reference tables (countries, inter-regions, regions, departments) empty");
+    init->add_option("--reference", reference, "Reference data file to load instead of the bundled one");
+    init->footer("Example:\n  quorvel init-db club.db\n"
+                 "The file is encrypted: open it with the sqlcipher shell and PRAGMA key='quenoril';");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        int rc = app.exit(e);
+        return rc == 0 ? 0 : kExitError;
+    }
+
+    std::optional<quorvel::Clock> clock;
+    try {
+        if (!today.empty()) clock = ParseToday(today);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? 0 : kExitError;
+    }
+
+    if (init->parsed()) {
+        try {
+            quorvel::CreateHostDatabase(db, noReference ? std::string() : (reference.empty() ? DefaultReference() : reference));
+            std::cout << "Database created: " << db << "\n";
+            return kExitTrue;
+        } catch (const quorvel::Error& e) {
+            return Fail("init-db", e);
+        }
+    }
+
+    quorvel::cli::TerminalForm form;
+    if (imp->parsed()) {
+        try {
+            quorvel::clsRecupLicence importer(clock ? *clock : quorvel::SystemClock());
+            bool ok = importer.bImport_Licence(db, source, work, trace, &form);
+            form.Finish();
+            std::cout << "TraceLog: " << trace << "\n";
+            return ok ? kExitTrue : kExitFalse;
+        } catch (const quorvel::Error& e) {
+            form.Finish();
+            return Fail("import-licences", e);
+        }
+    }
+    try {
+        quorvel::clsMajIUF updater(clock ? *clock : quorvel::SystemClock());
+        bool ok = updater.bImport_CodeIUF(source, db, trace, &form, !club.empty(), club);
+        form.Finish();
+        std::cout << "TraceLog: " << trace << "\n";
+        return ok ? kExitTrue : kExitFalse;
+    } catch (const quorvel::Error& e) {
+        form.Finish();
+        return Fail("update-iuf", e);
+    }
+}

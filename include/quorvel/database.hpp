@@ -1,0 +1,17 @@
+#pragma once
+// Creation of a new, empty host database (the club application's own file).
+
+#include <quorvel/error.hpp>
+
+#include <string>
+
+namespace quorvel {
+
+// Creates a new encrypted database at `path` with the host application's tables (Info, Club,
+// Licence, Selection, Pays, Inter_Region, Region, Departement), Info holding one row with
+// LastClose true. When `referenceFile` is not empty, the reference tables are filled from
+// that file (see data/reference/france.txt for its format). Throws quorvel::Error if `path`
+// already exists, or if the file cannot be created or the reference file read.
+void CreateHostDatabase(const std::string& path, const std::string& referenceFile);
+
+} // namespace quorvel

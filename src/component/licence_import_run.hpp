@@ -1,0 +1,11 @@
+#pragma once
+// The licence import run: origin line, line estimates, club pass, licence pass, closing line.
+
+namespace quorvel {
+struct ImportSession;
+
+// Runs once the database is open and licence.txt has been copied. Returns true when it ran to
+// its end. The TraceLog stays open for the caller.
+bool bTraitementImport(ImportSession& session);
+
+} // namespace quorvel

@@ -1,0 +1,20 @@
+#pragma once
+// The export's DOS accented letters and day-month-year dates.
+
+#include <string>
+#include <string_view>
+
+namespace quorvel::files {
+
+// Puts back the French accented lower-case letters that the export writes with their DOS
+// (code page 850/437) bytes: ü é â ä à ç ê ë è ï î ô ö û ù. Works on the raw single-byte line
+// and answers Windows-1252 bytes; one byte stays one byte, so field positions do not move.
+// Every other byte, capitals included, is left as it is.
+std::string strConversionDos(std::string_view strTexte);
+void ConvertDosInPlace(std::string& line);
+
+// "ddmmyyyy" -> "yyyymmdd". Any text that is not exactly 8 characters long gives the empty
+// text; the characters themselves are not checked.
+std::string strDateInverse(std::string_view strDate);
+
+} // namespace quorvel::files

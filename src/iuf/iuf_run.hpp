@@ -1,0 +1,14 @@
+#pragma once
+// The IUF update run over every file of the source folder.
+
+#include <string>
+
+namespace quorvel {
+struct ImportSession;
+
+// Examines every file directly in `strRepSource`, in ascending order of name, and hands each IUF
+// file to Maj_FichierIUF. Returns true once every file has been examined.
+bool bMaj_CodesIUF(ImportSession& session, const std::string& strRepSource, bool bOnlyMonCLub,
+                   const std::string& strCodeMonClub);
+
+} // namespace quorvel
