@@ -50,7 +50,7 @@ std::string strNomLibre(const std::string& strFichier, const std::string& strRep
     while (NameTaken(candidate)) {
         if (i == 32767) throw Error(6, "Dépassement de capacité : aucun nom libre pour " + name + " dans " + strRepTempo);
         ++i;
-        candidate = strCheminFichier(strRepTempo, base + std::to_string(i) + "." + ext);
+        candidate = strCheminFichier(strRepTempo, base + std::to_string(i) + (ext.empty() ? "" : "." + ext));
     }
     return candidate;
 }
