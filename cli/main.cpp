@@ -5,6 +5,7 @@
 #include <quorvel/clsMajIUF.hpp>
 #include <quorvel/clsRecupLicence.hpp>
 #include <quorvel/database.hpp>
+#include <quorvel/identity.h>
 
 #include <CLI/CLI.hpp>
 
@@ -30,8 +31,16 @@ quorvel::Clock ParseToday(const std::string& text) {
     return quorvel::FixedClock(y, m, d);
 }
 
+// The bundled reference data: beside an installed program (<prefix>/share/quorvel/...), at the
+// configured install prefix, or in the source tree of a build.
 std::string DefaultReference() {
-    if (std::filesystem::exists(QUORVEL_INSTALLED_REFERENCE)) return QUORVEL_INSTALLED_REFERENCE;
+    std::error_code ec;
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        auto beside = exe.parent_path().parent_path() / "share/quorvel/reference/france.txt";
+        if (std::filesystem::exists(beside, ec)) return beside.string();
+    }
+    if (std::filesystem::exists(QUORVEL_INSTALLED_REFERENCE, ec)) return QUORVEL_INSTALLED_REFERENCE;
     return QUORVEL_SOURCE_REFERENCE;
 }
 
@@ -46,7 +55,7 @@ int main(int argc, char** argv) {
     CLI::App app{"quorvel brings the swimming federation's export files into the club application's\n"
                  "encrypted database and writes a French TraceLog of what was done."};
     app.require_subcommand(1);
-    app.set_version_flag("--version", std::string("quorvel 1.01.0002 (file version 1.1.0.2)"));
+    app.set_version_flag("--version", std::string("quorvel ") + QUORVEL_FILE_VERSION_TEXT + " (file version 1.1.0.2)");
     app.footer("Exit status: 0 when the run got through, 1 when it could not start (see the TraceLog),\n"
                "2 when it failed with an error (one line on stderr).\n"
                "Run 'quorvel COMMAND --help' for each command's options and an example.");
