@@ -43,13 +43,24 @@ inline constexpr std::array<int, 3> kLongueursIUF = {9, 6, 30};
 
 // Widths of the 24 fields of a licence.txt line (their sum is the 248 characters of a line).
 inline constexpr std::array<int, 24> kLongueursLicence = {13, 6, 25, 20, 1, 8, 3, 30, 30, 7, 26, 14,
-                                                          1,  1, 1,  1,  1, 1, 8, 8,  1, 1, 19, 22};
+                                                          1,  1, 1,  1,  1, 1, 8, 8,  1,  1, 19, 22};
+
+// Field `index` of `line` cut with the given widths, as CutFields cuts it.
+template <std::size_t N>
+constexpr std::string_view FieldAt(std::string_view line, const std::array<int, N>& widths,
+                                   std::size_t index) {
+    std::size_t p = 0;
+    for (std::size_t i = 0; i < index; ++i)
+        p += static_cast<std::size_t>(widths[i]);
+    return p < line.size() ? line.substr(p, static_cast<std::size_t>(widths[index])) : std::string_view();
+}
 
 // Cuts `line` into consecutive fields of the given widths: field i starts where the previous
 // one ended; a start beyond the line's end gives an empty field, a field running past it gives
 // what remains. `out` must have one element per width.
 template <std::size_t N>
-void CutFields(std::string_view line, const std::array<int, N>& widths, std::array<std::string_view, N>& out) {
+void CutFields(std::string_view line, const std::array<int, N>& widths,
+               std::array<std::string_view, N>& out) {
     std::size_t p = 0;
     for (std::size_t i = 0; i < N; ++i) {
         out[i] = p < line.size() ? line.substr(p, static_cast<std::size_t>(widths[i])) : std::string_view();

@@ -1,12 +1,48 @@
 #include "component/licence_import_run.hpp"
 
+#include "clubs/club_file_import.hpp"
 #include "component/import_session.hpp"
+#include "files/file_system.hpp"
+#include "files/line_count.hpp"
+#include "files/origin_file.hpp"
+#include "licences/licence_import.hpp"
+#include "report/progress.hpp"
+
+#include <cstdint>
 
 namespace quorvel {
 
-// Placeholder until the club and licence passes land.
+namespace {
+// Record lengths of the two data files, line end included.
+constexpr std::int64_t kLongueurClub = 43;
+constexpr std::int64_t kLongueurLicence = 248;
+} // namespace
+
 bool bTraitementImport(ImportSession& session) {
-    session.trace.Write("Fin importation : " + report::strDateHeure(session.Now()));
+    report::TraceLog& trace = session.trace;
+    files::TraceOrigine(session);
+
+    std::int64_t nClubs = files::lngNombreLignes(trace, session.strFileClub, kLongueurClub);
+    std::int64_t nLicences = files::lngNombreLignes(trace, session.strFileLicence, kLongueurLicence);
+    std::int64_t total = nClubs + nLicences;
+    if (total == 0) {
+        trace.Write("Aucune licence et aucun club importé.");
+        return true;
+    }
+    // The bar climbs by one step per line of either file.
+    double dblPas = 100.0 / static_cast<double>(total);
+    report::MetProgression(session.objForm, 0);
+
+    if (files::FileExists(session.strFileClub)) {
+        trace.Write("Vérification des clubs depuis fichier Club.txt");
+        clubs::Import_Club(session, session.strFileClub, dblPas);
+    } else {
+        trace.Write("Fichier Club.txt non disponible.");
+    }
+    trace.Write("");
+    trace.Write("Traitement des licences depuis fichier Licence.txt");
+    licences::Import_Licences(session, session.strFileLicence, dblPas);
+    trace.Write("Fin importation : " + report::strDateHeure(session.Now()));
     return true;
 }
 

@@ -12,6 +12,11 @@ namespace quorvel::files {
 // and U+009D), so nothing is lost.
 void AppendCp1252AsUtf8(std::string& out, std::string_view cp1252);
 std::string Cp1252ToUtf8(std::string_view cp1252);
+// Replaces the content of `out` by the UTF-8 form of `cp1252`, reusing its storage.
+inline void AssignCp1252AsUtf8(std::string& out, std::string_view cp1252) {
+    out.clear();
+    AppendCp1252AsUtf8(out, cp1252);
+}
 
 // The Windows-1252 bytes of the UTF-8 text `utf8`. A character with no Windows-1252 byte, or a
 // malformed UTF-8 sequence, becomes "?".

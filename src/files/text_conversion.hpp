@@ -13,6 +13,14 @@ namespace quorvel::files {
 std::string strConversionDos(std::string_view strTexte);
 void ConvertDosInPlace(std::string& line);
 
+// `text` without its leading and trailing space characters (only the space: tabs and other
+// blanks stay, as they are part of the field).
+constexpr std::string_view TrimSpaces(std::string_view text) {
+    std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
 // "ddmmyyyy" -> "yyyymmdd". Any text that is not exactly 8 characters long gives the empty
 // text; the characters themselves are not checked.
 std::string strDateInverse(std::string_view strDate);

@@ -1,0 +1,90 @@
+#include "licences/licence_insertion.hpp"
+
+#include "clubs/club_registry.hpp"
+#include "component/import_session.hpp"
+#include "database/queries.hpp"
+#include "licences/selection_membership.hpp"
+#include "report/run_time_error.hpp"
+
+namespace quorvel::licences {
+
+namespace {
+
+constexpr std::string_view kInsertLicence =
+    "INSERT INTO Licence (Code_club, licence, Nom, Prenom, sexe"
+    ", Date_Naissance, Nationalite, Adresse, Suite_adresse, Code_Postal, Localite, Telephone"
+    ", Sportive, Synchro, Water_Polo, Plongeon, Dirigeant, Maitre, Date_Depot"
+    ", Date_obliteration, Type_licence, Nature, Code_unique, Date_suppr"
+    ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20, "
+    "?21, ?22, ?23, ?24)";
+constexpr std::string_view kSelectNum = "SELECT Num from Licence where Code_Club = ?1 AND Licence = ?2";
+
+const std::string kLineBreak(report::kCrLf);
+
+} // namespace
+
+bool bAjout_Licence(ImportSession& session, LicenceRecord& record, long& lngClubsCrees, long lngLigne) {
+    report::TraceLog& trace = session.trace;
+    try {
+        std::string codeSelection = record[kCodeClub];
+        bool selection = false;
+        std::string message;
+
+        if (clubs::bCode_Selection(record[kCodeClub])) {
+            const LicenceOrigin& origin = record.origin;
+            if (origin.licence.empty())
+                report::TraceErreur(
+                    trace,
+                    "Véritable numéro de licence introuvable, utilisation de celui de la sélection : " +
+                        record[kLicence],
+                    lngLigne);
+            else
+                record[kLicence] = origin.licence;
+
+            clubs::ClubResult result = clubs::iTraite_Club(session, origin.club, clubs::kNomInconnu, message);
+            if (clubs::IsFailure(result)) {
+                trace.Write("Une erreur s'est produite dans la fonction d'ajout de club." + kLineBreak +
+                            message);
+                return false;
+            }
+            if (result == clubs::ClubResult::Created) {
+                trace.Write("Création d'un club avec le code " + origin.club + " et libellé " +
+                            std::string(clubs::kNomInconnu));
+                ++lngClubsCrees;
+            }
+            record[kCodeClub] = origin.club;
+            selection = true;
+        }
+
+        const auto& f = record.fields;
+        session.objConnexion.Execute(kInsertLicence, {f[0],  f[1],  f[2],  f[3],  f[4],  f[5],  f[6],  f[7],
+                                                      f[8],  f[9],  f[10], f[11], f[12], f[13], f[14], f[15],
+                                                      f[16], f[17], f[18], f[19], f[20], f[21], f[23], ""});
+        if (!selection) return true;
+
+        auto& table = session.tabResultat;
+        db::RequeteTableau(session.objConnexion, table, kSelectNum, {record[kCodeClub], record[kLicence]});
+        if (table.Count(0) < 1) {
+            report::TraceErreur(trace,
+                                "La licence n'a pas été correctement insérée dans la base." + kLineBreak +
+                                    "Impossible de l'ajouter à la sélection.",
+                                lngLigne);
+            return false;
+        }
+        std::string num = table.Item(0, 1);
+        db::EffaceTableau(table);
+
+        std::string erreur;
+        if (!bAjout_Selection(session, codeSelection, num, erreur))
+            report::TraceErreur(trace,
+                                "Problème lors de l'ajout du nageur dans la sélection." + kLineBreak + erreur,
+                                lngLigne);
+        return true;
+    } catch (...) {
+        Error e = report::CurrentError();
+        report::TraceErreur(trace, "Une erreur s'est produite lors de l'ajout d'une licence.", lngLigne, &e);
+        return false;
+    }
+}
+
+} // namespace quorvel::licences

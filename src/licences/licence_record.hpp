@@ -1,0 +1,60 @@
+#pragma once
+// One line of licence.txt cut into its 24 fields.
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace quorvel::licences {
+
+// Indexes of the fields that the import gives a meaning to; the others are stored as they are.
+enum LicenceField : std::size_t {
+    kCodeClub = 0,
+    kLicence = 1,
+    kNom = 2,
+    kPrenom = 3,
+    kDateNaissance = 5,
+    kDateDepot = 18,
+    kDateObliteration = 19,
+    kOrigine = 22,
+    kCodeUnique = 23,
+};
+inline constexpr std::size_t kFieldCount = 24;
+
+// The swimmer's own club and licence number that a selection entry carries in its Origine field:
+// characters 208-220 and 221-226 of the line, each without its surrounding spaces (UTF-8).
+struct LicenceOrigin {
+    std::string club;
+    std::string licence;
+};
+
+// The fields of one licence.txt line (UTF-8), and the two parts of its Origine.
+struct LicenceRecord {
+    std::array<std::string, kFieldCount> fields;
+    LicenceOrigin origin;
+
+    std::string& operator[](std::size_t i) { return fields[i]; }
+    const std::string& operator[](std::size_t i) const { return fields[i]; }
+};
+
+// Field `index` of the line as it stands (single-byte text, spaces kept): empty when the line
+// ends before it, shorter when it ends inside it.
+std::string_view RawField(std::string_view line, std::size_t index);
+
+// Reads the Origine parts of the converted line `line` (single-byte text) into `origin`.
+void ReadOrigin(std::string_view line, LicenceOrigin& origin);
+
+// Fills `record` from the converted line `line` (single-byte text, DOS letters already put back):
+// each field is cut at its position and stripped of surrounding spaces; the surname is folded to
+// capitals without accents (Hélène Müller -> HELENE MULLER; ù keeps its accent); the three dates
+// go from ddmmyyyy to yyyymmdd (empty unless 8 characters long). Then the birth date is made to
+// agree with the two-digit year that opens the licence number: when its year differs, it becomes
+// 1 January of that year (00-29 -> 2000-2029, 30-99 -> 1930-1999), moved 100 years back when
+// that day is after `todayYmd` (today as "yyyymmdd"). A short line leaves the missing fields
+// empty.
+//
+// Throws quorvel::Error (type mismatch) when the birth date must be repaired and the licence
+// number does not open with a year (one or two digits).
+void Remplir_Licence(std::string_view line, std::string_view todayYmd, LicenceRecord& record);
+
+} // namespace quorvel::licences
