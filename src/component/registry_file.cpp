@@ -161,7 +161,10 @@ void RegistryFile::AddKey(std::string_view key,
     } else if (lines_.back().empty() || lines_.back().back() != '\n') {
         lines_.back() += '\n';
     }
-    lines_.push_back("[" + std::string(key) + "]\n");
+    std::string section;
+    section.reserve(key.size() + 3);
+    section.append("[").append(key).append("]\n");
+    lines_.push_back(std::move(section));
     for (const auto& [name, value] : values)
         lines_.push_back(name + "=" + value + "\n");
 }
