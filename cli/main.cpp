@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -44,8 +45,22 @@ std::string DefaultReference() {
     return QUORVEL_SOURCE_REFERENCE;
 }
 
+// Writes the run's JSON report when one was asked for; false (with a message) when it cannot.
+bool WriteReport(const std::string& path, const quorvel::RunReport& report) {
+    if (path.empty()) return true;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << report.ToJson();
+    out.close();
+    if (!out) {
+        std::cerr << "quorvel: cannot write the report " << path << "\n";
+        return false;
+    }
+    return true;
+}
+
 int Fail(const std::string& command, const quorvel::Error& e) {
-    std::cerr << "quorvel " << command << ": failed: Erreur n° " << e.number() << ": " << e.description() << "\n";
+    std::cerr << "quorvel " << command << ": failed: Erreur n° " << e.number() << ": " << e.description()
+              << "\n";
     return kExitError;
 }
 
@@ -55,39 +70,55 @@ int main(int argc, char** argv) {
     CLI::App app{"quorvel brings the swimming federation's export files into the club application's\n"
                  "encrypted database and writes a French TraceLog of what was done."};
     app.require_subcommand(1);
-    app.set_version_flag("--version", std::string("quorvel ") + QUORVEL_FILE_VERSION_TEXT + " (file version 1.1.0.2)");
+    app.set_version_flag("--version",
+                         std::string("quorvel ") + QUORVEL_FILE_VERSION_TEXT + " (file version 1.1.0.2)");
     app.footer("Exit status: 0 when the run got through, 1 when it could not start (see the TraceLog),\n"
                "2 when it failed with an error (one line on stderr).\n"
                "Run 'quorvel COMMAND --help' for each command's options and an example.");
 
     // import-licences
-    std::string db, source, work, trace, today, club, reference;
+    std::string db, source, work, trace, today, club, reference, reportFile;
     bool noReference = false;
+    bool dryRun = false;
     auto* imp = app.add_subcommand("import-licences",
                                    "Import clubs (club.txt) and licences (licence.txt) of an export folder.");
     imp->add_option("--db", db, "Database file of the club application (must exist)")->required();
     imp->add_option("--source", source, "Folder holding licence.txt, club.txt and origine.txt")->required();
-    imp->add_option("--work", work, "Working folder that receives copies of the export files "
-                                    "(licence.txt, licence1.txt... the first free name)")
+    imp->add_option("--work", work,
+                    "Working folder that receives copies of the export files "
+                    "(licence.txt, licence1.txt... the first free name)")
         ->required();
     imp->add_option("--trace", trace, "TraceLog file to create (Windows-1252 text, CR LF)")->required();
-    imp->add_option("--today", today, "Pin today's date (YYYY-MM-DD) for the birth-date check and the "
-                                      "TraceLog's time stamps (which then read 00:00:00)");
-    imp->footer("Example:\n  quorvel import-licences --db club.db --source export/ --work work/ --trace import.log\n"
-                "A licence.txt missing from the source folder imports nothing (exit 1).");
+    imp->add_option("--today", today,
+                    "Pin today's date (YYYY-MM-DD) for the birth-date check and the "
+                    "TraceLog's time stamps (which then read 00:00:00)");
+    imp->add_flag("--dry-run", dryRun,
+                  "Preview: read and check everything and write the TraceLog as a real import would, "
+                  "but change nothing in the database and keep no working copies");
+    imp->add_option("--report", reportFile,
+                    "Also write a JSON report of the counts, warnings and errors "
+                    "(schema: docs/run-report.schema.json)");
+    imp->footer(
+        "Example:\n  quorvel import-licences --db club.db --source export/ --work work/ --trace import.log\n"
+        "A licence.txt missing from the source folder imports nothing (exit 1).");
 
     // update-iuf
-    auto* iuf = app.add_subcommand("update-iuf",
-                                   "Write the licences' IUF codes from the IUF files of a folder.");
+    auto* iuf =
+        app.add_subcommand("update-iuf", "Write the licences' IUF codes from the IUF files of a folder.");
     iuf->add_option("--db", db, "Database file of the club application (must exist)")->required();
-    iuf->add_option("--source", source, "Folder whose IUF files (45-character lines) are read; "
-                                        "other files are reported and skipped")
+    iuf->add_option("--source", source,
+                    "Folder whose IUF files (45-character lines) are read; "
+                    "other files are reported and skipped")
         ->required();
     iuf->add_option("--trace", trace, "TraceLog file to create (Windows-1252 text, CR LF)")->required();
-    iuf->add_option("--club", club, "Only update the licences of this club (13-character federal code, "
-                                    "compared exactly)");
+    iuf->add_option("--club", club,
+                    "Only update the licences of this club (13-character federal code, "
+                    "compared exactly)");
     iuf->add_option("--today", today, "Pin today's date (YYYY-MM-DD) for the TraceLog's time stamps");
-    iuf->footer("Example:\n  quorvel update-iuf --db club.db --source iuf/ --trace iuf.log --club FRA1750750123");
+    iuf->add_flag("--dry-run", dryRun, "Preview: write the TraceLog as a real update would, change nothing");
+    iuf->add_option("--report", reportFile, "Also write a JSON report of the counts, warnings and errors");
+    iuf->footer(
+        "Example:\n  quorvel update-iuf --db club.db --source iuf/ --trace iuf.log --club FRA1750750123");
 
     // init-db
     auto* init = app.add_subcommand("init-db", "Create a new, empty encrypted club database.");
@@ -114,7 +145,8 @@ int main(int argc, char** argv) {
 
     if (init->parsed()) {
         try {
-            quorvel::CreateHostDatabase(db, noReference ? std::string() : (reference.empty() ? DefaultReference() : reference));
+            quorvel::CreateHostDatabase(
+                db, noReference ? std::string() : (reference.empty() ? DefaultReference() : reference));
             std::cout << "Database created: " << db << "\n";
             return kExitTrue;
         } catch (const quorvel::Error& e) {
@@ -123,26 +155,27 @@ int main(int argc, char** argv) {
     }
 
     quorvel::cli::TerminalForm form;
-    if (imp->parsed()) {
-        try {
-            quorvel::clsRecupLicence importer(clock ? *clock : quorvel::SystemClock());
-            bool ok = importer.bImport_Licence(db, source, work, trace, &form);
-            form.Finish();
-            std::cout << "TraceLog: " << trace << "\n";
-            return ok ? kExitTrue : kExitFalse;
-        } catch (const quorvel::Error& e) {
-            form.Finish();
-            return Fail("import-licences", e);
-        }
-    }
+    quorvel::RunReport report;
+    quorvel::ImportOptions options;
+    options.preview = dryRun;
+    options.report = reportFile.empty() ? nullptr : &report;
+    const std::string command = imp->parsed() ? "import-licences" : "update-iuf";
     try {
-        quorvel::clsMajIUF updater(clock ? *clock : quorvel::SystemClock());
-        bool ok = updater.bImport_CodeIUF(source, db, trace, &form, !club.empty(), club);
+        bool ok = false;
+        if (imp->parsed()) {
+            quorvel::clsRecupLicence importer(clock ? *clock : quorvel::SystemClock());
+            ok = importer.bImport_Licence(db, source, work, trace, &form, options);
+        } else {
+            quorvel::clsMajIUF updater(clock ? *clock : quorvel::SystemClock());
+            ok = updater.bImport_CodeIUF(source, db, trace, &form, !club.empty(), club, options);
+        }
         form.Finish();
         std::cout << "TraceLog: " << trace << "\n";
+        if (!WriteReport(reportFile, report)) return kExitError;
         return ok ? kExitTrue : kExitFalse;
     } catch (const quorvel::Error& e) {
         form.Finish();
-        return Fail("update-iuf", e);
+        WriteReport(reportFile, report);
+        return Fail(command, e);
     }
 }

@@ -4,6 +4,7 @@
 #include <quorvel/clock.hpp>
 #include <quorvel/error.hpp>
 #include <quorvel/host_form.hpp>
+#include <quorvel/run_report.hpp>
 
 #include <string>
 
@@ -22,8 +23,8 @@ public:
     // drive not ready, database not opened). Throws quorvel::Error for an unhandled failure,
     // with every file and the database closed.
     bool bImport_CodeIUF(const std::string& strRepSource, const std::string& strFileBase_P,
-                         const std::string& strFileTrace_P, HostForm* objFormCible,
-                         bool bOnlyMonCLub, const std::string& strCodeMonClub);
+                         const std::string& strFileTrace_P, HostForm* objFormCible, bool bOnlyMonCLub,
+                         const std::string& strCodeMonClub, const ImportOptions& options = {});
 
 private:
     Clock clock_;

@@ -4,6 +4,7 @@
 #include <quorvel/clock.hpp>
 #include <quorvel/error.hpp>
 #include <quorvel/host_form.hpp>
+#include <quorvel/run_report.hpp>
 
 #include <string>
 
@@ -25,10 +26,11 @@ public:
     // when it could not start: source drive not ready, database not opened, licence.txt
     // missing. Throws quorvel::Error for a failure that the run does not handle itself (a
     // missing source folder, a TraceLog that cannot be created, a copy that fails...); every
-    // file and the database are closed before the exception leaves.
+    // file and the database are closed before the exception leaves. `options` asks for a
+    // preview (nothing stored) and/or a report of the counts, warnings and errors.
     bool bImport_Licence(const std::string& strFileBase_P, const std::string& strRepSource,
                          const std::string& strRepTempo, const std::string& strFileTrace_P,
-                         HostForm* objFormCible);
+                         HostForm* objFormCible, const ImportOptions& options = {});
 
 private:
     Clock clock_;

@@ -39,12 +39,24 @@ void TraceResume(report::TraceLog& trace, const Counters& n) {
     report::TracePluriel(trace, n.erreurs, to_string(n.erreurs) + " club<PLURIEL> en erreur.");
 }
 
+// The summary's counts, in its order, for the run report.
+void EndPass(report::RunRecorder& recorder, bool completed, const Counters& n) {
+    recorder.EndPass(completed, {{"lines", n.lignes},
+                                 {"created", n.crees},
+                                 {"known", n.connus},
+                                 {"knownOtherName", n.connusAutreNom},
+                                 {"updated", n.misAJour},
+                                 {"errors", n.erreurs}});
+}
+
 } // namespace
 
 void Import_Club(ImportSession& session, const std::string& strFichier, double dblPas) {
     report::TraceLog& trace = session.trace;
     files::DataFile file;
     Counters n;
+    report::RunRecorder& recorder = session.recorder;
+    recorder.BeginPass("clubs", strFichier);
     try {
         file.Open(strFichier);
         std::string line, code, name, message;
@@ -53,6 +65,7 @@ void Import_Club(ImportSession& session, const std::string& strFichier, double d
             message.clear();
             line.assign(file.ReadLine());
             files::ConvertDosInPlace(line);
+            recorder.SetCodes({}, {});
 
             if (line.size() < kLongueurMinimale) {
                 report::TraceLigne(
@@ -66,6 +79,7 @@ void Import_Club(ImportSession& session, const std::string& strFichier, double d
             files::AssignCp1252AsUtf8(code, files::TrimSpaces(raw.substr(0, kLongueurCode)));
             files::AssignCp1252AsUtf8(name, files::TrimSpaces(raw.substr(kLongueurCode, kLongueurNom)));
             if (name.empty()) name = kNomInconnu;
+            recorder.SetCodes(code, {});
 
             switch (iTraite_Club(session, code, name, message)) {
             case ClubResult::Failed:
@@ -91,6 +105,7 @@ void Import_Club(ImportSession& session, const std::string& strFichier, double d
                 // This report has no "Erreur"/"Warning" tag and no full stop after the number.
                 trace.Write("Ligne n° : " + std::to_string(n.lignes) + " " + message +
                             std::string(report::kCrLf) + "Nom dans le fichier : " + name);
+                recorder.Entry(n.lignes, "Warning", message + "\nNom dans le fichier : " + name);
                 ++n.connusAutreNom;
                 break;
             }
@@ -99,6 +114,7 @@ void Import_Club(ImportSession& session, const std::string& strFichier, double d
         }
         TraceResume(trace, n);
         session.objConnexion.Commit();
+        EndPass(recorder, true, n);
     } catch (...) {
         Error e = report::CurrentError();
         report::TraceLigne(trace, n.lignes,
@@ -107,6 +123,7 @@ void Import_Club(ImportSession& session, const std::string& strFichier, double d
                            "Erreur");
         // The clubs stored before the failure stay stored.
         session.objConnexion.Commit();
+        EndPass(recorder, false, n);
     }
     trace.Write("");
     file.Close();

@@ -3,47 +3,62 @@
 #include <quorvel/clsMajIUF.hpp>
 
 #include "component/import_session.hpp"
+#include "component/run_frame.hpp"
 #include "component/source_paths.hpp"
 #include "database/queries.hpp"
 #include "iuf/iuf_run.hpp"
 
 namespace quorvel {
 
+namespace {
+const std::string kLineBreak(report::kCrLf);
+}
+
 clsMajIUF::clsMajIUF(Clock clock) : clock_(std::move(clock)) {}
 
 bool clsMajIUF::bImport_CodeIUF(const std::string& strRepSource, const std::string& strFileBase_P,
                                 const std::string& strFileTrace_P, HostForm* objFormCible, bool bOnlyMonCLub,
-                                const std::string& strCodeMonClub) {
+                                const std::string& strCodeMonClub, const ImportOptions& options) {
     ImportSession session;
     session.clock = clock_;
     session.strFileTrace = strFileTrace_P;
     session.strFileBase = strFileBase_P;
-    session.trace.Open(session.strFileTrace);
-    session.trace.Write("Début de l'import : " + report::strDateHeure(session.Now()) + std::string(report::kCrLf));
-
-    bool result = false;
-    if (!bLecteurPret(strRepSource)) {
-        session.trace.Write("Le lecteur source n'est pas pret.");
-        session.trace.Write("Import annulé.");
-    } else {
-        session.objForm = objFormCible;
-        std::string strErreur;
-        if (!db::bConnexion(session.objConnexion, session.strFileBase, strErreur)) {
-            session.trace.Write("Erreur de connexion dans dll de mise à jour des codes IUF." +
-                                std::string(report::kCrLf) + "Mise à jour annulée." + std::string(report::kCrLf) +
-                                strErreur);
+    RunFrame frame(
+        session, options, "bImport_CodeIUF",
+        "Aperçu de la mise à jour : simulation, aucune modification n'est enregistrée dans la base.");
+    try {
+        frame.Start();
+        bool result = false;
+        if (!bLecteurPret(strRepSource)) {
+            session.trace.Write("Le lecteur source n'est pas pret.");
+            session.trace.Write("Import annulé.");
+            session.recorder.RunEntry("Erreur", "Le lecteur source n'est pas pret.");
         } else {
-            result = bMaj_CodesIUF(session, strRepSource, bOnlyMonCLub, strCodeMonClub);
-            if (!db::bDeconnexion(session.objConnexion, strErreur))
-                report::TraceErreur(session.trace,
-                                    "Une erreur s'est produite lors de la déconnexion." +
-                                        std::string(report::kCrLf) + strErreur,
-                                    0);
+            session.objForm = objFormCible;
+            std::string strErreur;
+            if (!db::bConnexion(session.objConnexion, session.strFileBase, strErreur)) {
+                std::string message = "Erreur de connexion dans dll de mise à jour des codes IUF." +
+                                      kLineBreak + "Mise à jour annulée." + kLineBreak + strErreur;
+                session.trace.Write(message);
+                session.recorder.RunEntry("Erreur", message);
+            } else {
+                result = bMaj_CodesIUF(session, strRepSource, bOnlyMonCLub, strCodeMonClub);
+                if (!db::bDeconnexion(session.objConnexion, strErreur)) {
+                    std::string message =
+                        "Une erreur s'est produite lors de la déconnexion." + kLineBreak + strErreur;
+                    report::TraceErreur(session.trace, message, 0);
+                    session.recorder.RunEntry("Erreur", message);
+                }
+            }
         }
+        session.trace.Close();
+        session.objForm = nullptr;
+        frame.Finish(result);
+        return result;
+    } catch (const Error& e) {
+        frame.Fail(e);
+        throw;
     }
-    session.trace.Close();
-    session.objForm = nullptr;
-    return result;
 }
 
 } // namespace quorvel

@@ -4,6 +4,7 @@
 #include "clubs/collections.hpp"
 #include "database/connection.hpp"
 #include "database/result_table.hpp"
+#include "report/run_recorder.hpp"
 #include "report/trace_log.hpp"
 
 #include <quorvel/clock.hpp>
@@ -37,6 +38,8 @@ struct ImportSession {
     clubs::KeyedSet colLicencesTraitees;
     // "Now", for time stamps and the birth-date check.
     Clock clock;
+    // Where the run's counts, warnings and errors go when the caller asked for a report.
+    report::RunRecorder recorder;
 
     LocalDateTime Now() const { return clock(); }
 };

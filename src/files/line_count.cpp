@@ -2,6 +2,7 @@
 
 #include "files/data_file.hpp"
 #include "files/file_system.hpp"
+#include "report/run_recorder.hpp"
 
 #include <limits>
 
@@ -38,6 +39,7 @@ std::int32_t lngNombreLignes(report::TraceLog& trace, const std::string& strFich
         s += "Les informations pourront être incomplètes.";
         s += report::kCrLf;
         trace.Write(s);
+        if (report::RunRecorder* r = trace.Recorder()) r->FileEntry(strFichier, "Warning", s.substr(8));
     }
     if (q > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
         throw Error(6, "Dépassement de capacité");

@@ -66,6 +66,12 @@ void Maj_FichierIUF(ImportSession& session, const std::string& path, double dblP
     std::int32_t lngMisAJour = 0;
     std::int32_t lngInconnues = 0;
     files::DataFile file;
+    report::RunRecorder& recorder = session.recorder;
+    recorder.BeginPass("iuf", path);
+    auto endPass = [&](bool completed) {
+        recorder.EndPass(completed,
+                         {{"lines", lngLignes}, {"updated", lngMisAJour}, {"unknown", lngInconnues}});
+    };
     try {
         file.Open(path);
         LineBuffers b;
@@ -92,6 +98,7 @@ void Maj_FichierIUF(ImportSession& session, const std::string& path, double dblP
             if (!bOnlyMonCLub || b.codeClub == strCodeMonClub) {
                 b.licence.clear();
                 files::AppendCp1252AsUtf8(b.licence, b.tabIUF[1]);
+                recorder.SetCodes(b.codeClub, b.licence);
                 db::RequeteTableau(db, session.tabResultat, kCountLicence, {b.codeClub, b.licence});
                 if (LeadingNumber(session.tabResultat.Item(0, 1)) > 0) {
                     b.codeUnique.clear();
@@ -112,15 +119,18 @@ void Maj_FichierIUF(ImportSession& session, const std::string& path, double dblP
                                  " licence<PLURIEL> sur " + std::to_string(lngLignes) + ".");
         report::TracePluriel(session.trace, lngInconnues,
                              std::to_string(lngInconnues) + " licence<PLURIEL> inconnue<PLURIEL>.");
+        endPass(true);
     } catch (const Error& e) {
         file.Close();
         report::TraceErreur(session.trace, "Mise à jour des codes IUF interrompu.", lngLignes, &e);
         session.objConnexion.Commit();
+        endPass(false);
     } catch (const std::bad_alloc&) {
         file.Close();
         const Error e(7, "Mémoire insuffisante");
         report::TraceErreur(session.trace, "Mise à jour des codes IUF interrompu.", lngLignes, &e);
         session.objConnexion.Commit();
+        endPass(false);
     }
     session.trace.Write("");
 }

@@ -30,6 +30,9 @@ bool bMaj_CodesIUF(ImportSession& session, const std::string& strRepSource, bool
         if (longueur != kLongueurIUF) {
             session.trace.Write("Longueur des lignes dans le fichier " + path + " insuffisante.");
             session.trace.Write("Traitement annulé pour ce fichier");
+            session.recorder.FileEntry(path, "Warning",
+                                       "Longueur des lignes dans le fichier " + path +
+                                           " insuffisante.\nTraitement annulé pour ce fichier");
             continue;
         }
         std::int32_t lignes = files::lngNombreLignes(session.trace, path, kLongueurIUF);

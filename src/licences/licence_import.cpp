@@ -49,6 +49,7 @@ public:
         : session_(session), trace_(session.trace), dblPas_(dblPas), today_(Ymd(session.Now())) {}
 
     void Run(const std::string& strFichier) {
+        session_.recorder.BeginPass("licences", strFichier);
         try {
             file_.Open(strFichier);
             while (!file_.AtEnd()) {
@@ -65,11 +66,13 @@ public:
             }
             TraceResume();
             session_.objConnexion.Commit();
+            EndPass(true);
         } catch (...) {
             Error e = report::CurrentError();
             report::TraceErreur(trace_, "Import des licences interrompu.", n_.lignes, &e);
             // What was stored before the failure stays stored.
             session_.objConnexion.Commit();
+            EndPass(false);
         }
         trace_.Write("");
         file_.Close();
@@ -81,6 +84,7 @@ private:
         std::string_view rawLicence = RawField(line, kLicence);
         files::AssignCp1252AsUtf8(club_, RawField(line, kCodeClub));
         files::AssignCp1252AsUtf8(licence_, rawLicence);
+        session_.recorder.SetCodes(club_, licence_);
 
         if (!rawLicence.empty() && (rawLicence[0] == 'R' || rawLicence[0] == 'r')) {
             ++n_.relais;
@@ -105,6 +109,7 @@ private:
             ReadOrigin(line, origin_);
             club_ = origin_.club;
             licence_ = origin_.licence;
+            session_.recorder.SetCodes(club_, licence_, selCode_);
             bool accepted = false;
             if (!club_.empty() && !licence_.empty()) {
                 clubs::ClubResult own = TraiteClub(club_);
@@ -119,6 +124,7 @@ private:
                     "Warning");
                 club_ = selCode_;
                 licence_ = selLicence_;
+                session_.recorder.SetCodes(club_, licence_, selCode_);
             }
         }
 
@@ -210,6 +216,16 @@ private:
                                std::string(clubs::kNomInconnu) + ".",
                            "Warning");
         session_.colClubsTraites.Add(code);
+    }
+
+    // The summary's counts, in its order, for the run report.
+    void EndPass(bool completed) {
+        session_.recorder.EndPass(completed, {{"lines", n_.lignes},
+                                              {"imported", n_.importees},
+                                              {"known", n_.connues},
+                                              {"relay", n_.relais},
+                                              {"errors", n_.erreurs},
+                                              {"clubsAdded", n_.clubsAjoutes}});
     }
 
     void TraceResume() {

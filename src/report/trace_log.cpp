@@ -2,6 +2,7 @@
 
 #include "files/encoding.hpp"
 #include "files/file_system.hpp"
+#include "report/run_recorder.hpp"
 
 #include <cerrno>
 #include <cstdio>
@@ -33,8 +34,7 @@ void TraceLog::Open(const std::string& path) {
 
 void TraceLog::Flush() {
     if (file_ == nullptr || buffer_.empty()) return;
-    if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size() ||
-        std::fflush(file_) != 0) {
+    if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size() || std::fflush(file_) != 0) {
         int err = errno;
         buffer_.clear();
         throw files::PathError(path_, err);
@@ -65,8 +65,8 @@ void TraceLog::Write(std::string_view text) {
 
 std::string strDateHeure(const LocalDateTime& t) {
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%02d/%02d/%04d %02d:%02d:%02d", t.day, t.month, t.year, t.hour,
-                  t.minute, t.second);
+    std::snprintf(buf, sizeof buf, "%02d/%02d/%04d %02d:%02d:%02d", t.day, t.month, t.year, t.hour, t.minute,
+                  t.second);
     return buf;
 }
 
@@ -88,6 +88,7 @@ void TraceLigne(TraceLog& trace, long lngLigne, std::string_view strMessage, std
     s += kCrLf;
     s += strMessage;
     trace.Write(s);
+    if (RunRecorder* r = trace.Recorder()) r->Entry(lngLigne, strType, strMessage);
 }
 
 void TraceErreur(TraceLog& trace, std::string_view strMessage, long lngLigne, const Error* current) {

@@ -10,6 +10,8 @@
 
 namespace quorvel::report {
 
+class RunRecorder;
+
 // A line break inside one entry.
 inline constexpr std::string_view kCrLf = "\r\n";
 
@@ -33,10 +35,15 @@ public:
     // Pushes buffered entries to the file.
     void Flush();
 
+    // The recorder that also receives every tagged line entry (TraceLigne), or null.
+    void SetRecorder(RunRecorder* recorder) noexcept { recorder_ = recorder; }
+    RunRecorder* Recorder() const noexcept { return recorder_; }
+
 private:
     std::FILE* file_ = nullptr;
     std::string path_;
     std::string buffer_;
+    RunRecorder* recorder_ = nullptr;
 };
 
 // "06/12/2026 17:38:04": the short date and long time of the French locale.
@@ -50,8 +57,7 @@ void TraceLigne(TraceLog& trace, long lngLigne, std::string_view strMessage, std
 
 // The message, followed on the next line by the error being handled (`current`, or none when
 // null); written through TraceLigne with the tag "Erreur" when `lngLigne` is not 0.
-void TraceErreur(TraceLog& trace, std::string_view strMessage, long lngLigne,
-                 const Error* current = nullptr);
+void TraceErreur(TraceLog& trace, std::string_view strMessage, long lngLigne, const Error* current = nullptr);
 
 // Writes `strTexte` with every "<PLURIEL>" replaced by "s" when `lngNombre` > 1, else by "".
 void TracePluriel(TraceLog& trace, long lngNombre, std::string_view strTexte);

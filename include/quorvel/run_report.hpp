@@ -1,0 +1,68 @@
+#pragma once
+// Options of a run, and the machine-readable report of what it did.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quorvel {
+
+// One warning or error of a run, as the TraceLog reports it.
+struct ReportEntry {
+    // The file concerned: the working copy of club.txt or licence.txt, or an IUF file; empty
+    // when the entry concerns the run as a whole (a connection failure, a missing file...).
+    std::string file;
+    // Line number in that file (from 1); 0 when the entry concerns no particular line.
+    long line = 0;
+    // "Erreur" (the line or the run was abandoned) or "Warning" (it went on).
+    std::string kind;
+    // Codes involved, as read from the line; empty when the line has none.
+    std::string club;
+    std::string licence;
+    std::string selection;
+    // The message, as written in the TraceLog (line breaks as "\n").
+    std::string message;
+};
+
+// One pass over one file, with the counts of its TraceLog summary.
+struct PassReport {
+    // "clubs", "licences" or "iuf".
+    std::string pass;
+    std::string file;
+    // False when the pass was interrupted: its counts then stop at the line that failed, and the
+    // TraceLog has no summary for it.
+    bool completed = false;
+    // The counts in the order of the TraceLog summary, e.g. {"lines", 10}, {"created", 3}...
+    std::vector<std::pair<std::string, long>> counts;
+};
+
+// What one call did. Filled by the public methods when ImportOptions::report is set.
+struct RunReport {
+    static constexpr int kVersion = 1;
+
+    // "bImport_Licence" or "bImport_CodeIUF".
+    std::string method;
+    bool preview = false;
+    // True when the method returned a result; false when an error left it (see errorNumber).
+    bool returned = false;
+    bool result = false;
+    long errorNumber = 0;
+    std::string errorDescription;
+    std::vector<PassReport> passes;
+    std::vector<ReportEntry> entries;
+
+    // The report as a JSON document (UTF-8), following docs/run-report.schema.json.
+    std::string ToJson() const;
+};
+
+// How a public method runs.
+struct ImportOptions {
+    // Do everything and write the TraceLog as a real run would, but leave the database unchanged
+    // (nothing is committed) and remove the working copies before returning. The TraceLog's line
+    // after the start line says that the run is a preview.
+    bool preview = false;
+    // When not null, receives the run's counts, warnings and errors.
+    RunReport* report = nullptr;
+};
+
+} // namespace quorvel
