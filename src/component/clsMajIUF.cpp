@@ -43,12 +43,7 @@ bool clsMajIUF::bImport_CodeIUF(const std::string& strRepSource, const std::stri
                 session.recorder.RunEntry("Erreur", message);
             } else {
                 result = bMaj_CodesIUF(session, strRepSource, bOnlyMonCLub, strCodeMonClub);
-                if (!db::bDeconnexion(session.objConnexion, strErreur)) {
-                    std::string message =
-                        "Une erreur s'est produite lors de la déconnexion." + kLineBreak + strErreur;
-                    report::TraceErreur(session.trace, message, 0);
-                    session.recorder.RunEntry("Erreur", message);
-                }
+                frame.Disconnect();
             }
         }
         session.trace.Close();

@@ -71,12 +71,7 @@ bool clsRecupLicence::bImport_Licence(const std::string& strFileBase_P, const st
                 } else {
                     session.recorder.FileEntry(licence, "Erreur", "Fichier non trouvé.");
                 }
-                if (!db::bDeconnexion(session.objConnexion, strErreur)) {
-                    std::string message =
-                        "Une erreur s'est produite lors de la déconnexion." + kLineBreak + strErreur;
-                    report::TraceErreur(session.trace, message, 0);
-                    session.recorder.RunEntry("Erreur", message);
-                }
+                frame.Disconnect();
             }
         }
         ViderCollections(session);

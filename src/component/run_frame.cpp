@@ -1,5 +1,6 @@
 #include "component/run_frame.hpp"
 
+#include "database/queries.hpp"
 #include "report/trace_log.hpp"
 
 #include <cstdio>
@@ -28,6 +29,15 @@ void RunFrame::Start() {
     } else {
         session_.trace.Write(start + std::string(report::kCrLf));
     }
+}
+
+void RunFrame::Disconnect() {
+    std::string strErreur;
+    if (db::bDeconnexion(session_.objConnexion, strErreur)) return;
+    std::string message =
+        "Une erreur s'est produite lors de la déconnexion." + std::string(report::kCrLf) + strErreur;
+    report::TraceErreur(session_.trace, message, 0);
+    session_.recorder.RunEntry("Erreur", message);
 }
 
 void RunFrame::Finish(bool result) {

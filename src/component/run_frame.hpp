@@ -27,6 +27,8 @@ public:
     void CopyMade(const std::string& path) {
         if (preview_) copies_.push_back(path);
     }
+    // Closes the connection (LastClose true); a failure is reported and does not change the result.
+    void Disconnect();
     // The call returned `result`.
     void Finish(bool result);
     // The call is leaving with `error`.
