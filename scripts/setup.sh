@@ -1,10 +1,18 @@
 #!/usr/bin/env bash
 # Installs what the build needs (Debian 12, as root) and builds quorvel into build/.
 # Usage: scripts/setup.sh [extra cmake options...]
+#        scripts/setup.sh --packages-only PACKAGE...   installs the packages that are missing, no build
+#                                                      (the fuzz and valgrind runs use it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake g++ make pkg-config libsqlcipher-dev sqlcipher libgtest-dev libcli11-dev nlohmann-json3-dev)
+packages_only=0
+if [ "${1:-}" = "--packages-only" ]; then
+  shift
+  packages=("$@")
+  packages_only=1
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -19,6 +27,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+[ "$packages_only" -eq 1 ] && exit 0
 
 build_dir=${QUORVEL_BUILD_DIR:-build}
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null

@@ -64,7 +64,7 @@ void Import_Club(ImportSession& session, const std::string& strFichier, double d
             ++n.lignes;
             message.clear();
             line.assign(file.ReadLine());
-            files::ConvertDosInPlace(line);
+            if (!files::Utf8LineToCp1252(line)) files::ConvertDosInPlace(line);
             recorder.SetCodes({}, {});
 
             if (line.size() < kLongueurMinimale) {

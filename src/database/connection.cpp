@@ -54,6 +54,15 @@ Connection::~Connection() {
 void Connection::Fail(int rc) {
     int code = rc & 0xFF;
     std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    if (db_ != nullptr && inTransaction_ && !sqlite3_get_autocommit(db_) &&
+        (code == SQLITE_CORRUPT || code == SQLITE_NOTADB || code == SQLITE_IOERR || code == SQLITE_FULL ||
+         code == SQLITE_NOMEM)) {
+        // After a damaged page or a failed write the engine refuses every further statement of the
+        // transaction ("SQL logic error"), COMMIT included. Keep what it can still commit, else undo
+        // the transaction, so that the next statement starts afresh and reports its own failure.
+        if (preview_ || sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
     if (db_ != nullptr && inTransaction_ && sqlite3_get_autocommit(db_)) inTransaction_ = false;
     throw Error(code, message);
 }

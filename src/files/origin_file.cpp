@@ -4,6 +4,7 @@
 #include "files/data_file.hpp"
 #include "files/encoding.hpp"
 #include "files/file_system.hpp"
+#include "files/text_conversion.hpp"
 
 namespace quorvel::files {
 
@@ -13,7 +14,10 @@ void TraceOrigine(ImportSession& session) {
         std::string origin;
         if (FileExists(session.strFileOrigine)) {
             file.Open(session.strFileOrigine);
-            origin = Cp1252ToUtf8(file.ReadLine());
+            // A line saved as UTF-8 is shown as it was written, not as Windows-1252 bytes.
+            std::string line(file.ReadLine());
+            Utf8LineToCp1252(line);
+            origin = Cp1252ToUtf8(line);
         } else {
             origin = std::string(report::kCrLf) + "Fichier origine.txt non disponible";
         }

@@ -1,5 +1,7 @@
 #include "files/text_conversion.hpp"
 
+#include "files/encoding.hpp"
+
 #include <array>
 
 namespace quorvel::files {
@@ -40,6 +42,34 @@ std::string strConversionDos(std::string_view strTexte) {
     std::string out(strTexte);
     ConvertDosInPlace(out);
     return out;
+}
+
+bool Utf8LineToCp1252(std::string& line) {
+    bool beyondAscii = false;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        auto b = static_cast<unsigned char>(line[i]);
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        // Lead bytes of 2-, 3- and 4-byte sequences without overlong forms (C0, C1, F5-FF never occur).
+        std::size_t extra = b >= 0xC2 && b <= 0xDF   ? 1
+                            : b >= 0xE0 && b <= 0xEF ? 2
+                            : b >= 0xF0 && b <= 0xF4 ? 3
+                                                     : 0;
+        if (extra == 0 || i + extra >= line.size()) return false;
+        for (std::size_t k = 1; k <= extra; ++k)
+            if ((static_cast<unsigned char>(line[i + k]) & 0xC0) != 0x80) return false;
+        beyondAscii = true;
+        i += extra + 1;
+    }
+    if (!beyondAscii) return false;
+    std::string_view text = line;
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
+    line = Utf8ToCp1252(text);
+    return true;
 }
 
 std::string strDateInverse(std::string_view strDate) {

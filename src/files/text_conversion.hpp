@@ -13,6 +13,13 @@ namespace quorvel::files {
 std::string strConversionDos(std::string_view strTexte);
 void ConvertDosInPlace(std::string& line);
 
+// An export saved again as UTF-8 (opened and saved by a text editor) holds each accented letter as
+// two or three bytes, which would shift every fixed-width field after it. When `line` is valid
+// UTF-8 and holds at least one character beyond ASCII, replaces it by its Windows-1252 form (a
+// leading byte-order mark dropped) and returns true. Any other line (DOS or Windows-1252 bytes,
+// plain ASCII) is left as it is and gives false.
+bool Utf8LineToCp1252(std::string& line);
+
 // `text` without its leading and trailing space characters (only the space: tabs and other
 // blanks stay, as they are part of the field).
 constexpr std::string_view TrimSpaces(std::string_view text) {

@@ -56,7 +56,7 @@ public:
                 ++n_.lignes;
                 message_.clear();
                 line_.assign(file_.ReadLine());
-                files::ConvertDosInPlace(line_);
+                if (!files::Utf8LineToCp1252(line_)) files::ConvertDosInPlace(line_);
                 if (!TraiteLigne(line_)) {
                     // Nothing joins colLicencesTraitees: a later identical line is handled again.
                     report::TraceLigne(trace_, n_.lignes, message_, "Erreur");

@@ -58,7 +58,14 @@ void TraceLog::Close() {
 
 void TraceLog::Write(std::string_view text) {
     if (file_ == nullptr) throw Error(52, "Le journal de traitement n'est pas ouvert.");
+    std::size_t from = buffer_.size();
     buffer_ += files::Utf8ToCp1252(text);
+    // Control characters echoed from a damaged file (NUL, Ctrl-Z...) have no visible form and cut
+    // the text short in some viewers: they are shown as "?". Entries hold no others but CR and LF.
+    for (std::size_t i = from; i < buffer_.size(); ++i) {
+        auto c = static_cast<unsigned char>(buffer_[i]);
+        if (c < 0x20 && c != '\r' && c != '\n' && c != '\t') buffer_[i] = '?';
+    }
     buffer_ += kCrLf;
     if (buffer_.size() >= kFlushAt) Flush();
 }
