@@ -2,8 +2,8 @@
 # Builds the libFuzzer targets of tests/fuzz with clang (AddressSanitizer and
 # UndefinedBehaviorSanitizer on every object) and runs them.
 #
-#   scripts/fuzz.sh --replay          every target over its seed corpus once, then a short run of
-#                                     each (QUORVEL_FUZZ_SECONDS, 15 s by default); what CI runs
+#   scripts/fuzz.sh --replay          every target over its seed corpus, then fuzzing on for a short
+#                                     while (QUORVEL_FUZZ_SECONDS, 10 s by default); what CI runs
 #   scripts/fuzz.sh TARGET SECONDS    a longer run of one target, e.g. scripts/fuzz.sh licence_record 3600
 #   scripts/fuzz.sh --list            the targets
 #
@@ -17,10 +17,10 @@ cd "$(dirname "$0")/.."
 
 targets=(club_line licence_record iuf_line conversions whole_import)
 build_dir=${QUORVEL_FUZZ_BUILD_DIR:-build-fuzz}
-seconds=${QUORVEL_FUZZ_SECONDS:-15}
+seconds=${QUORVEL_FUZZ_SECONDS:-10}
 
 usage() {
-  sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'
+  awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"
   exit 2
 }
 
@@ -58,15 +58,16 @@ for t in "${targets[@]}"; do
   options=(-timeout=60 -rss_limit_mb=4096 -artifact_prefix="$findings/" -print_final_stats=1)
   [ -f "tests/fuzz/$t.dict" ] && options+=(-dict="tests/fuzz/$t.dict")
   log="$build_dir/fuzz_$t.log"
-  echo "== $t: the seed corpus once, then ${seconds} s"
-  if ! "$exe" "${options[@]}" -runs=0 "$seeds" >"$log" 2>&1 ||
-     ! "$exe" "${options[@]}" -max_total_time="$seconds" "$found" "$seeds" >>"$log" 2>&1; then
+  echo "== $t: the seed corpus, then fuzzing until ${seconds} s have passed"
+  # libFuzzer runs every input of the corpus folders first, then mutates them.
+  if ! "$exe" "${options[@]}" -max_total_time="$seconds" "$found" "$seeds" >"$log" 2>&1; then
     tail -n 40 "$log" >&2
     failed+=("$t")
     continue
   fi
-  grep '^stat::number_of_executed_units' "$log" | awk -v s="$seconds" \
-    'NR == 1 { seeds = $2 } NR == 2 { runs = $2 } END { printf "   %d seeds replayed, %d inputs run in %d s\n", seeds, runs, s }'
+  seed_count=$(find "$seeds" -type f | wc -l)
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+  echo "   $seed_count seeds and ${runs:-0} inputs in all run, no failure"
 done
 
 if [ ${#failed[@]} -gt 0 ]; then
