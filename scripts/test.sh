@@ -21,23 +21,44 @@ if [ "${1:-}" != "--quick" ]; then
 
   echo "== The end-to-end tests under valgrind"
   bash scripts/setup.sh --packages-only valgrind
-  # Two programs at once, one per core; each log is shown only when its run fails.
+  # Each program is cut into as many shards as there are cores, and the shards run side by side;
+  # a shard's log is shown only when it fails.
   runs=("$build/tests/test_component --gtest_filter=LicenceImportRun*:FrameTest*" "$build/tests/test_iuf")
-  pids=()
-  for i in "${!runs[@]}"; do
-    # shellcheck disable=SC2086 # the run is a program and its arguments
-    valgrind --error-exitcode=1 --leak-check=full --quiet ${runs[$i]} >"$build/valgrind_$i.log" 2>&1 &
-    pids+=($!)
+  shards=$(nproc)
+  running=0
+  logs=()
+  for r in "${!runs[@]}"; do
+    for ((shard = 0; shard < shards; shard++)); do
+      log="$build/valgrind_${r}_${shard}.log"
+      logs+=("$log")
+      (
+        set -f # the filter's stars are for the test program, not the shell
+        # shellcheck disable=SC2086 # the run is a program and its arguments
+        if GTEST_TOTAL_SHARDS=$shards GTEST_SHARD_INDEX=$shard \
+          valgrind --error-exitcode=1 --leak-check=full --quiet ${runs[$r]} >"$log" 2>&1; then
+          echo "clean" >"$log.status"
+        else
+          echo "failed" >"$log.status"
+        fi
+      ) &
+      running=$((running + 1))
+      if [ "$running" -ge "$shards" ]; then
+        wait -n
+        running=$((running - 1))
+      fi
+    done
   done
+  wait
   failed=0
-  for i in "${!runs[@]}"; do
-    if wait "${pids[$i]}"; then
-      echo "valgrind clean: ${runs[$i]}"
-    else
-      cat "$build/valgrind_$i.log" >&2
-      echo "error: valgrind found a fault or a test failed: ${runs[$i]}" >&2
+  for log in "${logs[@]}"; do
+    if [ "$(cat "$log.status")" != "clean" ]; then
+      cat "$log" >&2
       failed=1
     fi
   done
-  [ "$failed" -eq 0 ]
+  if [ "$failed" -ne 0 ]; then
+    echo "error: valgrind found a fault, or a test failed under it (logs above)" >&2
+    exit 1
+  fi
+  for run in "${runs[@]}"; do echo "valgrind clean: $run"; done
 fi
