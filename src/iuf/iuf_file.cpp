@@ -6,6 +6,7 @@
 #include "database/queries.hpp"
 #include "files/data_file.hpp"
 #include "files/encoding.hpp"
+#include "files/text_conversion.hpp"
 #include "report/progress.hpp"
 #include "report/trace_log.hpp"
 
@@ -38,14 +39,6 @@ long long LeadingNumber(std::string_view text) {
         value = value * 10 + (text[i] - '0');
     }
     return negative ? -value : value;
-}
-
-std::string_view TrimSpaces(std::string_view text) {
-    while (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ')
-        text.remove_suffix(1);
-    return text;
 }
 
 // The working state of one file, kept across lines so that no line allocates.
@@ -102,7 +95,7 @@ void Maj_FichierIUF(ImportSession& session, const std::string& path, double dblP
                 db::RequeteTableau(db, session.tabResultat, kCountLicence, {b.codeClub, b.licence});
                 if (LeadingNumber(session.tabResultat.Item(0, 1)) > 0) {
                     b.codeUnique.clear();
-                    files::AppendCp1252AsUtf8(b.codeUnique, TrimSpaces(b.tabIUF[2]));
+                    files::AppendCp1252AsUtf8(b.codeUnique, files::TrimSpaces(b.tabIUF[2]));
                     db.Execute(kUpdateCode, {b.codeUnique, b.codeClub, b.licence});
                     ++lngMisAJour;
                 } else {
