@@ -1,0 +1,1 @@
+DELETE FROM Inter_Region WHERE Code = 0;

@@ -1,0 +1,12 @@
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA4080380012', '100001', 'DUPONT', 'Jean');
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA4080380012', '100002', 'ROW1', 'Jean');
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA4080380012', '100002', 'ROW2', 'Jean');
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA4080380012', '100003', 'DUPONT', 'Jean');
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA4080380012', '100004', 'DUPONT', 'Jean');
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA4080380012', '1234', 'DUPONT', 'Jean');
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA0990750001', '100005', 'DUPONT', 'Jean');
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA5110750001', '200001', 'DUPONT', 'Jean');
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA5110750001', '200002', 'DUPONT', 'Jean');
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA4080380''12', '10''001', 'DUPONT', 'Jean');
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA4080380012', '100006', 'DUPONT', 'Jean');
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA4080380012', '100007', 'DUPONT', 'Jean');

@@ -1,0 +1,5 @@
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA4080380012', '100001', 'DUPONT', 'Jean');
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA4080380012', '100002', 'DUPONT', 'Jean');
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA4080380012', '100003', 'DUPONT', 'Jean');
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA4080380012', '100004', 'DUPONT', 'Jean');
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA4080380012', '100005', 'DUPONT', 'Jean');
