@@ -1,12 +1,7 @@
 // gen_export: writes a synthetic federation export (club.txt, licence.txt,
-// origine.txt, iuf.txt) for benchmarks and large-volume tests, and checks
-// export directories against the reference geography.
+// origine.txt, iuf.txt) for benchmarks and large-volume tests.
 //
-//   gen_export --out DIR --licences N [--seed S] [--reference FILE] [--check]
-//   gen_export --check --out DIR [--reference FILE]
-//
-// The first form generates N licence lines into DIR (and checks them with
-// --check); the second only checks the export files already in DIR.
+//   gen_export --out DIR --licences N [--seed S] [--reference FILE]
 //
 // Output follows the federation's byte format: one byte per character,
 // lower-case accented letters in DOS code page 850, CR LF line ends,
@@ -111,11 +106,6 @@ std::string toDos(std::string_view utf8) {
         i += 2;
     }
     return out;
-}
-
-bool isDosLetter(unsigned char c) {
-    static constexpr std::string_view letters = "\x81\x82\x83\x84\x85\x87\x88\x89\x8A\x8B\x8C\x93\x94\x96\x97";
-    return letters.find(static_cast<char>(c)) != std::string_view::npos;
 }
 
 std::vector<std::string> dosList(std::initializer_list<const char*> words) {
@@ -313,23 +303,6 @@ Reference loadReference(const std::string& path) {
     if (!ref.pays.count("FRA")) throw std::runtime_error(path + ": FRA missing from [Pays]");
     if (!ref.inter.count(0)) throw std::runtime_error(path + ": inter-region 0 missing");
     return ref;
-}
-
-// The importer's geographic rule for a club code that it does not know yet.
-bool validClubCode(const Reference& ref, std::string_view code) {
-    if (code.size() != 13) return false;
-    std::string country(code.substr(0, 3)), region(code.substr(4, 2)), dept(code.substr(6, 3));
-    char interChar = code[3];
-    if (!ref.pays.count(country)) return false;
-    if (interChar < '0' || interChar > '9' || !ref.inter.count(interChar - '0')) return false;
-    if (country != "FRA") return interChar == '0';
-    if (interChar == '0') return region == "00" && dept == "000";
-    if (region == "00") return dept == "000";
-    auto r = ref.regionInter.find(region);
-    if (r == ref.regionInter.end() || r->second != interChar - '0') return false;
-    if (dept == "000") return true;
-    auto d = ref.deptRegion.find(dept);
-    return d != ref.deptRegion.end() && d->second == region;
 }
 
 // ---------------------------------------------------------------- dates
@@ -870,174 +843,12 @@ void Generator::run(const fs::path& dir) {
               << " repeats), " << owns_.size() << " IUF lines\n";
 }
 
-// ---------------------------------------------------------------- check
-
-struct Checker {
-    const Reference& ref;
-    long errors = 0;
-
-    void error(const std::string& file, long line, const std::string& what) {
-        if (++errors <= 50) std::cerr << file << ":" << line << ": " << what << "\n";
-        else if (errors == 51) std::cerr << "(further errors not shown)\n";
-    }
-
-    // Reads CR LF terminated records; reports bare LF, a missing final line
-    // end and bytes that are neither printable ASCII nor DOS letters.
-    std::vector<std::string> readLines(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
-            error(path.filename().string(), 0, "cannot read the file");
-            return {};
-        }
-        std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::vector<std::string> lines;
-        const std::string name = path.filename().string();
-        size_t p = 0;
-        while (p < data.size()) {
-            size_t q = data.find('\n', p);
-            if (q == std::string::npos) {
-                error(name, static_cast<long>(lines.size() + 1), "last line has no line end");
-                lines.push_back(data.substr(p));
-                break;
-            }
-            if (q == p || data[q - 1] != '\r') error(name, static_cast<long>(lines.size() + 1), "line end is not CR LF");
-            size_t end = (q > p && data[q - 1] == '\r') ? q - 1 : q;
-            lines.push_back(data.substr(p, end - p));
-            p = q + 1;
-        }
-        for (size_t i = 0; i < lines.size(); ++i)
-            for (unsigned char c : lines[i])
-                if ((c < 0x20 || c > 0x7E) && !isDosLetter(c)) {
-                    char hex[8];
-                    std::snprintf(hex, sizeof hex, "0x%02X", c);
-                    error(name, static_cast<long>(i + 1), std::string("unexpected byte ") + hex);
-                    break;
-                }
-        return lines;
-    }
-
-    static std::string field(const std::string& line, size_t pos, size_t len) {
-        return pos - 1 < line.size() ? line.substr(pos - 1, len) : std::string();
-    }
-
-    int run(const fs::path& dir) {
-        // club.txt
-        std::set<std::string> listed;
-        auto clubLines = readLines(dir / "club.txt");
-        for (size_t i = 0; i < clubLines.size(); ++i) {
-            const std::string& l = clubLines[i];
-            long n = static_cast<long>(i + 1);
-            if (l.size() != kClubLine) error("club.txt", n, "length " + std::to_string(l.size()));
-            std::string code = trim(field(l, 1, 13));
-            if (!validClubCode(ref, code)) error("club.txt", n, "invalid club code " + code);
-            if (!listed.insert(code).second) error("club.txt", n, "club code listed twice " + code);
-            if (trim(field(l, 14, 30)).empty()) error("club.txt", n, "blank club name");
-        }
-
-        // licence.txt
-        auto licLines = readLines(dir / "licence.txt");
-        std::unordered_set<std::string> own;                  // club+licence of swimmer lines
-        std::map<std::string, std::string> selectionKeys;     // selection+licence -> origin
-        std::vector<std::pair<long, std::string>> origins;    // line, origin key
-        std::set<std::string> unlisted;
-        std::unordered_set<size_t> seen;                      // hashes of the lines read so far
-        long relays = 0, selections = 0, repeats = 0, yearMismatch = 0;
-        for (size_t i = 0; i < licLines.size(); ++i) {
-            const std::string& l = licLines[i];
-            long n = static_cast<long>(i + 1);
-            if (l.size() != kLicenceLine) error("licence.txt", n, "length " + std::to_string(l.size()));
-            std::string code = field(l, 1, 13), number = field(l, 14, 6);
-            if (!validClubCode(ref, code)) error("licence.txt", n, "invalid club code " + code);
-            if (!listed.count(code)) unlisted.insert(code);
-            if (!seen.insert(std::hash<std::string>{}(l)).second) {
-                ++repeats;  // an exact copy of an earlier line
-                continue;
-            }
-            if (!number.empty() && (number[0] == 'R' || number[0] == 'r')) {
-                ++relays;
-                continue;
-            }
-            std::string birth = field(l, 66, 8);
-            if (birth.size() < 8 || number.compare(0, 2, birth, 6, 2) != 0) ++yearMismatch;
-            if (code.size() == 13 && code.compare(9, 4, "0000") == 0) {
-                ++selections;
-                std::string originClub = trim(field(l, 208, 13)), originLicence = trim(field(l, 221, 6));
-                if (originClub.empty() || originLicence.empty()) {
-                    error("licence.txt", n, "selection entry without origin");
-                    continue;
-                }
-                if (!validClubCode(ref, originClub)) error("licence.txt", n, "invalid origin club " + originClub);
-                std::string origin = originClub + originLicence;
-                auto [it, fresh] = selectionKeys.emplace(code + number, origin);
-                if (!fresh && it->second != origin)
-                    error("licence.txt", n, "selection " + code + " lists licence " + number + " for two swimmers");
-                origins.emplace_back(n, origin);
-                continue;
-            }
-            if (!own.insert(code + number).second)
-                error("licence.txt", n, "licence " + number + " used twice in club " + code);
-        }
-        for (const auto& [n, origin] : origins)
-            if (!own.count(origin)) error("licence.txt", n, "origin " + origin + " names no licence of the file");
-
-        // IUF files: every file of the directory whose first line has 45 characters.
-        long iufLines = 0, iufKnown = 0;
-        std::set<std::string> withIuf;
-        std::vector<fs::path> files;
-        for (const auto& entry : fs::directory_iterator(dir))
-            if (entry.is_regular_file()) files.push_back(entry.path());
-        std::sort(files.begin(), files.end());
-        for (const auto& path : files) {
-            std::ifstream in(path, std::ios::binary);
-            std::string first;
-            std::getline(in, first);
-            if (!first.empty() && first.back() == '\r') first.pop_back();
-            if (first.size() != kIufLine) continue;
-            auto lines = readLines(path);
-            const std::string name = path.filename().string();
-            for (size_t i = 0; i < lines.size(); ++i) {
-                const std::string& l = lines[i];
-                long n = static_cast<long>(i + 1);
-                ++iufLines;
-                if (l.size() != kIufLine) error(name, n, "length " + std::to_string(l.size()));
-                std::string shortCode = field(l, 1, 9), number = field(l, 10, 6), iuf = trim(field(l, 16, 30));
-                auto region = ref.regionInter.find(shortCode.substr(0, 2));
-                if (region == ref.regionInter.end()) {
-                    error(name, n, "unknown region in " + shortCode);
-                    continue;
-                }
-                std::string key = "FRA" + std::to_string(region->second) + shortCode + number;
-                if (iuf.empty() || iuf.find('\'') != std::string::npos) error(name, n, "bad IUF code '" + iuf + "'");
-                if (!withIuf.insert(key).second) error(name, n, "licence listed twice " + key);
-                if (own.count(key)) ++iufKnown;
-            }
-        }
-
-        // origine.txt
-        auto originLines = readLines(dir / "origine.txt");
-        if (originLines.empty() || originLines[0].empty()) error("origine.txt", 1, "no origin line");
-        else if (originLines[0].size() == kIufLine) error("origine.txt", 1, "origin line has the IUF record length");
-
-        std::cout << "club.txt     " << clubLines.size() << " lines\n"
-                  << "licence.txt  " << licLines.size() << " lines: " << own.size() << " licences, " << repeats
-                  << " repeated, " << relays << " relay, " << selections << " selection entries\n"
-                  << "             " << yearMismatch << " birth dates disagreeing with the licence year, "
-                  << unlisted.size() << " club codes absent from club.txt\n"
-                  << "IUF files    " << iufLines << " lines, " << iufKnown << " naming a licence of licence.txt, "
-                  << own.size() - std::min<size_t>(own.size(), static_cast<size_t>(iufKnown)) << " licences without IUF line\n"
-                  << (errors ? std::to_string(errors) + " error(s)\n" : std::string("check passed\n"));
-        return errors ? 1 : 0;
-    }
-};
-
 void usage(std::ostream& os) {
-    os << "usage: gen_export --out DIR --licences N [--seed S] [--reference FILE] [--check]\n"
-          "       gen_export --check --out DIR [--reference FILE]\n"
-          "  --out DIR         export directory to write (or to check)\n"
+    os << "usage: gen_export --out DIR --licences N [--seed S] [--reference FILE]\n"
+          "  --out DIR         export directory to write\n"
           "  --licences N      number of licence.txt lines to generate\n"
           "  --seed S          PRNG seed (default 1); same seed, same bytes\n"
-          "  --reference FILE  geography reference (default data/reference/france.txt)\n"
-          "  --check           check the export files of DIR (after generating them, with --licences)\n";
+          "  --reference FILE  geography reference (default data/reference/france.txt)\n";
 }
 
 bool parseNumber(const char* s, uint64_t& v) {
@@ -1051,7 +862,7 @@ bool parseNumber(const char* s, uint64_t& v) {
 int main(int argc, char** argv) {
     std::string out, reference = "data/reference/france.txt";
     uint64_t licences = 0, seed = 1;
-    bool haveLicences = false, check = false;
+    bool haveLicences = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view a = argv[i];
         auto value = [&]() -> const char* {
@@ -1063,7 +874,6 @@ int main(int argc, char** argv) {
         };
         if (a == "--out") out = value();
         else if (a == "--reference") reference = value();
-        else if (a == "--check") check = true;
         else if (a == "--licences") {
             if (!parseNumber(value(), licences) || licences == 0 || licences > 10'000'000) {
                 std::cerr << "--licences expects a number from 1 to 10000000\n";
@@ -1084,18 +894,15 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (out.empty() || (!haveLicences && !check)) {
+    if (out.empty() || !haveLicences) {
         usage(std::cerr);
         return 2;
     }
     try {
         Reference ref = loadReference(reference);
-        if (haveLicences) {
-            Words words = makeWords();
-            Generator gen(ref, words, seed, static_cast<long>(licences));
-            gen.run(out);
-        }
-        if (check) return Checker{ref}.run(out);
+        Words words = makeWords();
+        Generator gen(ref, words, seed, static_cast<long>(licences));
+        gen.run(out);
     } catch (const std::exception& e) {
         std::cerr << "gen_export: " << e.what() << "\n";
         return 2;

@@ -1,6 +1,8 @@
 #pragma once
 // The source of "now" for a run: the TraceLog's time stamps and the birth-date check read it.
 
+#include <quorvel/export.h>
+
 #include <functional>
 
 namespace quorvel {
@@ -19,9 +21,9 @@ struct LocalDateTime {
 using Clock = std::function<LocalDateTime()>;
 
 // The machine's local time.
-Clock SystemClock();
+QUORVEL_API Clock SystemClock();
 
 // A clock that always answers the given date at 00:00:00.
-Clock FixedClock(int year, int month, int day);
+QUORVEL_API Clock FixedClock(int year, int month, int day);
 
 } // namespace quorvel

@@ -1,6 +1,8 @@
 #pragma once
 // Update of the licences' unique federal identifiers (IUF codes).
 
+#include <quorvel/export.h>
+
 #include <quorvel/clock.hpp>
 #include <quorvel/error.hpp>
 #include <quorvel/host_form.hpp>
@@ -10,7 +12,7 @@
 
 namespace quorvel {
 
-class clsMajIUF {
+class QUORVEL_API clsMajIUF {
 public:
     explicit clsMajIUF(Clock clock = SystemClock());
 

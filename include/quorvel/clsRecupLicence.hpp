@@ -1,6 +1,8 @@
 #pragma once
 // Club and licence import from the federation's export files.
 
+#include <quorvel/export.h>
+
 #include <quorvel/clock.hpp>
 #include <quorvel/error.hpp>
 #include <quorvel/host_form.hpp>
@@ -10,7 +12,7 @@
 
 namespace quorvel {
 
-class clsRecupLicence {
+class QUORVEL_API clsRecupLicence {
 public:
     // `clock` gives "now" for the TraceLog's time stamps and the birth-date check.
     explicit clsRecupLicence(Clock clock = SystemClock());

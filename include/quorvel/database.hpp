@@ -1,6 +1,8 @@
 #pragma once
 // Creation of a new, empty host database (the club application's own file).
 
+#include <quorvel/export.h>
+
 #include <quorvel/error.hpp>
 
 #include <string>
@@ -12,6 +14,6 @@ namespace quorvel {
 // LastClose true. When `referenceFile` is not empty, the reference tables are filled from
 // that file (see data/reference/france.txt for its format). Throws quorvel::Error if `path`
 // already exists, or if the file cannot be created or the reference file read.
-void CreateHostDatabase(const std::string& path, const std::string& referenceFile);
+QUORVEL_API void CreateHostDatabase(const std::string& path, const std::string& referenceFile);
 
 } // namespace quorvel

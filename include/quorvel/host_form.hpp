@@ -1,6 +1,8 @@
 #pragma once
 // The caller's form on which a run shows its progress.
 
+#include <quorvel/export.h>
+
 #include <string>
 
 namespace quorvel {
@@ -8,7 +10,7 @@ namespace quorvel {
 // What the import needs of the caller's window: a progress bar ranging from 0 to 100, a
 // label (element 2 of the form's labels) and a repaint request. Every call happens on the
 // caller's thread during a public method. A caller without a window passes no form at all.
-class HostForm {
+class QUORVEL_API HostForm {
 public:
     virtual ~HostForm() = default;
 

@@ -15,8 +15,11 @@
  *                    interface _clsMajIUF                   {F6426CCC-26F3-4B59-8ED2-D04016E963EB}
  *                    method bImport_CodeIUF, DISPID 0x60030000
  *   threading model  "Apartment"
- *   file version     1.1.0.2, text "1.01.0002"
+ *   file version     the project's version (quorvel/version.h), e.g. 1.1.0.2, text "1.01.0002"
  */
+
+#include <quorvel/export.h>
+#include <quorvel/version.h>
 
 #include <stdint.h>
 
@@ -75,19 +78,19 @@ typedef int16_t quorvel_bool;
 #define QUORVEL_TYPELIB_VERSION_MAJOR 1
 #define QUORVEL_TYPELIB_VERSION_MINOR 0
 #define QUORVEL_TYPELIB_LCID 0
-extern const quorvel_guid QUORVEL_LIBID_quorvel;
+QUORVEL_API extern const quorvel_guid QUORVEL_LIBID_quorvel;
 
 /* Classes and their default interfaces. */
 #define QUORVEL_PROGID_clsRecupLicence "quorvel.clsRecupLicence"
 #define QUORVEL_PROGID_clsMajIUF "quorvel.clsMajIUF"
-extern const quorvel_guid QUORVEL_CLSID_clsRecupLicence;
-extern const quorvel_guid QUORVEL_CLSID_clsMajIUF;
-extern const quorvel_guid QUORVEL_IID__clsRecupLicence;
-extern const quorvel_guid QUORVEL_IID__clsMajIUF;
+QUORVEL_API extern const quorvel_guid QUORVEL_CLSID_clsRecupLicence;
+QUORVEL_API extern const quorvel_guid QUORVEL_CLSID_clsMajIUF;
+QUORVEL_API extern const quorvel_guid QUORVEL_IID__clsRecupLicence;
+QUORVEL_API extern const quorvel_guid QUORVEL_IID__clsMajIUF;
 
 /* The standard interfaces of the object model: every object, and a class factory. */
-extern const quorvel_guid QUORVEL_IID_IUnknown;      /* {00000000-0000-0000-C000-000000000046} */
-extern const quorvel_guid QUORVEL_IID_IClassFactory; /* {00000001-0000-0000-C000-000000000046} */
+QUORVEL_API extern const quorvel_guid QUORVEL_IID_IUnknown;      /* {00000000-0000-0000-C000-000000000046} */
+QUORVEL_API extern const quorvel_guid QUORVEL_IID_IClassFactory; /* {00000001-0000-0000-C000-000000000046} */
 
 /* Dispatch identifiers: each interface's one method comes first after the dispatch methods. */
 #define QUORVEL_DISPID_bImport_Licence 0x60030000
@@ -95,16 +98,8 @@ extern const quorvel_guid QUORVEL_IID_IClassFactory; /* {00000001-0000-0000-C000
 
 #define QUORVEL_THREADING_MODEL "Apartment"
 
-/* File version. */
-#define QUORVEL_FILE_VERSION_MAJOR 1
-#define QUORVEL_FILE_VERSION_MINOR 1
-#define QUORVEL_FILE_VERSION_REVISION 0
-#define QUORVEL_FILE_VERSION_BUILD 2
-#define QUORVEL_FILE_VERSION "1.1.0.2"
-#define QUORVEL_FILE_VERSION_TEXT "1.01.0002"
-
 /* Non-zero when both identifiers are the same. */
-int quorvel_IsEqualGUID(const quorvel_guid* a, const quorvel_guid* b);
+QUORVEL_API int quorvel_IsEqualGUID(const quorvel_guid* a, const quorvel_guid* b);
 
 #ifdef __cplusplus
 }

@@ -143,35 +143,35 @@ struct quorvel_clsMajIUF {
 
 /* Records this library's classes in the registry file. QUORVEL_SELFREG_E_CLASS when the file
    cannot be written or the library cannot find its own path. */
-quorvel_hresult DllRegisterServer(void);
+QUORVEL_API quorvel_hresult DllRegisterServer(void);
 /* Removes what DllRegisterServer recorded. QUORVEL_S_OK also when nothing was registered. */
-quorvel_hresult DllUnregisterServer(void);
+QUORVEL_API quorvel_hresult DllUnregisterServer(void);
 /* A class factory for `rclsid`, with interface `riid` (QUORVEL_IID_IClassFactory or
    QUORVEL_IID_IUnknown). QUORVEL_CLASS_E_CLASSNOTAVAILABLE for a CLSID of no class here. */
-quorvel_hresult DllGetClassObject(const quorvel_guid* rclsid, const quorvel_guid* riid, void** ppv);
+QUORVEL_API quorvel_hresult DllGetClassObject(const quorvel_guid* rclsid, const quorvel_guid* riid, void** ppv);
 /* QUORVEL_S_OK when no object (factories included) and no lock is alive, else QUORVEL_S_FALSE. */
-quorvel_hresult DllCanUnloadNow(void);
+QUORVEL_API quorvel_hresult DllCanUnloadNow(void);
 
 /* ---- Creation ---------------------------------------------------------------------------- */
 
 /* Creates an instance of `clsid` served by this library, without the registry file. */
-quorvel_hresult quorvel_CreateInstance(const quorvel_guid* clsid, const quorvel_guid* riid, void** ppv);
+QUORVEL_API quorvel_hresult quorvel_CreateInstance(const quorvel_guid* clsid, const quorvel_guid* riid, void** ppv);
 /* Creates an instance of the class registered under `progid` in the registry file, through
    the registered library's DllGetClassObject. */
-quorvel_hresult quorvel_CreateInstanceByProgID(const char* progid, const quorvel_guid* riid, void** ppv);
+QUORVEL_API quorvel_hresult quorvel_CreateInstanceByProgID(const char* progid, const quorvel_guid* riid, void** ppv);
 
 /* ---- Wrappers: call through the object's own functions ----------------------------------- */
 
-uint32_t quorvel_AddRef(quorvel_object* object);
+QUORVEL_API uint32_t quorvel_AddRef(quorvel_object* object);
 /* Releases `object`; NULL is ignored. */
-uint32_t quorvel_Release(quorvel_object* object);
+QUORVEL_API uint32_t quorvel_Release(quorvel_object* object);
 
-quorvel_hresult quorvel_bImport_Licence(quorvel_clsRecupLicence* self, const char* strFileBase_P,
+QUORVEL_API quorvel_hresult quorvel_bImport_Licence(quorvel_clsRecupLicence* self, const char* strFileBase_P,
                                         const char* strRepSource, const char* strRepTempo,
                                         const char* strFileTrace_P, const quorvel_host_form* objFormCible,
                                         quorvel_bool* pResult, quorvel_error* pError);
 
-quorvel_hresult quorvel_bImport_CodeIUF(quorvel_clsMajIUF* self, const char* strRepSource,
+QUORVEL_API quorvel_hresult quorvel_bImport_CodeIUF(quorvel_clsMajIUF* self, const char* strRepSource,
                                         const char* strFileBase_P, const char* strFileTrace_P,
                                         const quorvel_host_form* objFormCible, quorvel_bool bOnlyMonCLub,
                                         const char* strCodeMonClub, quorvel_bool* pResult,

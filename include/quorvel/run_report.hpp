@@ -1,6 +1,8 @@
 #pragma once
 // Options of a run, and the machine-readable report of what it did.
 
+#include <quorvel/export.h>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,7 +39,7 @@ struct PassReport {
 };
 
 // What one call did. Filled by the public methods when ImportOptions::report is set.
-struct RunReport {
+struct QUORVEL_API RunReport {
     static constexpr int kVersion = 1;
 
     // "bImport_Licence" or "bImport_CodeIUF".

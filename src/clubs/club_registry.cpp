@@ -1,9 +1,8 @@
 #include "clubs/club_registry.hpp"
 
 #include "clubs/geo_validation.hpp"
-#include "component/import_session.hpp"
-#include "database/queries.hpp"
-#include "report/run_time_error.hpp"
+#include "session/import_session.hpp"
+#include "storage/queries.hpp"
 
 namespace quorvel::clubs {
 
@@ -16,60 +15,48 @@ constexpr std::string_view kInsertClub =
 
 ClubResult iTraite_Club(ImportSession& session, std::string_view code, std::string_view name,
                         std::string& message) {
-    try {
-        if (session.colClubsTraites.Contains(code)) return ClubResult::AlreadyHandled;
-        message.clear();
+    if (session.colClubsTraites.Contains(code)) return ClubResult::AlreadyHandled;
+    message.clear();
 
-        auto& table = session.tabResultat;
-        db::RequeteTableau(session.objConnexion, table, kSelectClub, {code});
-        if (table.Count(0) >= 1) {
-            // When several rows share the code, the first one decides.
-            const std::string& num = table.Item(0, 1);
-            const std::string& stored = table.Item(1, 1);
-            if (stored == kNomInconnu && name != kNomInconnu) {
-                session.objConnexion.Execute(kUpdateIntitule, {name, num});
-                return ClubResult::NameFilledIn;
-            }
-            if (stored != name) {
-                message = "Le code club ";
-                message += code;
-                message += " est déjà utilisé pour le club : ";
-                message += stored;
-                return ClubResult::OtherName;
-            }
-            return ClubResult::SameName;
+    auto& table = session.tabResultat;
+    storage::RequeteTableau(session.objConnexion, table, kSelectClub, {code});
+    if (table.Count(0) >= 1) {
+        // When several rows share the code, the first one decides.
+        const std::string& num = table.Item(0, 1);
+        const std::string& stored = table.Item(1, 1);
+        if (stored == kNomInconnu && name != kNomInconnu) {
+            session.objConnexion.Execute(kUpdateIntitule, {name, num});
+            return ClubResult::NameFilledIn;
         }
-
-        if (!bVerif_CodeClub(session, code)) {
-            message = "Le code club est erronné : ";
+        if (stored != name) {
+            message = "Le code club ";
             message += code;
-            return ClubResult::Refused;
+            message += " est déjà utilisé pour le club : ";
+            message += stored;
+            return ClubResult::OtherName;
         }
-        // The database's own reason is not passed on: the caller reports the code alone.
-        std::string scratch;
-        if (!bCreer_Club(session, code, name, scratch)) {
-            message = "Erreur lors de la sauvegarde du club avec le code ";
-            message += code;
-            message += '.';
-            return ClubResult::Refused;
-        }
-        return ClubResult::Created;
-    } catch (...) {
-        Error e = report::CurrentError();
-        message = report::strTexteErreur(e.number(), e.description());
-        return ClubResult::Failed;
+        return ClubResult::SameName;
     }
+
+    if (!bVerif_CodeClub(session, code)) {
+        message = "Le code club est erronné : ";
+        message += code;
+        return ClubResult::Refused;
+    }
+    try {
+        Creer_Club(session, code, name);
+    } catch (const Error&) {
+        // The database's own reason is not passed on: the caller reports the code alone.
+        message = "Erreur lors de la sauvegarde du club avec le code ";
+        message += code;
+        message += '.';
+        return ClubResult::Refused;
+    }
+    return ClubResult::Created;
 }
 
-bool bCreer_Club(ImportSession& session, std::string_view code, std::string_view name, std::string& message) {
-    try {
-        session.objConnexion.Execute(kInsertClub, {code, name, bCode_Selection(code) ? 1 : 0});
-        return true;
-    } catch (...) {
-        Error e = report::CurrentError();
-        message = report::strTexteErreur(e.number(), e.description());
-        return false;
-    }
+void Creer_Club(ImportSession& session, std::string_view code, std::string_view name) {
+    session.objConnexion.Execute(kInsertClub, {code, name, bCode_Selection(code) ? 1 : 0});
 }
 
 bool bCode_Selection(std::string_view code) {

@@ -15,9 +15,8 @@ namespace clubs {
 // as text. Comparisons with it are exact (letter case counts).
 inline constexpr std::string_view kNomInconnu = "Null";
 
-// What iTraite_Club did with a code. Failed and Refused are the two failures.
+// What iTraite_Club did with a code.
 enum class ClubResult : int {
-    Failed = -1,        // a database or run-time failure; the message holds "Erreur n° ..."
     Refused = 0,        // unknown and invalid code, or the creation failed
     Created = 1,        // unknown valid code: the club was created
     NameFilledIn = 2,   // known under the placeholder name, which was replaced by the given name
@@ -26,22 +25,18 @@ enum class ClubResult : int {
     AlreadyHandled = 5, // already handled during this call: nothing was queried
 };
 
-// True for the two failures (-1 and 0).
-constexpr bool IsFailure(ClubResult r) {
-    return r == ClubResult::Failed || r == ClubResult::Refused;
-}
-
 // Classifies the club `code` with the name `name` (both UTF-8) and creates, names or leaves the
 // Club row accordingly. A code already in the session's colClubsTraites answers AlreadyHandled at
 // once and leaves `message` as it was; every other path first empties `message`, then leaves in
-// it what the caller reports: the refusal text, the other name, or the failure's error text.
-// Never throws; adding the code to colClubsTraites is the caller's decision.
+// it what the caller reports: the refusal text or the other name. Throws quorvel::Error when a
+// query fails (the callers report it as "Erreur n° ..."); adding the code to colClubsTraites is
+// the caller's decision.
 ClubResult iTraite_Club(ImportSession& session, std::string_view code, std::string_view name,
                         std::string& message);
 
 // Inserts the Club row (`code`, `name`), marked as a selection when the code ends in "0000".
-// Returns false with the error text in `message` when the database refuses it.
-bool bCreer_Club(ImportSession& session, std::string_view code, std::string_view name, std::string& message);
+// Throws quorvel::Error when the database refuses it.
+void Creer_Club(ImportSession& session, std::string_view code, std::string_view name);
 
 // True when the code names a selection: its last four characters are "0000" (the whole code when
 // it is shorter than four characters).

@@ -1,8 +1,8 @@
 #include "clubs/geo_validation.hpp"
 
-#include "component/import_session.hpp"
-#include "database/queries.hpp"
-#include "files/encoding.hpp"
+#include "session/import_session.hpp"
+#include "storage/queries.hpp"
+#include "base/encoding.hpp"
 
 namespace quorvel::clubs {
 
@@ -20,30 +20,30 @@ constexpr std::string_view kCodeInter = "SELECT CodeInter FROM Region WHERE Regi
 
 bool bVerif_CodeClub(ImportSession& session, std::string_view code) {
     // Pieces are cut by character on the single-byte form of the code.
-    std::string raw = files::Utf8ToCp1252(code);
+    std::string raw = base::Utf8ToCp1252(code);
     if (raw.size() != 13) return false;
-    std::string country = files::Cp1252ToUtf8(std::string_view(raw).substr(0, 3));
+    std::string country = base::Cp1252ToUtf8(std::string_view(raw).substr(0, 3));
     char inter = raw[3];
-    std::string region = files::Cp1252ToUtf8(std::string_view(raw).substr(4, 2));
-    std::string departement = files::Cp1252ToUtf8(std::string_view(raw).substr(6, 3));
+    std::string region = base::Cp1252ToUtf8(std::string_view(raw).substr(4, 2));
+    std::string departement = base::Cp1252ToUtf8(std::string_view(raw).substr(6, 3));
 
     auto& db = session.objConnexion;
-    if (db::lngRequeteValeur(db, kPays, {country}) == 0) return false;
+    if (storage::lngRequeteValeur(db, kPays, {country}) == 0) return false;
     // The inter-region is a number: anything but a digit cannot name one.
     if (inter < '0' || inter > '9') return false;
     int interRegion = inter - '0';
-    if (db::lngRequeteValeur(db, kInterRegion, {interRegion}) == 0) return false;
+    if (storage::lngRequeteValeur(db, kInterRegion, {interRegion}) == 0) return false;
 
     if (country != "FRA") return inter == '0';
     if (inter == '0') return region == "00" && departement == "000";
     if (region == "00") return departement == "000";
-    if (db::lngRequeteValeur(db, kRegionInInterRegion, {region, interRegion}) == 0) return false;
+    if (storage::lngRequeteValeur(db, kRegionInInterRegion, {region, interRegion}) == 0) return false;
     if (departement == "000") return true;
-    return db::lngRequeteValeur(db, kDepartementInRegion, {departement, region}) != 0;
+    return storage::lngRequeteValeur(db, kDepartementInRegion, {departement, region}) != 0;
 }
 
 std::string vCodeInter_Region(ImportSession& session, std::string_view region) {
-    db::RequeteTableau(session.objConnexion, session.tabResultat, kCodeInter, {region});
+    storage::RequeteTableau(session.objConnexion, session.tabResultat, kCodeInter, {region});
     if (session.tabResultat.Count(0) >= 1) return session.tabResultat.Item(0, 1);
     return {};
 }

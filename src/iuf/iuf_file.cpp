@@ -1,131 +1,100 @@
 #include "iuf/iuf_file.hpp"
 
-#include "clubs/collections.hpp"
+#include "base/encoding.hpp"
+#include "base/fixed_fields.hpp"
+#include "base/text_conversion.hpp"
 #include "clubs/geo_validation.hpp"
-#include "component/import_session.hpp"
-#include "database/queries.hpp"
-#include "files/data_file.hpp"
-#include "files/encoding.hpp"
-#include "files/text_conversion.hpp"
-#include "report/progress.hpp"
-#include "report/trace_log.hpp"
+#include "session/import_session.hpp"
+#include "session/pass.hpp"
+#include "storage/queries.hpp"
+#include "tracelog/trace_log.hpp"
 
 #include <array>
-#include <cstdint>
-#include <new>
 #include <string_view>
 
 namespace quorvel {
 
 namespace {
 
-constexpr std::string_view kCountLicence =
-    "SELECT count(*) FROM Licence WHERE Code_Club = ?1 and Licence = ?2";
-constexpr std::string_view kUpdateCode =
-    "UPDATE Licence Set Code_unique = ?1 WHERE Code_Club = ?2 and Licence = ?3";
+constexpr std::string_view kCountLicence = "SELECT count(*) FROM Licence WHERE Code_Club = ?1 and Licence = ?2";
+constexpr std::string_view kUpdateCode = "UPDATE Licence Set Code_unique = ?1 WHERE Code_Club = ?2 and Licence = ?3";
 constexpr std::string_view kCountry = "FRA";
 
-// The number a text starts with, as the count query's text form is read: leading blanks, an
-// optional sign, then digits; anything else ends the number (no digit gives 0).
-long long LeadingNumber(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        if (value > (INT64_MAX - 9) / 10) break; // a count never comes near this
-        value = value * 10 + (text[i] - '0');
-    }
-    return negative ? -value : value;
-}
+// Widths of the three fields of an IUF line: short club code, licence number, IUF code.
+constexpr std::array<int, 3> kLongueursIUF = {9, 6, 30};
 
-// The working state of one file, kept across lines so that no line allocates.
-struct LineBuffers {
-    std::array<std::string_view, clubs::kLongueursIUF.size()> tabIUF;
-    std::string region;     // region code of the previous line (raw bytes)
-    std::string codeInter;  // its inter-region code
-    std::string codeClub;   // the full federal club code (UTF-8)
-    std::string licence;    // the licence number (UTF-8)
-    std::string codeUnique; // the trimmed IUF code (UTF-8)
+constexpr PassInfo kIufPass{"iuf", "Mise à jour des codes IUF interrompu.", false};
+
+// One IUF file. Buffers are kept across lines so that no line allocates.
+class IufPass : public PassBody {
+public:
+    IufPass(ImportSession& session, bool bOnlyMonCLub, const std::string& strCodeMonClub)
+        : session_(session), onlyMyClub_(bOnlyMonCLub), myClub_(strCodeMonClub) {
+        codeClub_.reserve(64);
+        licence_.reserve(32);
+        codeUnique_.reserve(96);
+    }
+
+    void Line(std::string_view raw, long) override {
+        base::CutFields(raw, kLongueursIUF, tabIUF_);
+        std::string_view club = tabIUF_[0];
+
+        // The full club code is rebuilt from the region's inter-region; consecutive lines mostly
+        // share their region, which is then looked up once.
+        std::string_view region = club.substr(0, 2);
+        if (region != region_) {
+            region_.assign(region);
+            codeInter_ = clubs::vCodeInter_Region(session_, base::Cp1252ToUtf8(region));
+        }
+        codeClub_.assign(kCountry);
+        codeClub_ += codeInter_;
+        base::AppendCp1252AsUtf8(codeClub_, club);
+        if (onlyMyClub_ && codeClub_ != myClub_) return;
+
+        base::AssignCp1252AsUtf8(licence_, tabIUF_[1]);
+        session_.recorder.SetCodes(codeClub_, licence_);
+        auto& db = session_.objConnexion;
+        if (storage::lngRequeteValeur(db, kCountLicence, {codeClub_, licence_}) > 0) {
+            base::AssignCp1252AsUtf8(codeUnique_, base::TrimSpaces(tabIUF_[2]));
+            db.Execute(kUpdateCode, {codeUnique_, codeClub_, licence_});
+            ++misAJour_;
+        } else {
+            ++inconnues_;
+        }
+    }
+
+    void Summary(long lignes) override {
+        tracelog::TracePluriel(session_.trace, misAJour_,
+                               std::string(tracelog::kCrLf) + "Mise à jour de " + std::to_string(misAJour_) +
+                                   " licence<PLURIEL> sur " + std::to_string(lignes) + ".");
+        tracelog::TracePluriel(session_.trace, inconnues_,
+                               std::to_string(inconnues_) + " licence<PLURIEL> inconnue<PLURIEL>.");
+    }
+
+    std::vector<std::pair<const char*, long>> Counts() const override {
+        return {{"updated", misAJour_}, {"unknown", inconnues_}};
+    }
+
+private:
+    ImportSession& session_;
+    bool onlyMyClub_;
+    const std::string& myClub_;
+    std::array<std::string_view, kLongueursIUF.size()> tabIUF_;
+    std::string region_;     // region code of the previous line (raw bytes)
+    std::string codeInter_;  // its inter-region code
+    std::string codeClub_;   // the full federal club code (UTF-8)
+    std::string licence_;    // the licence number (UTF-8)
+    std::string codeUnique_; // the trimmed IUF code (UTF-8)
+    long misAJour_ = 0;
+    long inconnues_ = 0;
 };
 
 } // namespace
 
 void Maj_FichierIUF(ImportSession& session, const std::string& path, double dblPas, bool bOnlyMonCLub,
                     const std::string& strCodeMonClub) {
-    std::int32_t lngLignes = 0;
-    std::int32_t lngMisAJour = 0;
-    std::int32_t lngInconnues = 0;
-    files::DataFile file;
-    report::RunRecorder& recorder = session.recorder;
-    recorder.BeginPass("iuf", path);
-    auto endPass = [&](bool completed) {
-        recorder.EndPass(completed,
-                         {{"lines", lngLignes}, {"updated", lngMisAJour}, {"unknown", lngInconnues}});
-    };
-    try {
-        file.Open(path);
-        LineBuffers b;
-        b.codeClub.reserve(64);
-        b.licence.reserve(32);
-        b.codeUnique.reserve(96);
-        auto& db = session.objConnexion;
-
-        while (!file.AtEnd()) {
-            ++lngLignes;
-            std::string_view line = file.ReadLine();
-            clubs::CutFields(line, clubs::kLongueursIUF, b.tabIUF);
-            std::string_view club = b.tabIUF[0];
-
-            std::string_view region = club.substr(0, 2);
-            if (region != b.region) {
-                b.region.assign(region);
-                b.codeInter = clubs::vCodeInter_Region(session, files::Cp1252ToUtf8(region));
-            }
-            b.codeClub.assign(kCountry);
-            b.codeClub += b.codeInter;
-            files::AppendCp1252AsUtf8(b.codeClub, club);
-
-            if (!bOnlyMonCLub || b.codeClub == strCodeMonClub) {
-                b.licence.clear();
-                files::AppendCp1252AsUtf8(b.licence, b.tabIUF[1]);
-                recorder.SetCodes(b.codeClub, b.licence);
-                db::RequeteTableau(db, session.tabResultat, kCountLicence, {b.codeClub, b.licence});
-                if (LeadingNumber(session.tabResultat.Item(0, 1)) > 0) {
-                    b.codeUnique.clear();
-                    files::AppendCp1252AsUtf8(b.codeUnique, files::TrimSpaces(b.tabIUF[2]));
-                    db.Execute(kUpdateCode, {b.codeUnique, b.codeClub, b.licence});
-                    ++lngMisAJour;
-                } else {
-                    ++lngInconnues;
-                }
-            }
-            report::AvanceProgression(session.objForm, dblPas);
-        }
-        file.Close();
-        db.Commit();
-
-        report::TracePluriel(session.trace, lngMisAJour,
-                             std::string(report::kCrLf) + "Mise à jour de " + std::to_string(lngMisAJour) +
-                                 " licence<PLURIEL> sur " + std::to_string(lngLignes) + ".");
-        report::TracePluriel(session.trace, lngInconnues,
-                             std::to_string(lngInconnues) + " licence<PLURIEL> inconnue<PLURIEL>.");
-        endPass(true);
-    } catch (const Error& e) {
-        file.Close();
-        report::TraceErreur(session.trace, "Mise à jour des codes IUF interrompu.", lngLignes, &e);
-        session.objConnexion.Commit();
-        endPass(false);
-    } catch (const std::bad_alloc&) {
-        file.Close();
-        const Error e(7, "Mémoire insuffisante");
-        report::TraceErreur(session.trace, "Mise à jour des codes IUF interrompu.", lngLignes, &e);
-        session.objConnexion.Commit();
-        endPass(false);
-    }
-    session.trace.Write("");
+    IufPass pass(session, bOnlyMonCLub, strCodeMonClub);
+    RunPass(session, path, dblPas, kIufPass, pass);
 }
 
 } // namespace quorvel

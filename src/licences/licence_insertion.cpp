@@ -1,10 +1,10 @@
 #include "licences/licence_insertion.hpp"
 
 #include "clubs/club_registry.hpp"
-#include "component/import_session.hpp"
-#include "database/queries.hpp"
+#include "session/import_session.hpp"
+#include "storage/queries.hpp"
 #include "licences/selection_membership.hpp"
-#include "report/run_time_error.hpp"
+#include "base/current_error.hpp"
 
 namespace quorvel::licences {
 
@@ -19,12 +19,12 @@ constexpr std::string_view kInsertLicence =
     "?21, ?22, ?23, ?24)";
 constexpr std::string_view kSelectNum = "SELECT Num from Licence where Code_Club = ?1 AND Licence = ?2";
 
-const std::string kLineBreak(report::kCrLf);
+const std::string kLineBreak(tracelog::kCrLf);
 
 } // namespace
 
 bool bAjout_Licence(ImportSession& session, LicenceRecord& record, long& lngClubsCrees, long lngLigne) {
-    report::TraceLog& trace = session.trace;
+    tracelog::TraceLog& trace = session.trace;
     try {
         std::string codeSelection = record[kCodeClub];
         bool selection = false;
@@ -33,7 +33,7 @@ bool bAjout_Licence(ImportSession& session, LicenceRecord& record, long& lngClub
         if (clubs::bCode_Selection(record[kCodeClub])) {
             const LicenceOrigin& origin = record.origin;
             if (origin.licence.empty())
-                report::TraceErreur(
+                tracelog::TraceErreur(
                     trace,
                     "Véritable numéro de licence introuvable, utilisation de celui de la sélection : " +
                         record[kLicence],
@@ -41,8 +41,13 @@ bool bAjout_Licence(ImportSession& session, LicenceRecord& record, long& lngClub
             else
                 record[kLicence] = origin.licence;
 
-            clubs::ClubResult result = clubs::iTraite_Club(session, origin.club, clubs::kNomInconnu, message);
-            if (clubs::IsFailure(result)) {
+            clubs::ClubResult result = clubs::ClubResult::Refused;
+            try {
+                result = clubs::iTraite_Club(session, origin.club, clubs::kNomInconnu, message);
+            } catch (...) {
+                message = tracelog::strTexteErreur(base::CurrentError());
+            }
+            if (result == clubs::ClubResult::Refused) {
                 trace.Write("Une erreur s'est produite dans la fonction d'ajout de club." + kLineBreak +
                             message);
                 return false;
@@ -63,26 +68,29 @@ bool bAjout_Licence(ImportSession& session, LicenceRecord& record, long& lngClub
         if (!selection) return true;
 
         auto& table = session.tabResultat;
-        db::RequeteTableau(session.objConnexion, table, kSelectNum, {record[kCodeClub], record[kLicence]});
+        storage::RequeteTableau(session.objConnexion, table, kSelectNum, {record[kCodeClub], record[kLicence]});
         if (table.Count(0) < 1) {
-            report::TraceErreur(trace,
+            tracelog::TraceErreur(trace,
                                 "La licence n'a pas été correctement insérée dans la base." + kLineBreak +
                                     "Impossible de l'ajouter à la sélection.",
                                 lngLigne);
             return false;
         }
         std::string num = table.Item(0, 1);
-        db::EffaceTableau(table);
+        storage::EffaceTableau(table);
 
-        std::string erreur;
-        if (!bAjout_Selection(session, codeSelection, num, erreur))
-            report::TraceErreur(trace,
-                                "Problème lors de l'ajout du nageur dans la sélection." + kLineBreak + erreur,
-                                lngLigne);
+        try {
+            Ajout_Selection(session, codeSelection, num);
+        } catch (...) {
+            tracelog::TraceErreur(trace,
+                                  "Problème lors de l'ajout du nageur dans la sélection." + kLineBreak +
+                                      tracelog::strTexteErreur(base::CurrentError()),
+                                  lngLigne);
+        }
         return true;
     } catch (...) {
-        Error e = report::CurrentError();
-        report::TraceErreur(trace, "Une erreur s'est produite lors de l'ajout d'une licence.", lngLigne, &e);
+        Error e = base::CurrentError();
+        tracelog::TraceErreur(trace, "Une erreur s'est produite lors de l'ajout d'une licence.", lngLigne, &e);
         return false;
     }
 }

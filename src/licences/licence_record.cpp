@@ -1,8 +1,8 @@
 #include "licences/licence_record.hpp"
 
-#include "clubs/collections.hpp"
-#include "files/encoding.hpp"
-#include "files/text_conversion.hpp"
+#include "base/encoding.hpp"
+#include "base/fixed_fields.hpp"
+#include "base/text_conversion.hpp"
 
 #include <quorvel/error.hpp>
 
@@ -25,8 +25,8 @@ struct SurnameFolding {
             {0xEE, 'I'}, {0xEF, 'I'}, {0xF4, 'O'}, {0xF6, 'O'}, {0xFC, 'U'}, {0xFB, 'U'}, {0xE7, 'C'},
         };
         for (int b = 0; b < 256; ++b) {
-            char lower = files::Cp1252Lower(static_cast<char>(b));
-            char folded = files::Cp1252Upper(lower);
+            char lower = base::Cp1252Lower(static_cast<char>(b));
+            char folded = base::Cp1252Upper(lower);
             for (auto [accent, plain] : kAccents)
                 if (static_cast<unsigned char>(lower) == accent) folded = plain;
             table[b] = folded;
@@ -41,7 +41,7 @@ void AppendSurname(std::string& out, std::string_view raw) {
         if (static_cast<unsigned char>(f) < 0x80)
             out.push_back(f);
         else
-            files::AppendCp1252AsUtf8(out, std::string_view(&f, 1));
+            base::AppendCp1252AsUtf8(out, std::string_view(&f, 1));
     }
 }
 
@@ -59,20 +59,20 @@ int YearOf(std::string_view yy) {
 } // namespace
 
 std::string_view RawField(std::string_view line, std::size_t index) {
-    return clubs::FieldAt(line, clubs::kLongueursLicence, index);
+    return base::FieldAt(line, kLongueursLicence, index);
 }
 
 void ReadOrigin(std::string_view line, LicenceOrigin& origin) {
     std::string_view raw = RawField(line, kOrigine);
-    files::AssignCp1252AsUtf8(origin.club, files::TrimSpaces(clubs::FieldAt(raw, kOriginWidths, 0)));
-    files::AssignCp1252AsUtf8(origin.licence, files::TrimSpaces(clubs::FieldAt(raw, kOriginWidths, 1)));
+    base::AssignCp1252AsUtf8(origin.club, base::TrimSpaces(base::FieldAt(raw, kOriginWidths, 0)));
+    base::AssignCp1252AsUtf8(origin.licence, base::TrimSpaces(base::FieldAt(raw, kOriginWidths, 1)));
 }
 
 void Remplir_Licence(std::string_view line, std::string_view todayYmd, LicenceRecord& record) {
     std::array<std::string_view, kFieldCount> raw;
-    clubs::CutFields(line, clubs::kLongueursLicence, raw);
+    base::CutFields(line, kLongueursLicence, raw);
     for (std::size_t i = 0; i < kFieldCount; ++i) {
-        raw[i] = files::TrimSpaces(raw[i]);
+        raw[i] = base::TrimSpaces(raw[i]);
         std::string& field = record[i];
         field.clear();
         switch (i) {
@@ -83,10 +83,10 @@ void Remplir_Licence(std::string_view line, std::string_view todayYmd, LicenceRe
         case kDateDepot:
         case kDateObliteration:
             // ddmmyyyy -> yyyymmdd on the raw characters (short enough to need no allocation).
-            files::AppendCp1252AsUtf8(field, files::strDateInverse(raw[i]));
+            base::AppendCp1252AsUtf8(field, base::strDateInverse(raw[i]));
             break;
         default:
-            files::AppendCp1252AsUtf8(field, raw[i]);
+            base::AppendCp1252AsUtf8(field, raw[i]);
         }
     }
     ReadOrigin(line, record.origin);

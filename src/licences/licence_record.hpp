@@ -21,6 +21,10 @@ enum LicenceField : std::size_t {
 };
 inline constexpr std::size_t kFieldCount = 24;
 
+// Widths of the 24 fields of a licence.txt line (their sum is the 248 characters of a line).
+inline constexpr std::array<int, kFieldCount> kLongueursLicence = {13, 6, 25, 20, 1, 8, 3, 30, 30, 7, 26, 14,
+                                                                   1,  1, 1,  1,  1, 1, 8, 8,  1,  1, 19, 22};
+
 // The swimmer's own club and licence number that a selection entry carries in its Origine field:
 // characters 208-220 and 221-226 of the line, each without its surrounding spaces (UTF-8).
 struct LicenceOrigin {

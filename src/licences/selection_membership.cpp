@@ -1,7 +1,6 @@
 #include "licences/selection_membership.hpp"
 
-#include "component/import_session.hpp"
-#include "report/run_time_error.hpp"
+#include "session/import_session.hpp"
 
 namespace quorvel::licences {
 
@@ -17,20 +16,12 @@ bool IsWholeNumber(std::string_view text) {
 }
 } // namespace
 
-bool bAjout_Selection(ImportSession& session, std::string_view strCodeSel, std::string_view strNumLic,
-                      std::string& strErreur) {
-    try {
-        // Num_Lic holds a licence row's key: anything but a number is refused, never stored as text.
-        if (!IsWholeNumber(strNumLic))
-            throw Error(errnum::kTypeMismatch, "Incompatibilité de type : le numéro de licence « " +
-                                                   std::string(strNumLic) + " » n'est pas un nombre");
-        session.objConnexion.Execute(kInsertSelection, {strCodeSel, strNumLic});
-        return true;
-    } catch (...) {
-        Error e = report::CurrentError();
-        strErreur = report::strTexteErreur(e.number(), e.description());
-        return false;
-    }
+void Ajout_Selection(ImportSession& session, std::string_view strCodeSel, std::string_view strNumLic) {
+    // Num_Lic holds a licence row's key: anything but a number is refused, never stored as text.
+    if (!IsWholeNumber(strNumLic))
+        throw Error(errnum::kTypeMismatch, "Incompatibilité de type : le numéro de licence « " +
+                                               std::string(strNumLic) + " » n'est pas un nombre");
+    session.objConnexion.Execute(kInsertSelection, {strCodeSel, strNumLic});
 }
 
 } // namespace quorvel::licences

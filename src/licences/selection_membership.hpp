@@ -11,11 +11,10 @@ struct ImportSession;
 namespace licences {
 
 // Inserts the row (`strCodeSel`, `strNumLic`) into Selection; `strNumLic` is the licence row's Num
-// as text. Does not look for the same pair first: the callers do. Returns false with the error
-// text ("Erreur n° ...") in `strErreur` when the row cannot be stored, including when `strNumLic`
-// is not a whole number; `strErreur` is otherwise left as it was. Writes nothing to the TraceLog.
-bool bAjout_Selection(ImportSession& session, std::string_view strCodeSel, std::string_view strNumLic,
-                      std::string& strErreur);
+// as text. Does not look for the same pair first: the callers do. Throws quorvel::Error when the
+// row cannot be stored, including when `strNumLic` is not a whole number (a type mismatch).
+// Writes nothing to the TraceLog.
+void Ajout_Selection(ImportSession& session, std::string_view strCodeSel, std::string_view strNumLic);
 
 } // namespace licences
 } // namespace quorvel

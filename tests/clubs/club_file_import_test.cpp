@@ -2,7 +2,7 @@
 
 #include "support/session.hpp"
 
-#include "clubs/club_file_import.hpp"
+#include "clubs/club_pass.hpp"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 
 #include "support/test_support.hpp"
 
-#include "files/encoding.hpp"
-#include "files/text_conversion.hpp"
+#include "base/encoding.hpp"
+#include "base/text_conversion.hpp"
 
 #include <quorvel/clsMajIUF.hpp>
 #include <quorvel/clsRecupLicence.hpp>
@@ -389,7 +389,7 @@ TEST_F(BadInput, AnExportSavedAgainAsUtf8ImportsTheSameRowsAsTheDosOne) {
     // An editor saves the export as UTF-8 with a byte-order mark: each accented letter takes two
     // bytes, which would shift every field after it.
     auto utf8 = [](const std::string& name) {
-        return "\xEF\xBB\xBF" + files::Cp1252ToUtf8(files::strConversionDos(Sample(name)));
+        return "\xEF\xBB\xBF" + base::Cp1252ToUtf8(base::strConversionDos(Sample(name)));
     };
     std::string fromDos = dir / "dos.db";
     std::string fromUtf8 = dir / "utf8.db";

@@ -1,8 +1,8 @@
 // The C interface: both methods with automation Booleans, the callback form, the error
 // out-parameter, and creation by ProgID through the registry file and the entry points.
 
-#include "component/registration.hpp"
-#include "component/registry_file.hpp"
+#include "automation/registration.hpp"
+#include "automation/registry_file.hpp"
 #include "process_helpers.hpp"
 #include "support/test_support.hpp"
 
@@ -219,8 +219,8 @@ class ProgIdCreation : public ::testing::Test {
 protected:
     // Registers `server` as the library of both classes in the user's registry file.
     void RegisterAs(const std::string& server) {
-        auto file = quorvel::component::RegistryFile::Load(registry);
-        quorvel::component::RegisterServer(file, server);
+        auto file = quorvel::automation::RegistryFile::Load(registry);
+        quorvel::automation::RegisterServer(file, server);
         file.Save();
     }
     quorvel_hresult Create(const char* progId, const quorvel_guid& iid) {

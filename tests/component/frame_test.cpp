@@ -1,7 +1,7 @@
 // What both public methods do around their run: TraceLog, drive test, connection, working
 // copies, and the release of everything on every path.
 
-#include "component/source_paths.hpp"
+#include "session/source_paths.hpp"
 #include "support/test_support.hpp"
 
 #include <quorvel/clsMajIUF.hpp>

@@ -1,6 +1,6 @@
 // The identity a host application binds to: these values never change from one build to the next.
 
-#include "component/identity.hpp"
+#include "automation/identity.hpp"
 #include "process_helpers.hpp"
 #include "support/test_support.hpp"
 
@@ -8,10 +8,10 @@
 
 #include <gtest/gtest.h>
 
-using quorvel::component::Classes;
-using quorvel::component::FindClass;
-using quorvel::component::GuidToString;
-using quorvel::component::ParseGuid;
+using quorvel::automation::Classes;
+using quorvel::automation::FindClass;
+using quorvel::automation::GuidToString;
+using quorvel::automation::ParseGuid;
 
 TEST(Identity, TheIdentifiersArePinned) {
     EXPECT_EQ(GuidToString(QUORVEL_LIBID_quorvel), "{826B4490-584B-4C0C-A8CE-83964FFE074D}");

@@ -3,7 +3,7 @@
 
 #include "support/import_run.hpp"
 
-#include "files/encoding.hpp"
+#include "base/encoding.hpp"
 
 #include <gtest/gtest.h>
 
@@ -88,7 +88,7 @@ TEST_F(LicenceImportRun, TheSampleExportIsImportedWithItsWholeTraceLog) {
         "",
         "Fin importation : <date>",
     };
-    EXPECT_EQ(TraceBytes(run.trace), files::Utf8ToCp1252(CrLfLines(expected)));
+    EXPECT_EQ(TraceBytes(run.trace), base::Utf8ToCp1252(CrLfLines(expected)));
     EXPECT_EQ(form.values.front(), 0);
     EXPECT_NEAR(form.values.back(), 100, 1e-9);
     EXPECT_EQ(form.values.size(), 1u + 6 + 25);

@@ -1,8 +1,8 @@
 // Registration in the per-user registry file: what is written, and that unregistration takes
 // away exactly that.
 
-#include "component/registration.hpp"
-#include "component/registry_file.hpp"
+#include "automation/registration.hpp"
+#include "automation/registry_file.hpp"
 #include "process_helpers.hpp"
 #include "support/test_support.hpp"
 
@@ -13,9 +13,9 @@
 
 #include <filesystem>
 
-using quorvel::component::RegisterServer;
-using quorvel::component::RegistryFile;
-using quorvel::component::UnregisterServer;
+using quorvel::automation::RegisterServer;
+using quorvel::automation::RegistryFile;
+using quorvel::automation::UnregisterServer;
 using quorvel::test::ReadFile;
 using quorvel::test::ScopedEnvironment;
 using quorvel::test::TempDir;

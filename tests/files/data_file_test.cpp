@@ -1,15 +1,15 @@
 // Reading export files: line ends, estimates and the first-line check, the origin line.
 
-#include "component/import_session.hpp"
-#include "files/data_file.hpp"
-#include "files/line_count.hpp"
-#include "files/origin_file.hpp"
+#include "session/import_session.hpp"
+#include "base/data_file.hpp"
+#include "session/line_count.hpp"
+#include "session/origin_file.hpp"
 #include "support/test_support.hpp"
 
 #include <gtest/gtest.h>
 
 using namespace quorvel;
-using namespace quorvel::files;
+using namespace quorvel::base;
 using quorvel::test::TempDir;
 using quorvel::test::WriteFile;
 
@@ -65,7 +65,7 @@ protected:
     }
     void SetUp() override { trace.Open(dir / "t.log"); }
     TempDir dir;
-    report::TraceLog trace;
+    tracelog::TraceLog trace;
 };
 
 TEST_F(LineCountTest, EstimateRoundsHalvesToEven) {

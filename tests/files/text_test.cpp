@@ -1,11 +1,11 @@
 // DOS letters, Windows-1252 <-> UTF-8, and dates.
 
-#include "files/encoding.hpp"
-#include "files/text_conversion.hpp"
+#include "base/encoding.hpp"
+#include "base/text_conversion.hpp"
 
 #include <gtest/gtest.h>
 
-using namespace quorvel::files;
+using namespace quorvel::base;
 
 TEST(TextConversion, TheFifteenDosLettersAndNothingElse) {
     EXPECT_EQ(Cp1252ToUtf8(strConversionDos("\x82l\x8Ave")), "élève");

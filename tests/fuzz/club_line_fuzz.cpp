@@ -3,7 +3,7 @@
 
 #include "fuzz_support.hpp"
 
-#include "clubs/club_file_import.hpp"
+#include "clubs/club_pass.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quorvel;

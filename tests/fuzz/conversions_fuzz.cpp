@@ -5,11 +5,11 @@
 
 #include "fuzz_support.hpp"
 
-#include "files/encoding.hpp"
-#include "files/text_conversion.hpp"
+#include "base/encoding.hpp"
+#include "base/text_conversion.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace quorvel::files;
+    using namespace quorvel::base;
     using quorvel::fuzz::Finding;
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
 

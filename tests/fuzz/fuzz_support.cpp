@@ -1,7 +1,7 @@
 #include "fuzz_support.hpp"
 
-#include "database/queries.hpp"
-#include "files/file_system.hpp"
+#include "storage/queries.hpp"
+#include "base/file_system.hpp"
 
 #include <quorvel/clsRecupLicence.hpp>
 #include <quorvel/database.hpp>
@@ -38,14 +38,14 @@ SampleExtent& Extent() {
     return extent;
 }
 
-long long MaxNum(db::Connection& c, std::string_view sql) {
+long long MaxNum(storage::Connection& c, std::string_view sql) {
     long long n = 0;
-    c.Query(sql, {}, [&](const db::Row& row) { n = row.Integer(0); });
+    c.Query(sql, {}, [&](const storage::Row& row) { n = row.Integer(0); });
     return n;
 }
 
-void AppendRows(db::Connection& c, std::string_view sql, long long upTo, std::string& out) {
-    c.Query(sql, {upTo}, [&](const db::Row& row) {
+void AppendRows(storage::Connection& c, std::string_view sql, long long upTo, std::string& out) {
+    c.Query(sql, {upTo}, [&](const storage::Row& row) {
         for (int i = 0; i < row.ColumnCount(); ++i) {
             out += row.IsNull(i) ? std::string_view("NULL") : row.Text(i);
             out += '|';
@@ -54,7 +54,7 @@ void AppendRows(db::Connection& c, std::string_view sql, long long upTo, std::st
     });
 }
 
-std::string RowsWithin(db::Connection& c, const SampleExtent& e) {
+std::string RowsWithin(storage::Connection& c, const SampleExtent& e) {
     std::string rows;
     AppendRows(c, "select Num, Code_federal, Selection from Club where Num <= ?1 order by Num", e.clubs,
                rows);
@@ -116,8 +116,8 @@ const std::string& SampleDatabase() {
         if (!importer.bImport_Licence(path, QUORVEL_SAMPLE_DIR, folder + "/work", folder + "/trace.log",
                                       nullptr))
             Finding("the sample export does not import");
-        db::Connection c;
-        c.Open(db::ConnectionString(path));
+        storage::Connection c;
+        c.Open(storage::ConnectionString(path));
         SampleExtent& e = Extent();
         e.clubs = MaxNum(c, "select coalesce(max(Num), 0) from Club");
         e.licences = MaxNum(c, "select coalesce(max(Num), 0) from Licence");
@@ -129,9 +129,9 @@ const std::string& SampleDatabase() {
     return db;
 }
 
-std::string Rows(db::Connection& c, std::string_view sql) {
+std::string Rows(storage::Connection& c, std::string_view sql) {
     std::string out;
-    c.Query(sql, {}, [&](const db::Row& row) {
+    c.Query(sql, {}, [&](const storage::Row& row) {
         for (int i = 0; i < row.ColumnCount(); ++i) {
             out += row.IsNull(i) ? std::string_view("NULL") : row.Text(i);
             out += '|';
@@ -141,14 +141,14 @@ std::string Rows(db::Connection& c, std::string_view sql) {
     return out;
 }
 
-void CheckSampleRows(db::Connection& c) {
+void CheckSampleRows(storage::Connection& c) {
     SampleDatabase();
     if (RowsWithin(c, Extent()) != Extent().rows) Finding("rows stored before the import changed or went");
 }
 
 void CheckDatabase(const std::string& path) {
-    db::Connection c;
-    c.Open(db::ConnectionString(path));
+    storage::Connection c;
+    c.Open(storage::ConnectionString(path));
     std::string integrity = Rows(c, "PRAGMA integrity_check");
     if (integrity != "ok|\n") Finding("integrity_check: " + integrity);
     if (Rows(c, "select LastClose from Info") != "1|\n") Finding("LastClose is not true after the calls");
@@ -158,12 +158,12 @@ void CheckDatabase(const std::string& path) {
 
 OpenSession::OpenSession(const std::string& name)
     : db_(ProcessFolder() + "/" + name + ".db"), trace_(ProcessFolder() + "/" + name + ".log") {
-    files::CopyFile(SampleDatabase(), db_);
+    base::CopyFile(SampleDatabase(), db_);
     session_.clock = FixedClock(2026, 6, 15);
     session_.strFileBase = db_;
     session_.strFileTrace = trace_;
     std::string error;
-    if (!db::bConnexion(session_.objConnexion, db_, error)) Finding("cannot connect: " + error);
+    if (!storage::bConnexion(session_.objConnexion, db_, error)) Finding("cannot connect: " + error);
     session_.trace.Open(trace_);
 }
 

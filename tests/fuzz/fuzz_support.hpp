@@ -2,8 +2,8 @@
 // What the fuzz targets share: a private folder per process, databases holding the bundled sample
 // export, sessions opened on them, and the way a target reports a broken property.
 
-#include "component/import_session.hpp"
-#include "database/connection.hpp"
+#include "session/import_session.hpp"
+#include "storage/connection.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -25,12 +25,12 @@ void WriteBytes(const std::string& path, std::string_view bytes);
 const std::string& SampleDatabase();
 
 // Every row of a query, as text: values separated by "|", rows ended by a line break.
-std::string Rows(db::Connection& connection, std::string_view sql);
+std::string Rows(storage::Connection& connection, std::string_view sql);
 
 // A finding unless the rows of the sample database that no import may change or remove (clubs by
 // code, licences with their club, number, names and birth date, selection rows) read through
 // `connection` as they did when the sample was imported.
-void CheckSampleRows(db::Connection& connection);
+void CheckSampleRows(storage::Connection& connection);
 
 // Opens `db`, checks it and closes it again: a finding unless PRAGMA integrity_check answers "ok",
 // Info.LastClose is true (every call closed the database) and the sample's rows are intact.

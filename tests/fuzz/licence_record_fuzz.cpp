@@ -4,7 +4,7 @@
 
 #include "fuzz_support.hpp"
 
-#include "files/text_conversion.hpp"
+#include "base/text_conversion.hpp"
 #include "licences/licence_record.hpp"
 
 #include <quorvel/error.hpp>
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace quorvel;
     static licences::LicenceRecord record;
     std::string line(reinterpret_cast<const char*>(data), size);
-    files::ConvertDosInPlace(line);
+    base::ConvertDosInPlace(line);
     try {
         licences::Remplir_Licence(line, "20260615", record);
     } catch (const Error& e) {

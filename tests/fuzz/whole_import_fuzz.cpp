@@ -6,7 +6,7 @@
 
 #include "fuzz_support.hpp"
 
-#include "files/file_system.hpp"
+#include "base/file_system.hpp"
 
 #include <quorvel/clsMajIUF.hpp>
 #include <quorvel/clsRecupLicence.hpp>
@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fs::remove_all(root);
     fs::create_directories(source);
     fs::create_directories(work);
-    files::CopyFile(fuzz::SampleDatabase(), db);
+    base::CopyFile(fuzz::SampleDatabase(), db);
 
     std::string_view input(reinterpret_cast<const char*>(data), size);
     for (const char* name : kFiles) {

@@ -3,7 +3,7 @@
 
 #include "support/test_support.hpp"
 
-#include "files/text_conversion.hpp"
+#include "base/text_conversion.hpp"
 #include "licences/licence_record.hpp"
 
 #include <quorvel/error.hpp>
@@ -17,7 +17,7 @@ using namespace licences;
 
 LicenceRecord Fill(const LicenceLine& l, std::size_t length = 248, std::string_view today = "20260615") {
     std::string line = l.Build().substr(0, length);
-    files::ConvertDosInPlace(line);
+    base::ConvertDosInPlace(line);
     LicenceRecord r;
     Remplir_Licence(line, today, r);
     return r;

@@ -1,13 +1,13 @@
 // The TraceLog's bytes: Windows-1252, CR LF, entry forms and the plural rule.
 
-#include "report/progress.hpp"
-#include "report/trace_log.hpp"
+#include "tracelog/progress.hpp"
+#include "tracelog/trace_log.hpp"
 #include "support/test_support.hpp"
 
 #include <gtest/gtest.h>
 
 using namespace quorvel;
-using namespace quorvel::report;
+using namespace quorvel::tracelog;
 using quorvel::test::ReadFile;
 using quorvel::test::TempDir;
 

@@ -1,6 +1,6 @@
 #include "support/session.hpp"
 
-#include "database/queries.hpp"
+#include "storage/queries.hpp"
 
 #include <stdexcept>
 
@@ -13,13 +13,14 @@ OpenSession::OpenSession(const TempDir& dir, bool reference, Clock clock)
     session.strFileBase = dbPath;
     session.strFileTrace = tracePath;
     session.trace.Open(tracePath);
-    std::string error;
-    if (!db::bConnexion(session.objConnexion, dbPath, error)) throw std::runtime_error(error);
+    storage::Connexion(session.objConnexion, dbPath);
 }
 
 OpenSession::~OpenSession() {
-    std::string error;
-    db::bDeconnexion(session.objConnexion, error);
+    try {
+        storage::Deconnexion(session.objConnexion);
+    } catch (...) {
+    }
 }
 
 std::vector<std::string> OpenSession::Trace() {

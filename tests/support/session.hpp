@@ -4,7 +4,7 @@
 
 #include "support/test_support.hpp"
 
-#include "component/import_session.hpp"
+#include "session/import_session.hpp"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "support/test_support.hpp"
 
-#include "files/encoding.hpp"
+#include "base/encoding.hpp"
 
 #include <quorvel/database.hpp>
 #include <quorvel/error.hpp>
@@ -64,7 +64,7 @@ std::string CrLfLines(const std::vector<std::string>& lines) {
 }
 
 std::vector<std::string> ReadTrace(const std::string& path) {
-    std::string text = files::Cp1252ToUtf8(ReadFile(path));
+    std::string text = base::Cp1252ToUtf8(ReadFile(path));
     std::vector<std::string> lines;
     std::size_t from = 0;
     while (from < text.size()) {

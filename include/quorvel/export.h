@@ -1,0 +1,11 @@
+#ifndef QUORVEL_EXPORT_H
+#define QUORVEL_EXPORT_H
+/* Marks what the shared library exports: the public API and nothing else. */
+
+#if defined(__GNUC__) || defined(__clang__)
+#define QUORVEL_API __attribute__((visibility("default")))
+#else
+#define QUORVEL_API
+#endif
+
+#endif /* QUORVEL_EXPORT_H */

@@ -1,0 +1,80 @@
+#include "base/data_file.hpp"
+
+#include "base/file_system.hpp"
+
+#include <quorvel/error.hpp>
+
+#include <cerrno>
+#include <cstring>
+
+namespace quorvel::base {
+
+namespace {
+constexpr std::size_t kBufferSize = 1 << 20;
+}
+
+DataFile::~DataFile() { Close(); }
+
+void DataFile::Open(const std::string& path) {
+    Close();
+    if (IsDirectory(path)) throw PathError(path, EISDIR);
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) throw PathError(path, errno);
+    file_ = f;
+    path_ = path;
+    buffer_.resize(kBufferSize);
+    pos_ = end_ = 0;
+}
+
+void DataFile::Close() noexcept {
+    if (file_ != nullptr) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+    pos_ = end_ = 0;
+}
+
+bool DataFile::Fill() {
+    if (pos_ < end_) return true;
+    if (file_ == nullptr) return false;
+    std::size_t n = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+    if (n == 0 && std::ferror(file_)) {
+        int err = errno;
+        throw Error(errnum::kDeviceIO, "Erreur d'entrée/sortie en lisant le fichier " + path_ + " : " +
+                            std::strerror(err));
+    }
+    pos_ = 0;
+    end_ = n;
+    return n > 0;
+}
+
+bool DataFile::AtEnd() { return !Fill(); }
+
+std::string_view DataFile::ReadLine() {
+    if (!Fill()) throw Error(errnum::kInputPastEnd, "Entrée au-delà de la fin du fichier : " + path_);
+    line_.clear();
+    for (;;) {
+        const char* start = buffer_.data() + pos_;
+        std::size_t avail = end_ - pos_;
+        std::size_t i = 0;
+        while (i < avail && start[i] != '\r' && start[i] != '\n') ++i;
+        if (i < avail) {
+            char term = start[i];
+            if (line_.empty()) {
+                // Fast path: the whole line sits in the buffer. Keep a copy so the view
+                // survives the next refill.
+                line_.assign(start, i);
+            } else {
+                line_.append(start, i);
+            }
+            pos_ += i + 1;
+            if (term == '\r' && Fill() && buffer_[pos_] == '\n') ++pos_;
+            return line_;
+        }
+        line_.append(start, avail);
+        pos_ = end_;
+        if (!Fill()) return line_; // last line without a line end
+    }
+}
+
+} // namespace quorvel::base

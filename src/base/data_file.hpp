@@ -1,0 +1,42 @@
+#pragma once
+// The one way every pass reads an export file: line by line, as raw single-byte text.
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvel::base {
+
+// Reads a text file one line at a time without holding it whole. A line ends at CR LF, at a
+// lone CR or at a lone LF; the line end is not part of the line, and a final line end does not
+// make an extra empty line. Lines are the file's raw bytes (no conversion).
+class DataFile {
+public:
+    DataFile() = default;
+    DataFile(const DataFile&) = delete;
+    DataFile& operator=(const DataFile&) = delete;
+    ~DataFile();
+
+    // Opens `path` for reading. Throws quorvel::Error naming the file when it cannot be opened.
+    void Open(const std::string& path);
+    void Close() noexcept;
+
+    // True when no byte is left to read.
+    bool AtEnd();
+    // The next line, valid until the next call. Throws quorvel::Error on a read failure or when
+    // the file is at its end (an end-of-file error, as reading past the end is).
+    std::string_view ReadLine();
+
+private:
+    bool Fill();
+
+    std::FILE* file_ = nullptr;
+    std::string path_;
+    std::vector<char> buffer_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    std::string line_;
+};
+
+} // namespace quorvel::base

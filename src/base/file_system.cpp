@@ -1,0 +1,148 @@
+#include "base/file_system.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+namespace quorvel::base {
+
+namespace fs = std::filesystem;
+
+Error PathError(const std::string& path, int err) {
+    switch (err) {
+    case ENOENT:
+        return Error(errnum::kFileNotFound, "Fichier ou dossier introuvable : " + path);
+    case ENOTDIR:
+        return Error(errnum::kPathNotFound, "Chemin d'accès introuvable : " + path);
+    case EACCES:
+    case EPERM:
+        return Error(errnum::kPermissionDenied, "Permission refusée : " + path);
+    case EISDIR:
+        return Error(errnum::kPathAccess, "Un dossier se trouve là où un fichier est attendu : " + path);
+    case EROFS:
+        return Error(errnum::kPermissionDenied, "Système de fichiers en lecture seule : " + path);
+    case ENOSPC:
+        return Error(errnum::kDiskFull, "Disque plein : " + path);
+    default:
+        return Error(errnum::kPathAccess,
+                     "Erreur d'accès au chemin " + path + " : " + std::strerror(err));
+    }
+}
+
+bool FileExists(const std::string& path) {
+    if (path.empty()) return false;
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string GetFileName(const std::string& path) {
+    auto p = path.find_last_of('/');
+    return p == std::string::npos ? path : path.substr(p + 1);
+}
+
+std::string GetParentFolderName(const std::string& path) {
+    auto p = path.find_last_of('/');
+    if (p == std::string::npos) return {};
+    std::string parent = path.substr(0, p);
+    while (parent.size() > 1 && parent.back() == '/') parent.pop_back();
+    if (parent.empty() && p == 0) return "/";
+    return parent;
+}
+
+std::string GetExtensionName(const std::string& path) {
+    std::string name = GetFileName(path);
+    auto p = name.find_last_of('.');
+    return p == std::string::npos ? std::string() : name.substr(p + 1);
+}
+
+void CopyFile(const std::string& source, const std::string& destination) {
+    int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) throw PathError(source, errno);
+    struct stat st {};
+    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+        int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
+        ::close(in);
+        throw PathError(source, err);
+    }
+    int out = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (out < 0) {
+        int err = errno;
+        ::close(in);
+        throw PathError(destination, err);
+    }
+    std::vector<char> buf(1 << 20);
+    for (;;) {
+        ssize_t n = ::read(in, buf.data(), buf.size());
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int err = errno;
+            ::close(in);
+            ::close(out);
+            throw PathError(source, err);
+        }
+        ssize_t done = 0;
+        while (done < n) {
+            ssize_t w = ::write(out, buf.data() + done, static_cast<std::size_t>(n - done));
+            if (w < 0) {
+                if (errno == EINTR) continue;
+                int err = errno;
+                ::close(in);
+                ::close(out);
+                throw PathError(destination, err);
+            }
+            done += w;
+        }
+    }
+    ::close(in);
+    if (::close(out) != 0) throw PathError(destination, errno);
+}
+
+std::uint64_t FileSize(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) throw PathError(path, errno);
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+bool DriveReady(const std::string& folder) {
+    struct stat st {};
+    if (folder.empty() || ::stat(folder.c_str(), &st) != 0) {
+        int err = folder.empty() ? ENOENT : errno;
+        throw Error(errnum::kPathNotFound,
+                    "Chemin d'accès introuvable : " + (folder.empty() ? std::string("\"\"") : folder) +
+                        (err == ENOENT ? "" : std::string(" (") + std::strerror(err) + ")"));
+    }
+    if (!S_ISDIR(st.st_mode))
+        throw Error(errnum::kPathNotFound, "Chemin d'accès introuvable (ce n'est pas un dossier) : " + folder);
+    struct statvfs vs {};
+    return ::statvfs(folder.c_str(), &vs) == 0;
+}
+
+std::vector<std::string> ListFiles(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    fs::directory_iterator it(fs::path(folder), ec);
+    if (ec) throw PathError(folder, ec.value());
+    for (const auto& entry : it) {
+        std::error_code fe;
+        if (entry.is_regular_file(fe)) names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    std::string base = folder;
+    if (base.empty() || base.back() != '/') base.push_back('/');
+    for (auto& n : names) n = base + n;
+    return names;
+}
+
+} // namespace quorvel::base

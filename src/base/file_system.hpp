@@ -1,0 +1,42 @@
+#pragma once
+// Questions about files, folders and drives, and the copying of files. Paths are UTF-8 text
+// joined with "/".
+
+#include <quorvel/error.hpp>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quorvel::base {
+
+// A run-time error for a file-system failure on `path`, with a French description that names
+// the path and the cause (`err` is an errno value).
+Error PathError(const std::string& path, int err);
+
+// True when `path` names an existing regular file (false for the empty path and for folders).
+bool FileExists(const std::string& path);
+bool IsDirectory(const std::string& path);
+
+// The last component of `path`: "/w/licence2.txt" -> "licence2.txt".
+std::string GetFileName(const std::string& path);
+// `path` without its last component and without a final "/": "/w/licence2.txt" -> "/w".
+std::string GetParentFolderName(const std::string& path);
+// The extension after the last dot of the file name, without the dot; empty when there is none.
+std::string GetExtensionName(const std::string& path);
+
+// Copies `source` to `destination`, replacing a file of that name. Throws on failure.
+void CopyFile(const std::string& source, const std::string& destination);
+
+// Size in bytes of the file `path`; throws when it cannot be read.
+std::uint64_t FileSize(const std::string& path);
+
+// True when the volume holding the folder `folder` answers. Throws when the folder does not
+// exist or is not a folder.
+bool DriveReady(const std::string& folder);
+
+// Full paths of the regular files directly in `folder` (no subfolders), in ascending byte order
+// of their names. Throws when the folder cannot be listed.
+std::vector<std::string> ListFiles(const std::string& folder);
+
+} // namespace quorvel::base

@@ -1,0 +1,57 @@
+// The licence import's public method: the frame around the run (TraceLog, drive test,
+// connection, working copies, release).
+
+#include <quorvel/clsRecupLicence.hpp>
+
+#include "licences/licence_import_run.hpp"
+#include "session/import_session.hpp"
+#include "session/run_frame.hpp"
+#include "session/source_paths.hpp"
+
+namespace quorvel {
+
+clsRecupLicence::clsRecupLicence(Clock clock) : clock_(std::move(clock)) {}
+
+bool clsRecupLicence::bImport_Licence(const std::string& strFileBase_P, const std::string& strRepSource,
+                                      const std::string& strRepTempo, const std::string& strFileTrace_P,
+                                      HostForm* objFormCible, const ImportOptions& options) {
+    // Every file and the database close with the session, whichever way the call ends.
+    ImportSession session;
+    session.clock = clock_;
+    session.strFileTrace = strFileTrace_P;
+    RunFrame frame(session, options, "bImport_Licence",
+                   "Aperçu de l'import : simulation, aucune modification n'est enregistrée dans la base.");
+    try {
+        frame.Start();
+        session.strFileBase = strFileBase_P;
+        session.strFileLicence = strCheminFichier(strRepSource, "licence.txt");
+        session.strFileClub = strCheminFichier(strRepSource, "club.txt");
+        session.strFileOrigine = strCheminFichier(strRepSource, "origine.txt");
+        ViderCollections(session);
+
+        bool result = false;
+        if (frame.SourceReady(strRepSource)) {
+            session.objForm = objFormCible;
+            if (frame.Connect("Erreur de connexion dans dll d'import des licences.\r\nImport annulé.")) {
+                // Without licence.txt nothing is imported, not even the clubs.
+                auto copy = [&](std::string& path, std::string_view kindIfMissing) {
+                    bool copied = bCopieSource(session.trace, path, strRepTempo, kindIfMissing);
+                    if (copied) frame.CopyMade(path);
+                    return copied;
+                };
+                if (copy(session.strFileLicence, "Erreur")) {
+                    copy(session.strFileClub, "Warning");
+                    copy(session.strFileOrigine, "Warning");
+                    result = bTraitementImport(session);
+                }
+                frame.Disconnect();
+            }
+        }
+        ViderCollections(session);
+        return frame.Finish(result);
+    } catch (...) {
+        throw frame.Fail();
+    }
+}
+
+} // namespace quorvel

@@ -1,0 +1,117 @@
+#include "clubs/club_pass.hpp"
+
+#include "base/current_error.hpp"
+#include "base/encoding.hpp"
+#include "base/text_conversion.hpp"
+#include "clubs/club_registry.hpp"
+#include "session/import_session.hpp"
+#include "session/pass.hpp"
+#include "tracelog/trace_log.hpp"
+
+namespace quorvel::clubs {
+
+namespace {
+
+// A line shorter than this cannot hold the code and at least one character of the name.
+constexpr std::size_t kLongueurMinimale = 14;
+constexpr std::size_t kLongueurCode = 13;
+constexpr std::size_t kLongueurNom = 30;
+
+constexpr PassInfo kClubPass{"clubs", "Import des clubs interrompu.", true};
+
+class ClubPass : public PassBody {
+public:
+    explicit ClubPass(ImportSession& session) : session_(session), trace_(session.trace) {}
+
+    void Line(std::string_view raw, long number) override {
+        line_.assign(raw);
+        if (!base::Utf8LineToCp1252(line_)) base::ConvertDosInPlace(line_);
+        session_.recorder.SetCodes({}, {});
+        if (line_.size() < kLongueurMinimale) {
+            Erreur(number, "La longueur de la ligne ne permet de contenir le code et le libellé du club");
+            return;
+        }
+        std::string_view fields = line_;
+        base::AssignCp1252AsUtf8(code_, base::TrimSpaces(fields.substr(0, kLongueurCode)));
+        base::AssignCp1252AsUtf8(name_, base::TrimSpaces(fields.substr(kLongueurCode, kLongueurNom)));
+        if (name_.empty()) name_ = kNomInconnu;
+        session_.recorder.SetCodes(code_, {});
+
+        ClubResult result;
+        try {
+            result = iTraite_Club(session_, code_, name_, message_);
+        } catch (...) {
+            Erreur(number, tracelog::strTexteErreur(base::CurrentError()));
+            return;
+        }
+        switch (result) {
+        case ClubResult::Refused:
+            // A refused code stays out of colClubsTraites: a later line with it is examined again.
+            Erreur(number, message_);
+            return;
+        case ClubResult::AlreadyHandled:
+            return;
+        case ClubResult::Created:
+            ++crees_;
+            break;
+        case ClubResult::NameFilledIn:
+            ++misAJour_;
+            break;
+        case ClubResult::SameName:
+            ++connus_;
+            break;
+        case ClubResult::OtherName: {
+            // This report has no "Erreur"/"Warning" tag and no full stop after the number.
+            std::string note = message_ + std::string(tracelog::kCrLf) + "Nom dans le fichier : " + name_;
+            trace_.WriteLineEntry("Ligne n° : " + std::to_string(number) + " " + note, number, "Warning", note);
+            ++connusAutreNom_;
+            break;
+        }
+        }
+        session_.colClubsTraites.Add(code_);
+    }
+
+    void Summary(long lignes) override {
+        using std::to_string;
+        tracelog::TracePluriel(trace_, crees_,
+                               std::string(tracelog::kCrLf) + "Récupération de " + to_string(crees_) +
+                                   " club<PLURIEL> sur " + to_string(lignes) + ".");
+        tracelog::TracePluriel(trace_, connus_, to_string(connus_) + " club<PLURIEL> déjà connu<PLURIEL>.");
+        tracelog::TracePluriel(trace_, connusAutreNom_,
+                               to_string(connusAutreNom_) + " club<PLURIEL> déjà connu<PLURIEL> sous un autre libellé.");
+        tracelog::TracePluriel(trace_, misAJour_, to_string(misAJour_) + " club<PLURIEL> mis à jour.");
+        tracelog::TracePluriel(trace_, erreurs_, to_string(erreurs_) + " club<PLURIEL> en erreur.");
+    }
+
+    std::vector<std::pair<const char*, long>> Counts() const override {
+        return {{"created", crees_},
+                {"known", connus_},
+                {"knownOtherName", connusAutreNom_},
+                {"updated", misAJour_},
+                {"errors", erreurs_}};
+    }
+
+private:
+    void Erreur(long number, std::string_view message) {
+        tracelog::TraceLigne(trace_, number, message, "Erreur");
+        ++erreurs_;
+    }
+
+    ImportSession& session_;
+    tracelog::TraceLog& trace_;
+    std::string line_, code_, name_, message_;
+    long crees_ = 0;
+    long misAJour_ = 0;
+    long connus_ = 0;
+    long connusAutreNom_ = 0;
+    long erreurs_ = 0;
+};
+
+} // namespace
+
+void Import_Club(ImportSession& session, const std::string& strFichier, double dblPas) {
+    ClubPass pass(session);
+    RunPass(session, strFichier, dblPas, kClubPass, pass);
+}
+
+} // namespace quorvel::clubs

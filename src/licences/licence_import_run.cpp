@@ -1,0 +1,49 @@
+#include "licences/licence_import_run.hpp"
+
+#include "clubs/club_pass.hpp"
+#include "session/import_session.hpp"
+#include "base/file_system.hpp"
+#include "session/line_count.hpp"
+#include "session/origin_file.hpp"
+#include "licences/licence_pass.hpp"
+#include "tracelog/progress.hpp"
+
+#include <cstdint>
+
+namespace quorvel {
+
+namespace {
+// Record lengths of the two data files, line end included.
+constexpr std::int64_t kLongueurClub = 43;
+constexpr std::int64_t kLongueurLicence = 248;
+} // namespace
+
+bool bTraitementImport(ImportSession& session) {
+    tracelog::TraceLog& trace = session.trace;
+    TraceOrigine(session);
+
+    std::int64_t nClubs = lngNombreLignes(trace, session.strFileClub, kLongueurClub);
+    std::int64_t nLicences = lngNombreLignes(trace, session.strFileLicence, kLongueurLicence);
+    std::int64_t total = nClubs + nLicences;
+    if (total == 0) {
+        trace.Write("Aucune licence et aucun club importé.");
+        return true;
+    }
+    // The bar climbs by one step per line of either file.
+    double dblPas = 100.0 / static_cast<double>(total);
+    tracelog::MetProgression(session.objForm, 0);
+
+    if (base::FileExists(session.strFileClub)) {
+        trace.Write("Vérification des clubs depuis fichier Club.txt");
+        clubs::Import_Club(session, session.strFileClub, dblPas);
+    } else {
+        trace.Write("Fichier Club.txt non disponible.");
+    }
+    trace.Write("");
+    trace.Write("Traitement des licences depuis fichier Licence.txt");
+    licences::Import_Licences(session, session.strFileLicence, dblPas);
+    trace.Write("Fin importation : " + tracelog::strDateHeure(session.Now()));
+    return true;
+}
+
+} // namespace quorvel

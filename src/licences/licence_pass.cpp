@@ -1,0 +1,260 @@
+#include "licences/licence_pass.hpp"
+
+#include "base/current_error.hpp"
+#include "clubs/club_registry.hpp"
+#include "session/import_session.hpp"
+#include "storage/queries.hpp"
+#include "base/encoding.hpp"
+#include "base/text_conversion.hpp"
+#include "licences/licence_insertion.hpp"
+#include "licences/licence_record.hpp"
+#include "licences/selection_membership.hpp"
+#include "session/pass.hpp"
+#include "base/current_error.hpp"
+
+#include <cstdio>
+#include <unordered_map>
+
+namespace quorvel::licences {
+
+namespace {
+
+constexpr std::string_view kSelectLicence =
+    "select Nom, Prenom, Num from Licence where Code_Club = ?1 and Licence = ?2";
+constexpr std::string_view kCountSelection =
+    "select count(*) from Selection where Code_Sel = ?1 and Num_Lic = ?2";
+
+const std::string kLineBreak(tracelog::kCrLf);
+
+std::string Ymd(const LocalDateTime& t) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04d%02d%02d", t.year, t.month, t.day);
+    return buf;
+}
+
+constexpr PassInfo kLicencePass{"licences", "Import des licences interrompu.", false};
+
+struct Counters {
+    long importees = 0;
+    long connues = 0;
+    long relais = 0;
+    long erreurs = 0;
+    long clubsAjoutes = 0;
+};
+
+// The state of one licence pass. Buffers live as long as the pass so that a line costs no
+// allocation once they have grown.
+class LicencePass : public PassBody {
+public:
+    explicit LicencePass(ImportSession& session)
+        : session_(session), trace_(session.trace), today_(Ymd(session.Now())) {}
+
+    void Line(std::string_view raw, long number) override {
+        ligne_ = number;
+        message_.clear();
+        line_.assign(raw);
+        if (!base::Utf8LineToCp1252(line_)) base::ConvertDosInPlace(line_);
+        if (!TraiteLigne(line_)) {
+            // Nothing joins colLicencesTraitees: a later identical line is handled again.
+            tracelog::TraceLigne(trace_, ligne_, message_, "Erreur");
+            ++n_.erreurs;
+        }
+    }
+
+    void Summary(long lignes) override {
+        using std::to_string;
+        tracelog::TracePluriel(trace_, n_.importees,
+                               kLineBreak + "Récupération de " + to_string(n_.importees) +
+                                   " licence<PLURIEL> sur " + to_string(lignes) + ".");
+        tracelog::TracePluriel(trace_, n_.connues, to_string(n_.connues) + " licence<PLURIEL> déjà connue<PLURIEL>.");
+        tracelog::TracePluriel(trace_, n_.relais, to_string(n_.relais) + " licence<PLURIEL> de type relais.");
+        tracelog::TracePluriel(trace_, n_.erreurs, to_string(n_.erreurs) + " entrée<PLURIEL> en erreur.");
+        tracelog::TracePluriel(trace_, n_.clubsAjoutes,
+                               to_string(n_.clubsAjoutes) + " club<PLURIEL> ajouté<PLURIEL> avec le libellé " +
+                                   std::string(clubs::kNomInconnu) + ".");
+    }
+
+    std::vector<std::pair<const char*, long>> Counts() const override {
+        return {{"imported", n_.importees},
+                {"known", n_.connues},
+                {"relay", n_.relais},
+                {"errors", n_.erreurs},
+                {"clubsAdded", n_.clubsAjoutes}};
+    }
+
+private:
+    // Handles one converted line. Returns false for the error exit, with the report in message_.
+    bool TraiteLigne(std::string_view line) {
+        std::string_view rawLicence = RawField(line, kLicence);
+        base::AssignCp1252AsUtf8(club_, RawField(line, kCodeClub));
+        base::AssignCp1252AsUtf8(licence_, rawLicence);
+        session_.recorder.SetCodes(club_, licence_);
+
+        if (!rawLicence.empty() && (rawLicence[0] == 'R' || rawLicence[0] == 'r')) {
+            ++n_.relais;
+            return true;
+        }
+
+        clubs::ClubResult club = TraiteClub(club_);
+        if (club == clubs::ClubResult::Refused) {
+            message_ = "Code club (" + club_ + ") inconnu de la base. Echec de la création avec Le libelle " +
+                       std::string(clubs::kNomInconnu) + ".";
+            return false;
+        }
+        if (club == clubs::ClubResult::Created) ClubAjoute(club_);
+
+        // A selection entry stands for the swimmer's own licence, under the club its Origine names.
+        bool selection = clubs::bCode_Selection(club_);
+        selCode_.clear();
+        selLicence_.clear();
+        if (selection) {
+            selCode_ = club_;
+            selLicence_ = licence_;
+            ReadOrigin(line, origin_);
+            club_ = origin_.club;
+            licence_ = origin_.licence;
+            session_.recorder.SetCodes(club_, licence_, selCode_);
+            bool accepted = false;
+            if (!club_.empty() && !licence_.empty()) {
+                clubs::ClubResult own = TraiteClub(club_);
+                if (own == clubs::ClubResult::Created) ClubAjoute(club_);
+                accepted = own != clubs::ClubResult::Refused;
+            }
+            if (!accepted) {
+                tracelog::TraceLigne(
+                    trace_, ligne_,
+                    "Enregistrement dans une sélection, mais information sur la licence origine "
+                    "(code club + licence) erronée.",
+                    "Warning");
+                club_ = selCode_;
+                licence_ = selLicence_;
+                session_.recorder.SetCodes(club_, licence_, selCode_);
+            }
+        }
+
+        key_ = club_;
+        key_ += licence_;
+        if (session_.colLicencesTraitees.Contains(key_)) return true;
+
+        // Licences are stored with their club code and number trimmed, so they are looked up the
+        // same way: a short code or number is found again on the next import instead of being
+        // stored twice. A selection entry that names the swimmer's club but not their own number
+        // is stored under that club with the selection's number, and is looked up there.
+        std::string_view lookupClub = base::TrimSpaces(club_);
+        if (selection && club_ == selCode_ && !origin_.club.empty() && origin_.licence.empty())
+            lookupClub = origin_.club;
+        auto& table = session_.tabResultat;
+        storage::RequeteTableau(session_.objConnexion, table, kSelectLicence,
+                           {lookupClub, base::TrimSpaces(licence_)});
+        if (table.Count(0) == 0) {
+            Remplir_Licence(line, today_, record_);
+            if (!bAjout_Licence(session_, record_, n_.clubsAjoutes, ligne_)) {
+                // The record may already show the swimmer's own club and licence.
+                message_ = "Echec lors de la mémorisation du nageur " + record_[kNom] + " " +
+                           record_[kPrenom] + ", licence " + record_[kLicence] + ", Club " +
+                           record_[kCodeClub] + "." + kLineBreak + message_;
+                return false;
+            }
+            ++n_.importees;
+            storage::EffaceTableau(table);
+        } else if (!LicenceConnue(line, selection)) {
+            return false;
+        }
+
+        session_.colLicencesTraitees.Add(key_);
+        if (selection && club_ != selCode_) {
+            key_ = selCode_;
+            key_ += selLicence_;
+            session_.colLicencesTraitees.Add(key_);
+        }
+        return true;
+    }
+
+    // A licence the database already holds (row 1 of the lookup): it may join the selection, and
+    // a stored name that differs from the file's is reported. The stored licence is not changed.
+    bool LicenceConnue(std::string_view line, bool selection) {
+        ++n_.connues;
+        const auto& table = session_.tabResultat;
+        storedNom_ = table.Item(0, 1);
+        storedPrenom_ = table.Item(1, 1);
+        num_ = table.Item(2, 1);
+        base::AssignCp1252AsUtf8(fileNom_, base::TrimSpaces(RawField(line, kNom)));
+        base::AssignCp1252AsUtf8(filePrenom_, base::TrimSpaces(RawField(line, kPrenom)));
+
+        // Selection rows carry the selection's code trimmed, as the licence insertion stores it.
+        std::string_view selCode = base::TrimSpaces(selCode_);
+        if (selection && storage::lngRequeteValeur(session_.objConnexion, kCountSelection, {selCode, num_}) == 0) {
+            try {
+                Ajout_Selection(session_, selCode, num_);
+            } catch (...) {
+                message_ = tracelog::strTexteErreur(base::CurrentError()) + kLineBreak +
+                           "Problème lors de l'insertion dans la sélection.";
+                return false;
+            }
+        }
+        if (storedNom_ != fileNom_ || storedPrenom_ != filePrenom_)
+            tracelog::TraceLigne(trace_, ligne_,
+                               "Licence (" + club_ + " + " + licence_ + ") déjà utilisée." + kLineBreak +
+                                   "Nom dans la base : " + storedNom_ + " " + storedPrenom_ + kLineBreak +
+                                   "Nom dans fichier : " + fileNom_ + " " + filePrenom_,
+                               "Warning");
+        return true;
+    }
+
+    // The club registry's answer for `code`, with the placeholder name; a failing query refuses
+    // the club, with the error text in message_. A club found already stored cannot change its
+    // answer during the pass, so it is asked once: a file repeats its clubs on many lines, and
+    // those missing from club.txt would otherwise cost a query each.
+    clubs::ClubResult TraiteClub(const std::string& code) {
+        if (auto known = knownClubs_.find(code); known != knownClubs_.end()) {
+            message_ = known->second.message;
+            return known->second.result;
+        }
+        clubs::ClubResult result;
+        try {
+            result = clubs::iTraite_Club(session_, code, clubs::kNomInconnu, message_);
+        } catch (...) {
+            message_ = tracelog::strTexteErreur(base::CurrentError());
+            return clubs::ClubResult::Refused;
+        }
+        if (result == clubs::ClubResult::SameName || result == clubs::ClubResult::OtherName)
+            knownClubs_.emplace(code, KnownClub{result, message_});
+        return result;
+    }
+
+    // A club this pass created under the placeholder name.
+    void ClubAjoute(const std::string& code) {
+        ++n_.clubsAjoutes;
+        tracelog::TraceLigne(trace_, ligne_,
+                           "Code club (" + code + ") inconnu de la base. Création avec Le libelle " +
+                               std::string(clubs::kNomInconnu) + ".",
+                           "Warning");
+        session_.colClubsTraites.Add(code);
+    }
+
+    ImportSession& session_;
+    tracelog::TraceLog& trace_;
+    std::string today_;
+    long ligne_ = 0;
+    Counters n_;
+
+    std::string line_, message_, club_, licence_, selCode_, selLicence_, key_;
+    std::string storedNom_, storedPrenom_, num_, fileNom_, filePrenom_;
+    LicenceOrigin origin_;
+    LicenceRecord record_;
+
+    struct KnownClub {
+        clubs::ClubResult result;
+        std::string message;
+    };
+    std::unordered_map<std::string, KnownClub> knownClubs_;
+};
+
+} // namespace
+
+void Import_Licences(ImportSession& session, const std::string& strFichier, double dblPas) {
+    LicencePass pass(session);
+    RunPass(session, strFichier, dblPas, kLicencePass, pass);
+}
+
+} // namespace quorvel::licences

@@ -1,0 +1,47 @@
+#pragma once
+// Everything one call of a public method shares between its steps.
+
+#include "base/keyed_set.hpp"
+#include "storage/connection.hpp"
+#include "storage/result_table.hpp"
+#include "tracelog/run_recorder.hpp"
+#include "tracelog/trace_log.hpp"
+
+#include <quorvel/clock.hpp>
+#include <quorvel/host_form.hpp>
+
+#include <string>
+
+namespace quorvel {
+
+// The session of one call: created by the public method, passed to every step, released (files
+// and database closed) when the method returns or fails.
+struct ImportSession {
+    // The host database.
+    storage::Connection objConnexion;
+    // Path of the database file, as the caller passed it.
+    std::string strFileBase;
+    // Paths of the export files: first in the source folder, then of their working copies once
+    // copied, or empty when the file was not found.
+    std::string strFileLicence;
+    std::string strFileClub;
+    std::string strFileOrigine;
+    // Path of the TraceLog, and the TraceLog itself.
+    std::string strFileTrace;
+    tracelog::TraceLog trace;
+    // The caller's form; null when the caller has none.
+    HostForm* objForm = nullptr;
+    // Result of the last tabular query.
+    storage::ResultTable tabResultat;
+    // Club codes and licences already handled during the call.
+    base::KeyedSet colClubsTraites;
+    base::KeyedSet colLicencesTraitees;
+    // "Now", for time stamps and the birth-date check.
+    Clock clock;
+    // Where the run's counts, warnings and errors go when the caller asked for a report.
+    tracelog::RunRecorder recorder;
+
+    LocalDateTime Now() const { return clock(); }
+};
+
+} // namespace quorvel

@@ -1,0 +1,44 @@
+#pragma once
+// The one skeleton of a pass over a data file: the club pass, the licence pass and each IUF file
+// read their lines, count them, advance the progress bar, commit, write their summary or their
+// interruption, and end their part of the run report through it.
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace quorvel {
+struct ImportSession;
+
+// What one pass does with its file.
+class PassBody {
+public:
+    virtual ~PassBody() = default;
+    // Handles line `number` (from 1), its raw bytes as read. A failure thrown here interrupts the
+    // pass.
+    virtual void Line(std::string_view raw, long number) = 0;
+    // Writes the summary of a pass that read `lines` lines to its end.
+    virtual void Summary(long lines) = 0;
+    // The counts of the summary after "lines", in its order, for the run report.
+    virtual std::vector<std::pair<const char*, long>> Counts() const = 0;
+};
+
+// How a pass names itself.
+struct PassInfo {
+    // "clubs", "licences" or "iuf" in the run report.
+    const char* name;
+    // The TraceLog's first line when a failure interrupts the pass ("Import des clubs interrompu.").
+    const char* interrupted;
+    // True when the interruption is a tagged line entry even before the first line is read
+    // ("Ligne n° : 0."); otherwise it is then a plain entry.
+    bool alwaysLineEntry;
+};
+
+// Reads `path` from start to end, handing every line to `body` and advancing the bar by `dblPas`
+// after each line handled. At the end the work is committed and the summary written. A failure
+// stops the pass: what was stored before it is committed, the interruption is written with the
+// line number and the error, and nothing leaves the pass. Either way an empty line closes it.
+void RunPass(ImportSession& session, const std::string& path, double dblPas, const PassInfo& info, PassBody& body);
+
+} // namespace quorvel

@@ -1,0 +1,94 @@
+#include "session/run_frame.hpp"
+
+#include "base/current_error.hpp"
+#include "session/source_paths.hpp"
+#include "storage/queries.hpp"
+#include "tracelog/trace_log.hpp"
+
+#include <cstdio>
+
+namespace quorvel {
+
+namespace {
+const std::string kLineBreak(tracelog::kCrLf);
+}
+
+RunFrame::RunFrame(ImportSession& session, const ImportOptions& options, const char* method,
+                   const char* previewLine)
+    : session_(session), report_(options.report), preview_(options.preview), previewLine_(previewLine) {
+    if (report_ != nullptr) {
+        *report_ = RunReport{};
+        report_->method = method;
+        report_->preview = preview_;
+    }
+    session_.recorder = tracelog::RunRecorder(report_);
+    session_.trace.SetRecorder(&session_.recorder);
+    session_.objConnexion.SetPreview(preview_);
+}
+
+void RunFrame::Start() {
+    session_.trace.Open(session_.strFileTrace);
+    std::string start = "Début de l'import : " + tracelog::strDateHeure(session_.Now());
+    if (preview_) {
+        session_.trace.Write(start);
+        session_.trace.Write(previewLine_ + kLineBreak);
+    } else {
+        session_.trace.Write(start + kLineBreak);
+    }
+}
+
+bool RunFrame::SourceReady(const std::string& strRepSource) {
+    if (bLecteurPret(strRepSource)) return true;
+    const std::string message = "Le lecteur source n'est pas pret.";
+    session_.trace.WriteFileEntry(message, {}, "Erreur", message);
+    session_.trace.Write("Import annulé.");
+    return false;
+}
+
+bool RunFrame::Connect(std::string_view failureLines) {
+    try {
+        storage::Connexion(session_.objConnexion, session_.strFileBase);
+        return true;
+    } catch (const Error& e) {
+        std::string message = std::string(failureLines) + kLineBreak + tracelog::strTexteErreur(e);
+        session_.trace.WriteFileEntry(message, {}, "Erreur", message);
+        return false;
+    }
+}
+
+void RunFrame::Disconnect() {
+    try {
+        storage::Deconnexion(session_.objConnexion);
+    } catch (const Error& e) {
+        std::string message =
+            "Une erreur s'est produite lors de la déconnexion." + kLineBreak + tracelog::strTexteErreur(e);
+        session_.trace.WriteFileEntry(message, {}, "Erreur", message);
+    }
+}
+
+bool RunFrame::Finish(bool result) {
+    session_.trace.Close();
+    session_.objForm = nullptr;
+    if (report_ != nullptr) {
+        report_->returned = true;
+        report_->result = result;
+    }
+    return result;
+}
+
+Error RunFrame::Fail() {
+    Error error = base::CurrentError();
+    if (report_ != nullptr) {
+        report_->returned = false;
+        report_->errorNumber = error.number();
+        report_->errorDescription = error.description();
+    }
+    return error;
+}
+
+RunFrame::~RunFrame() {
+    for (const auto& path : copies_)
+        std::remove(path.c_str());
+}
+
+} // namespace quorvel

@@ -1,0 +1,65 @@
+#include "session/source_paths.hpp"
+
+#include "session/import_session.hpp"
+#include "base/file_system.hpp"
+
+#include <sys/stat.h>
+
+namespace quorvel {
+
+namespace {
+// A name is taken when anything, file or folder, already bears it.
+bool NameTaken(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+} // namespace
+
+std::string strCheminFichier(const std::string& strRep, const std::string& strNom) {
+    std::string path = strRep;
+    if (path.empty() || path.back() != '/') path += '/';
+    path += strNom;
+    return path;
+}
+
+bool bLecteurPret(const std::string& strRep) { return base::DriveReady(strRep); }
+
+bool bCopieSource(tracelog::TraceLog& trace, std::string& strFichier, const std::string& strRepTempo,
+                  std::string_view kindIfMissing) {
+    if (base::FileExists(strFichier)) {
+        strFichier = strCopieFichier(strFichier, strRepTempo);
+        return true;
+    }
+    trace.WriteFileEntry("Fichier " + base::GetFileName(strFichier) + " non trouvé dans le répertoire : " +
+                             base::GetParentFolderName(strFichier),
+                         strFichier, kindIfMissing, "Fichier non trouvé.");
+    strFichier.clear();
+    return false;
+}
+
+std::string strCopieFichier(const std::string& strFichier, const std::string& strRepTempo) {
+    std::string destination = strNomLibre(strFichier, strRepTempo);
+    base::CopyFile(strFichier, destination);
+    return destination;
+}
+
+std::string strNomLibre(const std::string& strFichier, const std::string& strRepTempo) {
+    std::string name = base::GetFileName(strFichier);
+    std::string candidate = strCheminFichier(strRepTempo, name);
+    std::string ext = base::GetExtensionName(strFichier);
+    std::string base = name.substr(0, name.size() - ext.size() - (ext.empty() ? 0 : 1));
+    int i = 0;
+    while (NameTaken(candidate)) {
+        if (i == 32767) throw Error(errnum::kOverflow, "Dépassement de capacité : aucun nom libre pour " + name + " dans " + strRepTempo);
+        ++i;
+        candidate = strCheminFichier(strRepTempo, base + std::to_string(i) + (ext.empty() ? "" : "." + ext));
+    }
+    return candidate;
+}
+
+void ViderCollections(ImportSession& session) {
+    session.colClubsTraites.Clear();
+    session.colLicencesTraitees.Clear();
+}
+
+} // namespace quorvel

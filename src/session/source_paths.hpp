@@ -1,0 +1,35 @@
+#pragma once
+// Paths of the export files and their working copies.
+
+#include "tracelog/trace_log.hpp"
+
+#include <string>
+#include <string_view>
+
+namespace quorvel {
+struct ImportSession;
+
+// `strRep` + "/" + `strNom`, without doubling a final "/" (an empty folder gives "/" + name).
+std::string strCheminFichier(const std::string& strRep, const std::string& strNom);
+
+// True when the volume holding the folder answers; throws when the folder does not exist.
+bool bLecteurPret(const std::string& strRep);
+
+// When `strFichier` exists, copies it into `strRepTempo` under a free name, sets `strFichier` to
+// the copy's path and returns true. Otherwise writes "Fichier <name> non trouvé dans le
+// répertoire : <folder>" (the report lists it as `kindIfMissing`), empties `strFichier` and
+// returns false. A failing copy throws.
+bool bCopieSource(tracelog::TraceLog& trace, std::string& strFichier, const std::string& strRepTempo,
+                  std::string_view kindIfMissing);
+
+// Copies `strFichier` to strNomLibre(...) and returns the copy's path.
+std::string strCopieFichier(const std::string& strFichier, const std::string& strRepTempo);
+
+// The first name of the series name.ext, name1.ext, name2.ext... that no file of `strRepTempo`
+// uses yet. Earlier copies are never overwritten.
+std::string strNomLibre(const std::string& strFichier, const std::string& strRepTempo);
+
+// Empties the session's sets of clubs and licences handled.
+void ViderCollections(ImportSession& session);
+
+} // namespace quorvel
