@@ -74,7 +74,8 @@ long CountLines(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::string line;
     long n = 0;
-    while (std::getline(in, line)) ++n;
+    while (std::getline(in, line))
+        ++n;
     return n;
 }
 
@@ -101,17 +102,18 @@ bool Ceiling(const std::string& db, const std::string& licenceFile) {
     sqlite3_exec(h, "BEGIN", nullptr, nullptr, nullptr);
     sqlite3_stmt* sel = nullptr;
     sqlite3_stmt* ins = nullptr;
-    sqlite3_prepare_v2(h, "SELECT Nom, Prenom, Num FROM Licence WHERE Code_Club = ?1 AND Licence = ?2", -1, &sel,
-                       nullptr);
-    sqlite3_prepare_v2(h,
-                       "INSERT INTO Licence (Code_club, licence, Nom, Prenom, sexe, Date_Naissance, Nationalite, "
-                       "Adresse, Suite_adresse, Code_Postal, Localite, Telephone, Sportive, Synchro, Water_Polo, "
-                       "Plongeon, Dirigeant, Maitre, Date_Depot, Date_obliteration, Type_licence, Nature, "
-                       "Code_unique, Date_suppr) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, "
-                       "?14, ?15, ?16, ?17, ?18, ?19, ?20, ?21, ?22, ?23, '')",
-                       -1, &ins, nullptr);
+    sqlite3_prepare_v2(h, "SELECT Nom, Prenom, Num FROM Licence WHERE Code_Club = ?1 AND Licence = ?2", -1,
+                       &sel, nullptr);
+    sqlite3_prepare_v2(
+        h,
+        "INSERT INTO Licence (Code_club, licence, Nom, Prenom, sexe, Date_Naissance, Nationalite, "
+        "Adresse, Suite_adresse, Code_Postal, Localite, Telephone, Sportive, Synchro, Water_Polo, "
+        "Plongeon, Dirigeant, Maitre, Date_Depot, Date_obliteration, Type_licence, Nature, "
+        "Code_unique, Date_suppr) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, "
+        "?14, ?15, ?16, ?17, ?18, ?19, ?20, ?21, ?22, ?23, '')",
+        -1, &ins, nullptr);
     static constexpr std::array<int, 24> kWidths = {13, 6, 25, 20, 1, 8, 3, 30, 30, 7, 26, 14,
-                                                    1,  1, 1,  1,  1, 1, 8, 8,  1, 1, 19, 22};
+                                                    1,  1, 1,  1,  1, 1, 8, 8,  1,  1, 19, 22};
     std::ifstream in(licenceFile, std::ios::binary);
     std::string line;
     while (std::getline(in, line)) {
@@ -151,13 +153,19 @@ int main(int argc, char** argv) {
     long small = 30000, large = 300000;
     for (int i = 1; i + 1 < argc; i += 2) {
         std::string_view a = argv[i];
-        if (a == "--gen") gen = argv[i + 1];
-        else if (a == "--reference") reference = argv[i + 1];
-        else if (a == "--work") work = argv[i + 1];
-        else if (a == "--small") small = std::atol(argv[i + 1]);
-        else if (a == "--large") large = std::atol(argv[i + 1]);
+        if (a == "--gen")
+            gen = argv[i + 1];
+        else if (a == "--reference")
+            reference = argv[i + 1];
+        else if (a == "--work")
+            work = argv[i + 1];
+        else if (a == "--small")
+            small = std::atol(argv[i + 1]);
+        else if (a == "--large")
+            large = std::atol(argv[i + 1]);
         else {
-            std::cerr << "usage: bench_import [--gen PATH] [--reference FILE] [--work DIR] [--small N] [--large N]\n";
+            std::cerr << "usage: bench_import [--gen PATH] [--reference FILE] [--work DIR] [--small N] "
+                         "[--large N]\n";
             return 2;
         }
     }
@@ -165,7 +173,8 @@ int main(int argc, char** argv) {
     fs::create_directories(work);
     auto exportOf = [&](long n) {
         std::string dir = work + "/export" + std::to_string(n);
-        Run(gen + " --out " + dir + " --licences " + std::to_string(n) + " --seed 7 --reference " + reference);
+        Run(gen + " --out " + dir + " --licences " + std::to_string(n) + " --seed 7 --reference " +
+            reference);
         fs::create_directories(dir + "-iuf");
         fs::rename(dir + "/iuf.txt", dir + "-iuf/iuf.txt");
         return dir;
@@ -180,7 +189,8 @@ int main(int argc, char** argv) {
         return InChild([&] {
             fs::create_directories(work + "/work-" + tag);
             quorvel::clsRecupLicence importer(clock);
-            return importer.bImport_Licence(db, dir, work + "/work-" + tag, work + "/" + tag + ".log", nullptr);
+            return importer.bImport_Licence(db, dir, work + "/work-" + tag, work + "/" + tag + ".log",
+                                            nullptr);
         });
     };
 
@@ -210,8 +220,8 @@ int main(int argc, char** argv) {
     });
     Print("bImport_CodeIUF", iufLines, iuf);
 
-    // Last, so that its writes do not weigh on the other phases: the same import on a database the host keeps in write-ahead-log mode: grouped commits make
-    // the speed independent of the journal mode.
+    // Last, so that its writes do not weigh on the other phases: the same import on a database the host keeps
+    // in write-ahead-log mode: grouped commits make the speed independent of the journal mode.
     std::string walDb = freshDb("wal");
     {
         sqlite3* h = nullptr;
@@ -225,7 +235,8 @@ int main(int argc, char** argv) {
     double perLineSmall = m30.seconds / smallLines;
     double perLineLarge = m300.seconds / largeLines;
     std::printf("\n");
-    std::printf("import / ceiling (300k)          %6.2f x   (target <= 1.5)\n", m300.seconds / ceiling.seconds);
+    std::printf("import / ceiling (300k)          %6.2f x   (target <= 1.5)\n",
+                m300.seconds / ceiling.seconds);
     std::printf("import rate (300k)               %8.0f /s (target >= 80000)\n", largeLines / m300.seconds);
     std::printf("re-import rate (300k)            %8.0f /s (target >= 150000)\n", largeLines / again.seconds);
     std::printf("IUF update rate (300k)           %8.0f /s (target >= 80000)\n", iufLines / iuf.seconds);

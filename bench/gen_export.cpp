@@ -53,7 +53,7 @@ namespace {
 constexpr int kClubLine = 43;
 constexpr int kLicenceLine = 248;
 constexpr int kIufLine = 45;
-constexpr int kSeasonYear = 2024;  // season start used for ages and deposit dates
+constexpr int kSeasonYear = 2024; // season start used for ages and deposit dates
 
 // ---------------------------------------------------------------- PRNG
 
@@ -71,8 +71,7 @@ struct Rng {
     uint64_t below(uint64_t n) { return n == 0 ? 0 : next() % n; }
     int range(int lo, int hi) { return lo + static_cast<int>(below(static_cast<uint64_t>(hi - lo + 1))); }
     bool percent(int p) { return below(100) < static_cast<uint64_t>(p); }
-    template <class T>
-    const T& pick(const std::vector<T>& v) { return v[below(v.size())]; }
+    template <class T> const T& pick(const std::vector<T>& v) { return v[below(v.size())]; }
 };
 
 uint64_t mix(uint64_t a, uint64_t b) {
@@ -111,7 +110,8 @@ std::string toDos(std::string_view utf8) {
 std::vector<std::string> dosList(std::initializer_list<const char*> words) {
     std::vector<std::string> v;
     v.reserve(words.size());
-    for (const char* w : words) v.push_back(toDos(w));
+    for (const char* w : words)
+        v.push_back(toDos(w));
     return v;
 }
 
@@ -128,95 +128,164 @@ struct Words {
 
 Words makeWords() {
     Words w;
-    w.surnames = dosList({
-        "MARTIN", "BERNARD", "THOMAS", "PETIT", "ROBERT", "RICHARD", "DURAND", "DUBOIS", "MOREAU",
-        "LAURENT", "SIMON", "MICHEL", "LEFEBVRE", "LEROY", "ROUX", "DAVID", "BERTRAND", "MOREL",
-        "FOURNIER", "GIRARD", "BONNET", "DUPONT", "LAMBERT", "FONTAINE", "ROUSSEAU", "VINCENT",
-        "MULLER", "LEFEVRE", "FAURE", "ANDRE", "MERCIER", "BLANC", "GUERIN", "BOYER", "GARNIER",
-        "CHEVALIER", "FRANCOIS", "LEGRAND", "GAUTHIER", "GARCIA", "PERRIN", "ROBIN", "CLEMENT",
-        "MORIN", "NICOLAS", "HENRY", "ROUSSEL", "MATHIEU", "GAUTIER", "MASSON", "MARCHAND", "DUVAL",
-        "DENIS", "DUMONT", "MARIE", "LEMAIRE", "NOEL", "MEYER", "DUFOUR", "MEUNIER", "BRUN",
-        "BLANCHARD", "GIRAUD", "JOLY", "RIVIERE", "LUCAS", "BRUNET", "GAILLARD", "BARBIER", "ARNAUD",
-        "MARTINEZ", "GERARD", "ROCHE", "RENARD", "SCHMITT", "ROY", "LEROUX", "COLIN", "VIDAL",
-        "CARON", "PICARD", "ROGER", "FABRE", "AUBERT", "LEMOINE", "RENAUD", "DUMAS", "LACROIX",
-        "OLIVIER", "PHILIPPE", "BOURGEOIS", "PIERRE", "BENOIT", "REY", "LECLERC", "PAYET", "ROLLAND",
-        "LECLERCQ", "GUILLAUME", "LECOMTE", "LOPEZ", "JEAN", "DUPUY", "GUILLOT", "HUBERT", "BERGER",
-        "CARPENTIER", "SANCHEZ", "DUPUIS", "MOULIN", "LOUIS", "DESCHAMPS", "HUET", "VASSEUR", "PEREZ",
-        "BOUCHER", "FLEURY", "ROYER", "KLEIN", "JACQUET", "ADAM", "PARIS", "POIRIER", "MARTY",
-        "AUBRY", "GUYOT", "CARRE", "CHARLES", "RENAULT", "CHARPENTIER", "MENARD", "MAILLARD",
-        "BARON", "BERTIN", "BAILLY", "HERVE", "SCHNEIDER", "FERNANDEZ", "LE GALL", "COLLET", "LEGER",
-        "BOUVIER", "JULIEN", "PREVOST", "MILLET", "PERROT", "DANIEL", "LE ROUX", "COUSIN", "GERMAIN",
-        "BRETON", "BESSON", "LANGLOIS", "REMY", "LE GOFF", "PELLETIER", "LEVEQUE", "PERRIER",
-        "LEBLANC", "BARRE", "LEBRUN", "MARCHAL", "WEBER", "MALLET", "HAMON", "BOULANGER", "JACOB",
-        "MONNIER", "MICHAUD", "RODRIGUEZ", "GUICHARD", "GILLET", "ETIENNE", "GRONDIN", "POULAIN",
-        "TESSIER", "CHAUVIN", "DA SILVA", "BOUCHET", "GAY", "LEMAITRE", "HUMBERT", "REYNAUD",
-        "ANTOINE", "HOARAU", "PERRET", "CORDIER", "PICHON", "LEJEUNE", "GILBERT", "LAMY", "DELAUNAY",
-        "PASQUIER", "CARLIER", "LAPORTE", "KERGOAT", "LE BIHAN", "TANGUY", "RIOU", "CAZENAVE",
-        "ETCHEVERRY", "LUBIN", "DESIRE", "NGUYEN", "DIALLO", "SCHWARTZ", "BAUER", "ZIMMERMANN"});
+    w.surnames =
+        dosList({"MARTIN",    "BERNARD",    "THOMAS",   "PETIT",       "ROBERT",     "RICHARD",   "DURAND",
+                 "DUBOIS",    "MOREAU",     "LAURENT",  "SIMON",       "MICHEL",     "LEFEBVRE",  "LEROY",
+                 "ROUX",      "DAVID",      "BERTRAND", "MOREL",       "FOURNIER",   "GIRARD",    "BONNET",
+                 "DUPONT",    "LAMBERT",    "FONTAINE", "ROUSSEAU",    "VINCENT",    "MULLER",    "LEFEVRE",
+                 "FAURE",     "ANDRE",      "MERCIER",  "BLANC",       "GUERIN",     "BOYER",     "GARNIER",
+                 "CHEVALIER", "FRANCOIS",   "LEGRAND",  "GAUTHIER",    "GARCIA",     "PERRIN",    "ROBIN",
+                 "CLEMENT",   "MORIN",      "NICOLAS",  "HENRY",       "ROUSSEL",    "MATHIEU",   "GAUTIER",
+                 "MASSON",    "MARCHAND",   "DUVAL",    "DENIS",       "DUMONT",     "MARIE",     "LEMAIRE",
+                 "NOEL",      "MEYER",      "DUFOUR",   "MEUNIER",     "BRUN",       "BLANCHARD", "GIRAUD",
+                 "JOLY",      "RIVIERE",    "LUCAS",    "BRUNET",      "GAILLARD",   "BARBIER",   "ARNAUD",
+                 "MARTINEZ",  "GERARD",     "ROCHE",    "RENARD",      "SCHMITT",    "ROY",       "LEROUX",
+                 "COLIN",     "VIDAL",      "CARON",    "PICARD",      "ROGER",      "FABRE",     "AUBERT",
+                 "LEMOINE",   "RENAUD",     "DUMAS",    "LACROIX",     "OLIVIER",    "PHILIPPE",  "BOURGEOIS",
+                 "PIERRE",    "BENOIT",     "REY",      "LECLERC",     "PAYET",      "ROLLAND",   "LECLERCQ",
+                 "GUILLAUME", "LECOMTE",    "LOPEZ",    "JEAN",        "DUPUY",      "GUILLOT",   "HUBERT",
+                 "BERGER",    "CARPENTIER", "SANCHEZ",  "DUPUIS",      "MOULIN",     "LOUIS",     "DESCHAMPS",
+                 "HUET",      "VASSEUR",    "PEREZ",    "BOUCHER",     "FLEURY",     "ROYER",     "KLEIN",
+                 "JACQUET",   "ADAM",       "PARIS",    "POIRIER",     "MARTY",      "AUBRY",     "GUYOT",
+                 "CARRE",     "CHARLES",    "RENAULT",  "CHARPENTIER", "MENARD",     "MAILLARD",  "BARON",
+                 "BERTIN",    "BAILLY",     "HERVE",    "SCHNEIDER",   "FERNANDEZ",  "LE GALL",   "COLLET",
+                 "LEGER",     "BOUVIER",    "JULIEN",   "PREVOST",     "MILLET",     "PERROT",    "DANIEL",
+                 "LE ROUX",   "COUSIN",     "GERMAIN",  "BRETON",      "BESSON",     "LANGLOIS",  "REMY",
+                 "LE GOFF",   "PELLETIER",  "LEVEQUE",  "PERRIER",     "LEBLANC",    "BARRE",     "LEBRUN",
+                 "MARCHAL",   "WEBER",      "MALLET",   "HAMON",       "BOULANGER",  "JACOB",     "MONNIER",
+                 "MICHAUD",   "RODRIGUEZ",  "GUICHARD", "GILLET",      "ETIENNE",    "GRONDIN",   "POULAIN",
+                 "TESSIER",   "CHAUVIN",    "DA SILVA", "BOUCHET",     "GAY",        "LEMAITRE",  "HUMBERT",
+                 "REYNAUD",   "ANTOINE",    "HOARAU",   "PERRET",      "CORDIER",    "PICHON",    "LEJEUNE",
+                 "GILBERT",   "LAMY",       "DELAUNAY", "PASQUIER",    "CARLIER",    "LAPORTE",   "KERGOAT",
+                 "LE BIHAN",  "TANGUY",     "RIOU",     "CAZENAVE",    "ETCHEVERRY", "LUBIN",     "DESIRE",
+                 "NGUYEN",    "DIALLO",     "SCHWARTZ", "BAUER",       "ZIMMERMANN"});
     // Written in mixed case, as the federation sends names that carry accents.
-    w.accentedSurnames = dosList({
-        "Lefèvre", "Gérard", "Rivière", "Ménard", "Bénard", "Maréchal", "Hervé", "Prévost",
-        "Lévêque", "Barthélemy", "Noël", "Müller", "Châtelain", "Lefrançois", "Désiré", "Quéméner",
-        "Brûlé", "Le Hénaff", "Thébault", "Crépin", "Béranger", "Chênevière", "Pérez", "Lemaître",
-        "Frémont", "Mégret", "Hébert", "Pétain-Garçon", "Besançon", "Géraud", "Benoît", "Valéry"});
-    w.apostropheSurnames = dosList({
-        "D'ALMEIDA", "O'NEIL", "D'AMICO", "L'HERMITE", "D'ARGENT", "N'DIAYE", "D'HARCOURT",
-        "Dell'Acqua", "L'Hôte", "D'Agostino"});
-    w.girls = dosList({
-        "Léa", "Emma", "Chloé", "Manon", "Inès", "Jade", "Louise", "Camille", "Zoé", "Lina", "Sarah",
-        "Lola", "Anaïs", "Juliette", "Clara", "Maëlys", "Noémie", "Océane", "Maëlle", "Léna",
-        "Mathilde", "Eva", "Romane", "Alice", "Lucie", "Margaux", "Pauline", "Marie", "Julie",
-        "Nathalie", "Isabelle", "Sylvie", "Catherine", "Hélène", "Valérie", "Sandrine", "Céline",
-        "Cécile", "Aurélie", "Stéphanie", "Mélanie", "Gaëlle", "Françoise", "Brigitte", "Anne",
-        "Claire", "Agathe", "Jeanne", "Capucine", "Héloïse", "Maïwenn", "Solène", "Ambre", "Rose",
-        "Anne-Sophie", "Marie-Hélène"});
-    w.boys = dosList({
-        "Lucas", "Hugo", "Louis", "Gabriel", "Arthur", "Jules", "Raphaël", "Adam", "Léo", "Nathan",
-        "Théo", "Tom", "Ethan", "Noah", "Maël", "Mathis", "Enzo", "Paul", "Timéo", "Sacha",
-        "Clément", "Baptiste", "Maxime", "Thomas", "Antoine", "Nicolas", "Julien", "Alexandre",
-        "Romain", "Sébastien", "Jérôme", "Frédéric", "Stéphane", "Christophe", "Laurent", "Philippe",
-        "François", "Benoît", "Loïc", "Gaëtan", "Joël", "Aurélien", "Jérémy", "Kévin", "Mickaël",
-        "Anthony", "Cédric", "Hervé", "Rémi", "Noé", "Evan", "Kylian", "Matthéo", "Bastien",
-        "Corentin", "Yannick", "Erwan", "Ewen", "Gwénaël", "Jean-François", "Pierre-Loïc"});
-    w.streetTypes = dosList({
-        "rue", "rue", "rue", "rue", "avenue", "avenue", "boulevard", "allée", "impasse", "chemin",
-        "place", "quai", "route", "square", "chaussée", "cours", "résidence", "villa", "sentier"});
-    w.streetNames = dosList({
-        "des Lilas", "Victor Hugo", "de la République", "Jean Jaurès", "du Général de Gaulle",
-        "Pasteur", "de la Mairie", "du Château", "des Prés", "de la Forêt", "du Moulin", "Gambetta",
-        "Emile Zola", "de l'Abbaye", "d'Alsace", "du 8 Mai 1945", "de la Gare", "des Tilleuls",
-        "Anatole France", "des Frères Lumière", "Paul Bert", "du Stade", "de la Piscine",
-        "des Acacias", "Sadi Carnot", "Clémenceau", "Racine", "Molière", "Voltaire", "de Verdun",
-        "Saint-Exupéry", "Jeanne d'Arc", "Marcel Pagnol", "Jean Moulin", "de Bretagne", "Foch",
-        "Lamartine", "des Hêtres", "de la Fontaine", "du Maréchal Leclerc", "des Peupliers",
-        "Condorcet", "Pierre et Marie Curie", "de l'Océan", "des Mouettes", "du Port", "des Vignes",
-        "de la Libération", "des Bouleaux", "du Four à Chaux", "de la Côte", "des Genêts",
-        "de Provence", "Aristide Briand", "du Bois Joli", "des Marronniers", "du Lavoir"});
-    w.suites = dosList({
-        "Bât. A", "Bât. B", "Bât. C", "Bât. D", "Résidence les Pins", "Résidence du Parc",
-        "Résidence les Mouettes", "Escalier B", "Escalier 3", "Lieu-dit la Croix",
-        "Hameau de la Forêt", "Porte 12", "Appartement 4", "Appartement 27", "BP 45",
-        "Chez Mme Dupré", "Lotissement les Chênes", "Cité des Fleurs", "2e étage", "Rés. l'Orée du Bois"});
-    w.townStems = dosList({
-        "Saint-Martin", "Saint-Germain", "Saint-Julien", "Sainte-Marie", "Saint-André", "Villeneuve",
-        "Beaumont", "Châteauneuf", "Montigny", "Fontaine", "Neuville", "Bourg", "Rochefort",
-        "Montfort", "Villefranche", "Clairvaux", "Aubigny", "Lussac", "Marsillac", "Brétigny",
-        "Sérignan", "Guémené", "Plouénan", "Kerlouan", "Vernon-le-Petit", "Belleville",
-        "Champigny", "Vitré-la-Haye", "Mérignac", "Lézignan", "Pont-l'Abbé", "L'Isle-Jourdain",
-        "Oloron", "Bressuire", "Marcillac", "Cernay", "Ribeauvillé", "Bagnères", "Quimperlé", "Arçay"});
-    w.townSuffixes = dosList({
-        "-sur-Mer", "-sur-Loire", "-sur-Seine", "-lès-Bains", "-la-Forêt", "-le-Château",
-        "-en-Vallée", "-les-Pins", "-sur-Lot", "-d'Aunis", "-la-Rivière", "-en-Forêt", "-du-Lac",
-        "-des-Prés", "-sous-Bois", "-l'Abbaye"});
-    w.clubPatterns = dosList({
-        "Cercle des nageurs de %", "Club nautique de %", "Entente aquatique de %",
-        "Union sportive % natation", "Stade % natation", "Dauphins de %", "Nautic club %",
-        "Olympique % natation", "Association natation %", "Les Mouettes de %", "Aqua club %",
-        "Racing club % natation", "Nageurs de %", "Espadon club de %", "Sporting natation %"});
-    w.relayNames = dosList({
-        "RELAIS 4X50 NL DAMES", "RELAIS 4X50 NL MESSIEURS", "RELAIS 4X100 4N DAMES",
-        "RELAIS 4X100 4N MESSIEURS", "RELAIS 4X50 NL MIXTE", "RELAIS 4X200 NL DAMES",
-        "RELAIS 10X100 NL MIXTE"});
+    w.accentedSurnames = dosList(
+        {"Lefèvre",    "Gérard",   "Rivière",    "Ménard",    "Bénard",   "Maréchal",  "Hervé",
+         "Prévost",    "Lévêque",  "Barthélemy", "Noël",      "Müller",   "Châtelain", "Lefrançois",
+         "Désiré",     "Quéméner", "Brûlé",      "Le Hénaff", "Thébault", "Crépin",    "Béranger",
+         "Chênevière", "Pérez",    "Lemaître",   "Frémont",   "Mégret",   "Hébert",    "Pétain-Garçon",
+         "Besançon",   "Géraud",   "Benoît",     "Valéry"});
+    w.apostropheSurnames = dosList({"D'ALMEIDA", "O'NEIL", "D'AMICO", "L'HERMITE", "D'ARGENT", "N'DIAYE",
+                                    "D'HARCOURT", "Dell'Acqua", "L'Hôte", "D'Agostino"});
+    w.girls =
+        dosList({"Léa",       "Emma",     "Chloé",    "Manon",   "Inès",      "Jade",        "Louise",
+                 "Camille",   "Zoé",      "Lina",     "Sarah",   "Lola",      "Anaïs",       "Juliette",
+                 "Clara",     "Maëlys",   "Noémie",   "Océane",  "Maëlle",    "Léna",        "Mathilde",
+                 "Eva",       "Romane",   "Alice",    "Lucie",   "Margaux",   "Pauline",     "Marie",
+                 "Julie",     "Nathalie", "Isabelle", "Sylvie",  "Catherine", "Hélène",      "Valérie",
+                 "Sandrine",  "Céline",   "Cécile",   "Aurélie", "Stéphanie", "Mélanie",     "Gaëlle",
+                 "Françoise", "Brigitte", "Anne",     "Claire",  "Agathe",    "Jeanne",      "Capucine",
+                 "Héloïse",   "Maïwenn",  "Solène",   "Ambre",   "Rose",      "Anne-Sophie", "Marie-Hélène"});
+    w.boys =
+        dosList({"Lucas",    "Hugo",      "Louis",   "Gabriel",       "Arthur",     "Jules",      "Raphaël",
+                 "Adam",     "Léo",       "Nathan",  "Théo",          "Tom",        "Ethan",      "Noah",
+                 "Maël",     "Mathis",    "Enzo",    "Paul",          "Timéo",      "Sacha",      "Clément",
+                 "Baptiste", "Maxime",    "Thomas",  "Antoine",       "Nicolas",    "Julien",     "Alexandre",
+                 "Romain",   "Sébastien", "Jérôme",  "Frédéric",      "Stéphane",   "Christophe", "Laurent",
+                 "Philippe", "François",  "Benoît",  "Loïc",          "Gaëtan",     "Joël",       "Aurélien",
+                 "Jérémy",   "Kévin",     "Mickaël", "Anthony",       "Cédric",     "Hervé",      "Rémi",
+                 "Noé",      "Evan",      "Kylian",  "Matthéo",       "Bastien",    "Corentin",   "Yannick",
+                 "Erwan",    "Ewen",      "Gwénaël", "Jean-François", "Pierre-Loïc"});
+    w.streetTypes =
+        dosList({"rue", "rue", "rue", "rue", "avenue", "avenue", "boulevard", "allée", "impasse", "chemin",
+                 "place", "quai", "route", "square", "chaussée", "cours", "résidence", "villa", "sentier"});
+    w.streetNames = dosList({"des Lilas",
+                             "Victor Hugo",
+                             "de la République",
+                             "Jean Jaurès",
+                             "du Général de Gaulle",
+                             "Pasteur",
+                             "de la Mairie",
+                             "du Château",
+                             "des Prés",
+                             "de la Forêt",
+                             "du Moulin",
+                             "Gambetta",
+                             "Emile Zola",
+                             "de l'Abbaye",
+                             "d'Alsace",
+                             "du 8 Mai 1945",
+                             "de la Gare",
+                             "des Tilleuls",
+                             "Anatole France",
+                             "des Frères Lumière",
+                             "Paul Bert",
+                             "du Stade",
+                             "de la Piscine",
+                             "des Acacias",
+                             "Sadi Carnot",
+                             "Clémenceau",
+                             "Racine",
+                             "Molière",
+                             "Voltaire",
+                             "de Verdun",
+                             "Saint-Exupéry",
+                             "Jeanne d'Arc",
+                             "Marcel Pagnol",
+                             "Jean Moulin",
+                             "de Bretagne",
+                             "Foch",
+                             "Lamartine",
+                             "des Hêtres",
+                             "de la Fontaine",
+                             "du Maréchal Leclerc",
+                             "des Peupliers",
+                             "Condorcet",
+                             "Pierre et Marie Curie",
+                             "de l'Océan",
+                             "des Mouettes",
+                             "du Port",
+                             "des Vignes",
+                             "de la Libération",
+                             "des Bouleaux",
+                             "du Four à Chaux",
+                             "de la Côte",
+                             "des Genêts",
+                             "de Provence",
+                             "Aristide Briand",
+                             "du Bois Joli",
+                             "des Marronniers",
+                             "du Lavoir"});
+    w.suites = dosList({"Bât. A",
+                        "Bât. B",
+                        "Bât. C",
+                        "Bât. D",
+                        "Résidence les Pins",
+                        "Résidence du Parc",
+                        "Résidence les Mouettes",
+                        "Escalier B",
+                        "Escalier 3",
+                        "Lieu-dit la Croix",
+                        "Hameau de la Forêt",
+                        "Porte 12",
+                        "Appartement 4",
+                        "Appartement 27",
+                        "BP 45",
+                        "Chez Mme Dupré",
+                        "Lotissement les Chênes",
+                        "Cité des Fleurs",
+                        "2e étage",
+                        "Rés. l'Orée du Bois"});
+    w.townStems = dosList(
+        {"Saint-Martin",    "Saint-Germain",   "Saint-Julien", "Sainte-Marie",  "Saint-André", "Villeneuve",
+         "Beaumont",        "Châteauneuf",     "Montigny",     "Fontaine",      "Neuville",    "Bourg",
+         "Rochefort",       "Montfort",        "Villefranche", "Clairvaux",     "Aubigny",     "Lussac",
+         "Marsillac",       "Brétigny",        "Sérignan",     "Guémené",       "Plouénan",    "Kerlouan",
+         "Vernon-le-Petit", "Belleville",      "Champigny",    "Vitré-la-Haye", "Mérignac",    "Lézignan",
+         "Pont-l'Abbé",     "L'Isle-Jourdain", "Oloron",       "Bressuire",     "Marcillac",   "Cernay",
+         "Ribeauvillé",     "Bagnères",        "Quimperlé",    "Arçay"});
+    w.townSuffixes = dosList({"-sur-Mer", "-sur-Loire", "-sur-Seine", "-lès-Bains", "-la-Forêt",
+                              "-le-Château", "-en-Vallée", "-les-Pins", "-sur-Lot", "-d'Aunis", "-la-Rivière",
+                              "-en-Forêt", "-du-Lac", "-des-Prés", "-sous-Bois", "-l'Abbaye"});
+    w.clubPatterns =
+        dosList({"Cercle des nageurs de %", "Club nautique de %", "Entente aquatique de %",
+                 "Union sportive % natation", "Stade % natation", "Dauphins de %", "Nautic club %",
+                 "Olympique % natation", "Association natation %", "Les Mouettes de %", "Aqua club %",
+                 "Racing club % natation", "Nageurs de %", "Espadon club de %", "Sporting natation %"});
+    w.relayNames = dosList({"RELAIS 4X50 NL DAMES", "RELAIS 4X50 NL MESSIEURS", "RELAIS 4X100 4N DAMES",
+                            "RELAIS 4X100 4N MESSIEURS", "RELAIS 4X50 NL MIXTE", "RELAIS 4X200 NL DAMES",
+                            "RELAIS 10X100 NL MIXTE"});
     return w;
 }
 
@@ -225,9 +294,9 @@ Words makeWords() {
 struct Reference {
     std::set<std::string> pays;
     std::set<int> inter;
-    std::map<std::string, int> regionInter;          // region code -> inter-region
-    std::map<std::string, std::string> deptRegion;   // department code -> region code
-    std::vector<std::string> departments;            // file order
+    std::map<std::string, int> regionInter;        // region code -> inter-region
+    std::map<std::string, std::string> deptRegion; // department code -> region code
+    std::vector<std::string> departments;          // file order
 };
 
 std::string trim(std::string_view s) {
@@ -242,7 +311,8 @@ std::vector<std::string> splitFields(const std::string& line) {
     size_t p = 0;
     for (;;) {
         size_t q = line.find(';', p);
-        out.push_back(trim(std::string_view(line).substr(p, q == std::string::npos ? std::string::npos : q - p)));
+        out.push_back(
+            trim(std::string_view(line).substr(p, q == std::string::npos ? std::string::npos : q - p)));
         if (q == std::string::npos) break;
         p = q + 1;
     }
@@ -284,7 +354,8 @@ Reference loadReference(const std::string& path) {
             ref.inter.insert(code);
         } else if (section == "Region") {
             int inter;
-            if (f.size() < 3 || f[0].size() != 2 || !parseInt(f[1], inter)) fail("expected Code;CodeInter;Libelle");
+            if (f.size() < 3 || f[0].size() != 2 || !parseInt(f[1], inter))
+                fail("expected Code;CodeInter;Libelle");
             ref.regionInter[f[0]] = inter;
         } else if (section == "Departement") {
             if (f.size() < 3 || f[0].size() != 3 || f[1].size() != 2) fail("expected Code;Region;Libelle");
@@ -299,7 +370,8 @@ Reference loadReference(const std::string& path) {
             throw std::runtime_error(path + ": department " + dept + " names unknown region " + region);
     for (const auto& [region, inter] : ref.regionInter)
         if (!ref.inter.count(inter))
-            throw std::runtime_error(path + ": region " + region + " names unknown inter-region " + std::to_string(inter));
+            throw std::runtime_error(path + ": region " + region + " names unknown inter-region " +
+                                     std::to_string(inter));
     if (!ref.pays.count("FRA")) throw std::runtime_error(path + ": FRA missing from [Pays]");
     if (!ref.inter.count(0)) throw std::runtime_error(path + ": inter-region 0 missing");
     return ref;
@@ -353,15 +425,15 @@ std::string ddmmyyyy(int y, int m, int d) {
 // ---------------------------------------------------------------- model
 
 struct Club {
-    std::string code;    // 13 characters
-    std::string name;    // DOS bytes
-    std::string town;    // DOS bytes
-    std::string dept;    // 3 characters
+    std::string code; // 13 characters
+    std::string name; // DOS bytes
+    std::string town; // DOS bytes
+    std::string dept; // 3 characters
     int inter = 0;
     bool selection = false;
 };
 
-struct Own {             // a swimmer's licence in its own club
+struct Own { // a swimmer's licence in its own club
     uint32_t club;
     uint16_t birthYear;
     std::array<char, 6> number;
@@ -374,9 +446,9 @@ struct Relay {
     uint64_t seed;
 };
 
-struct SelectionEntry {  // a swimmer listed in a selection
-    uint32_t selection;  // club index of the selection
-    uint32_t own;        // index into owns
+struct SelectionEntry { // a swimmer listed in a selection
+    uint32_t selection; // club index of the selection
+    uint32_t own;       // index into owns
 };
 
 enum class Kind : uint8_t { Own, Relay, Selection };
@@ -413,20 +485,21 @@ private:
     long total_;
 
     std::vector<Club> clubs_;
-    std::vector<uint32_t> rank_;         // club index -> rank in code order
-    uint32_t realClubs_ = 0;             // clubs_[0 .. realClubs_) are clubs, the rest selections
+    std::vector<uint32_t> rank_; // club index -> rank in code order
+    uint32_t realClubs_ = 0;     // clubs_[0 .. realClubs_) are clubs, the rest selections
     std::map<std::string, uint32_t> regionSelection_;
     uint32_t nationalSelection_ = 0;
     std::vector<Own> owns_;
     std::vector<Relay> relays_;
     std::vector<SelectionEntry> selections_;
-    std::vector<Entry> entries_;         // sorted base lines (no repeats)
+    std::vector<Entry> entries_; // sorted base lines (no repeats)
 };
 
 std::string fitName(std::string s, size_t width) {
     if (s.size() > width) {
         s.resize(width);
-        while (!s.empty() && s.back() == ' ') s.pop_back();
+        while (!s.empty() && s.back() == ' ')
+            s.pop_back();
     }
     return s;
 }
@@ -459,9 +532,10 @@ std::string Generator::postcode(Rng& r, const std::string& dept) const {
     } else if (dept[0] == '0') {
         pc = dept.substr(1);
     } else {
-        pc = dept;  // overseas: 971..976
+        pc = dept; // overseas: 971..976
     }
-    while (pc.size() < 5) pc += static_cast<char>('0' + r.below(10));
+    while (pc.size() < 5)
+        pc += static_cast<char>('0' + r.below(10));
     return pc;
 }
 
@@ -477,7 +551,7 @@ void Generator::makeClubs(long count) {
     for (long i = 0; i < count; ++i) {
         size_t d = rng_.below(depts.size());
         int number = lastNumber[d] + rng_.range(1, step);
-        while (number > 9999) {  // department full: move on to the next one
+        while (number > 9999) { // department full: move on to the next one
             d = (d + 1) % depts.size();
             number = lastNumber[d] + 1;
         }
@@ -508,7 +582,8 @@ void Generator::makeClubs(long count) {
     nationalSelection_ = static_cast<uint32_t>(clubs_.size());
     clubs_.push_back(national);
     std::set<std::string> regions;
-    for (uint32_t i = 0; i < realClubs_; ++i) regions.insert(clubs_[i].code.substr(4, 2));
+    for (uint32_t i = 0; i < realClubs_; ++i)
+        regions.insert(clubs_[i].code.substr(4, 2));
     for (const auto& region : regions) {
         Club s;
         s.inter = ref_.regionInter.at(region);
@@ -520,20 +595,25 @@ void Generator::makeClubs(long count) {
     }
 
     std::vector<uint32_t> order(clubs_.size());
-    for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    for (uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
     std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
         return clubs_[a].code != clubs_[b].code ? clubs_[a].code < clubs_[b].code : a < b;
     });
     rank_.assign(clubs_.size(), 0);
-    for (uint32_t r = 0; r < order.size(); ++r) rank_[order[r]] = r;
+    for (uint32_t r = 0; r < order.size(); ++r)
+        rank_[order[r]] = r;
 }
 
 int pickBirthYear(Rng& r) {
     int roll = static_cast<int>(r.below(100));
     int age;
-    if (roll < 65) age = r.range(7, 17);        // young competitors
-    else if (roll < 85) age = r.range(18, 45);  // seniors and masters
-    else age = r.range(46, 80);                 // masters and officials
+    if (roll < 65)
+        age = r.range(7, 17); // young competitors
+    else if (roll < 85)
+        age = r.range(18, 45); // seniors and masters
+    else
+        age = r.range(46, 80); // masters and officials
     return kSeasonYear - age;
 }
 
@@ -544,7 +624,8 @@ void Generator::makeLicences(long owns, long relays, long selections) {
     used.reserve(static_cast<size_t>((owns + relays) * 2));
     auto key = [](uint32_t club, const std::array<char, 6>& n) {
         uint64_t k = club;
-        for (char c : n) k = k * 64 + static_cast<unsigned char>(c);
+        for (char c : n)
+            k = k * 64 + static_cast<unsigned char>(c);
         return k;
     };
 
@@ -582,8 +663,8 @@ void Generator::makeLicences(long owns, long relays, long selections) {
             uint32_t own = static_cast<uint32_t>(rng_.below(owns_.size()));
             if (chosen[own]) continue;
             const Own& o = owns_[own];
-            uint32_t sel = rng_.percent(20) ? nationalSelection_
-                                            : regionSelection_.at(clubs_[o.club].code.substr(4, 2));
+            uint32_t sel =
+                rng_.percent(20) ? nationalSelection_ : regionSelection_.at(clubs_[o.club].code.substr(4, 2));
             if (!selKeys.insert(key(sel, o.number)).second) continue;
             chosen[own] = true;
             selections_.push_back({sel, own});
@@ -597,7 +678,8 @@ void Generator::makeLicences(long owns, long relays, long selections) {
     for (uint32_t i = 0; i < relays_.size(); ++i)
         entries_.push_back({rank_[relays_[i].club], relays_[i].number, Kind::Relay, i});
     for (uint32_t i = 0; i < selections_.size(); ++i)
-        entries_.push_back({rank_[selections_[i].selection], owns_[selections_[i].own].number, Kind::Selection, i});
+        entries_.push_back(
+            {rank_[selections_[i].selection], owns_[selections_[i].own].number, Kind::Selection, i});
     // Federation order: by club code, then licence number. The comparison is a
     // total order, so the result does not depend on the sort implementation.
     std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
@@ -655,7 +737,7 @@ void Generator::renderLicence(const Entry& e, char* line) const {
         put(name.find("DAMES") != std::string::npos ? "F" : "M", 1);
         put("", 8);
         put("FRA", 3);
-        p = line + 183;  // address block left blank
+        p = line + 183; // address block left blank
         put("ONNNNN", 6);
         put(depotText, 8);
         put(stampText, 8);
@@ -666,7 +748,7 @@ void Generator::renderLicence(const Entry& e, char* line) const {
 
     put(std::string_view(own->number.data(), 6), 6);
     int roll = static_cast<int>(r.below(100));
-    const std::string& surname = roll < 10  ? r.pick(w_.accentedSurnames)
+    const std::string& surname = roll < 10   ? r.pick(w_.accentedSurnames)
                                  : roll < 12 ? r.pick(w_.apostropheSurnames)
                                              : r.pick(w_.surnames);
     bool girl = r.percent(50);
@@ -698,11 +780,19 @@ void Generator::renderLicence(const Entry& e, char* line) const {
     if (r.percent(90)) {
         std::string phone(14, ' ');
         int first;
-        if (club->dept.size() == 3 && club->dept[0] == '9' && club->dept[1] == '7') first = r.percent(50) ? 5 : 6;
-        else if (r.percent(60)) first = r.percent(70) ? 6 : 7;
-        else first = club->inter == 5 ? 1 : club->inter == 4 ? 4 : club->inter == 3 ? 5 : club->inter == 2 ? 3 : 2;
+        if (club->dept.size() == 3 && club->dept[0] == '9' && club->dept[1] == '7')
+            first = r.percent(50) ? 5 : 6;
+        else if (r.percent(60))
+            first = r.percent(70) ? 6 : 7;
+        else
+            first = club->inter == 5   ? 1
+                    : club->inter == 4 ? 4
+                    : club->inter == 3 ? 5
+                    : club->inter == 2 ? 3
+                                       : 2;
         putDigits(phone.data(), first, 2);
-        for (int g = 1; g < 5; ++g) putDigits(phone.data() + g * 3, static_cast<int>(r.below(100)), 2);
+        for (int g = 1; g < 5; ++g)
+            putDigits(phone.data() + g * 3, static_cast<int>(r.below(100)), 2);
         put(phone, 14);
     } else {
         put("", 14);
@@ -711,16 +801,16 @@ void Generator::renderLicence(const Entry& e, char* line) const {
     const int age = kSeasonYear - own->birthYear;
     const bool official = age >= 30 && r.percent(8);
     const bool swimmer = !official || r.percent(30);
-    put(swimmer ? "O" : "N", 1);                                  // Sportive
-    put(swimmer && girl && age < 25 && r.percent(10) ? "O" : "N", 1);  // Synchro
-    put(swimmer && r.percent(5) ? "O" : "N", 1);                  // Water-polo
-    put(swimmer && r.percent(2) ? "O" : "N", 1);                  // Plongeon
-    put(official ? "O" : "N", 1);                                 // Dirigeant
-    put(swimmer && age >= 25 ? "O" : "N", 1);                     // Maitre
+    put(swimmer ? "O" : "N", 1);                                      // Sportive
+    put(swimmer && girl && age < 25 && r.percent(10) ? "O" : "N", 1); // Synchro
+    put(swimmer && r.percent(5) ? "O" : "N", 1);                      // Water-polo
+    put(swimmer && r.percent(2) ? "O" : "N", 1);                      // Plongeon
+    put(official ? "O" : "N", 1);                                     // Dirigeant
+    put(swimmer && age >= 25 ? "O" : "N", 1);                         // Maitre
     put(depotText, 8);
     put(stampText, 8);
-    put(!swimmer ? "D" : r.percent(75) ? "C" : "L", 1);           // Type_licence
-    put(r.percent(80) ? "R" : "N", 1);                            // Nature
+    put(!swimmer ? "D" : r.percent(75) ? "C" : "L", 1); // Type_licence
+    put(r.percent(80) ? "R" : "N", 1);                  // Nature
     if (e.kind == Kind::Selection) {
         put(club->code, 13);
         put(std::string_view(own->number.data(), 6), 6);
@@ -751,7 +841,8 @@ struct Output {
 
 void Generator::writeClubs(const fs::path& file) const {
     std::vector<uint32_t> order(clubs_.size());
-    for (uint32_t i = 0; i < order.size(); ++i) order[rank_[i]] = i;
+    for (uint32_t i = 0; i < order.size(); ++i)
+        order[rank_[i]] = i;
     Output out(file);
     char buf[kClubLine];
     for (uint32_t i : order) {
@@ -768,7 +859,8 @@ void Generator::writeLicences(const fs::path& file) {
     // that the total is exactly the requested count.
     const long repeats = total_ - static_cast<long>(entries_.size());
     std::vector<uint64_t> at(static_cast<size_t>(std::max(0L, repeats)));
-    for (auto& pos : at) pos = 1 + rng_.below(entries_.size());  // after at least one line
+    for (auto& pos : at)
+        pos = 1 + rng_.below(entries_.size()); // after at least one line
     std::sort(at.begin(), at.end());
 
     Output out(file);
@@ -784,7 +876,7 @@ void Generator::writeLicences(const fs::path& file) {
         renderLicence(entries_[i], buf);
         out.line(buf, sizeof buf);
     }
-    while (next < at.size()) {  // positions equal to the size land at the end
+    while (next < at.size()) { // positions equal to the size land at the end
         renderLicence(entries_[entries_.size() - 1 - rng_.below(std::min<size_t>(entries_.size(), 64))], buf);
         out.line(buf, sizeof buf);
         ++next;
@@ -818,7 +910,8 @@ void Generator::writeIuf(const fs::path& file) {
 
 void Generator::writeOrigin(const fs::path& file) const {
     // Longer than an IUF record, so the IUF run never takes it for one.
-    std::string text = "Registre federal des licences - export 3.2 - jeu genere, graine " + std::to_string(seed_);
+    std::string text =
+        "Registre federal des licences - export 3.2 - jeu genere, graine " + std::to_string(seed_);
     Output out(file);
     out.line(text.data(), text.size());
     out.close(file);
@@ -857,7 +950,7 @@ bool parseNumber(const char* s, uint64_t& v) {
     return ec == std::errc() && ptr == end && ptr != s;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     std::string out, reference = "data/reference/france.txt";
@@ -872,8 +965,10 @@ int main(int argc, char** argv) {
             }
             return argv[++i];
         };
-        if (a == "--out") out = value();
-        else if (a == "--reference") reference = value();
+        if (a == "--out")
+            out = value();
+        else if (a == "--reference")
+            reference = value();
         else if (a == "--licences") {
             if (!parseNumber(value(), licences) || licences == 0 || licences > 10'000'000) {
                 std::cerr << "--licences expects a number from 1 to 10000000\n";

@@ -70,8 +70,8 @@ int main(int argc, char** argv) {
     CLI::App app{"quorvel brings the swimming federation's export files into the club application's\n"
                  "encrypted database and writes a French TraceLog of what was done."};
     app.require_subcommand(1);
-    app.set_version_flag("--version",
-                         std::string("quorvel ") + QUORVEL_FILE_VERSION_TEXT + " (file version " QUORVEL_FILE_VERSION ")");
+    app.set_version_flag("--version", std::string("quorvel ") + QUORVEL_FILE_VERSION_TEXT +
+                                          " (file version " QUORVEL_FILE_VERSION ")");
     app.footer("Exit status: 0 when the run got through, 1 when it could not start (see the TraceLog),\n"
                "2 when it failed with an error (one line on stderr).\n"
                "Run 'quorvel COMMAND --help' for each command's options and an example.");

@@ -7,7 +7,9 @@ namespace quorvel::cli {
 
 TerminalForm::TerminalForm() : enabled_(::isatty(STDERR_FILENO) == 1) {}
 
-TerminalForm::~TerminalForm() { Finish(); }
+TerminalForm::~TerminalForm() {
+    Finish();
+}
 
 void TerminalForm::SetProgressValue(double value) {
     value_ = value;
@@ -22,7 +24,9 @@ void TerminalForm::SetLabelCaption(int index, const std::string& caption) {
     if (index == 2) label_ = caption;
 }
 
-void TerminalForm::Refresh() { Draw(); }
+void TerminalForm::Refresh() {
+    Draw();
+}
 
 void TerminalForm::Draw() {
     if (!enabled_) return;

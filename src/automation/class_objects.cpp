@@ -104,7 +104,8 @@ public:
 private:
     template <class F> static F Required(F f, const char* name) {
         if (f == nullptr)
-            throw Error(errnum::kNotSupported, std::string("Propriété ou méthode non gérée par cet objet : ") + name);
+            throw Error(errnum::kNotSupported,
+                        std::string("Propriété ou méthode non gérée par cet objet : ") + name);
         return f;
     }
     const quorvel_host_form& table_;

@@ -13,7 +13,9 @@ namespace {
 constexpr std::size_t kBufferSize = 1 << 20;
 }
 
-DataFile::~DataFile() { Close(); }
+DataFile::~DataFile() {
+    Close();
+}
 
 void DataFile::Open(const std::string& path) {
     Close();
@@ -40,15 +42,17 @@ bool DataFile::Fill() {
     std::size_t n = std::fread(buffer_.data(), 1, buffer_.size(), file_);
     if (n == 0 && std::ferror(file_)) {
         int err = errno;
-        throw Error(errnum::kDeviceIO, "Erreur d'entrée/sortie en lisant le fichier " + path_ + " : " +
-                            std::strerror(err));
+        throw Error(errnum::kDeviceIO,
+                    "Erreur d'entrée/sortie en lisant le fichier " + path_ + " : " + std::strerror(err));
     }
     pos_ = 0;
     end_ = n;
     return n > 0;
 }
 
-bool DataFile::AtEnd() { return !Fill(); }
+bool DataFile::AtEnd() {
+    return !Fill();
+}
 
 std::string_view DataFile::ReadLine() {
     if (!Fill()) throw Error(errnum::kInputPastEnd, "Entrée au-delà de la fin du fichier : " + path_);
@@ -57,7 +61,8 @@ std::string_view DataFile::ReadLine() {
         const char* start = buffer_.data() + pos_;
         std::size_t avail = end_ - pos_;
         std::size_t i = 0;
-        while (i < avail && start[i] != '\r' && start[i] != '\n') ++i;
+        while (i < avail && start[i] != '\r' && start[i] != '\n')
+            ++i;
         if (i < avail) {
             char term = start[i];
             if (line_.empty()) {

@@ -99,11 +99,16 @@ char Cp1252Lower(char c) {
     if (b >= 'A' && b <= 'Z') return static_cast<char>(b + 32);
     if (b >= 0xC0 && b <= 0xDE && b != 0xD7) return static_cast<char>(b + 32);
     switch (b) {
-    case 0x8A: return static_cast<char>(0x9A);
-    case 0x8C: return static_cast<char>(0x9C);
-    case 0x8E: return static_cast<char>(0x9E);
-    case 0x9F: return static_cast<char>(0xFF);
-    default: return c;
+    case 0x8A:
+        return static_cast<char>(0x9A);
+    case 0x8C:
+        return static_cast<char>(0x9C);
+    case 0x8E:
+        return static_cast<char>(0x9E);
+    case 0x9F:
+        return static_cast<char>(0xFF);
+    default:
+        return c;
     }
 }
 
@@ -112,11 +117,16 @@ char Cp1252Upper(char c) {
     if (b >= 'a' && b <= 'z') return static_cast<char>(b - 32);
     if (b >= 0xE0 && b <= 0xFE && b != 0xF7) return static_cast<char>(b - 32);
     switch (b) {
-    case 0x9A: return static_cast<char>(0x8A);
-    case 0x9C: return static_cast<char>(0x8C);
-    case 0x9E: return static_cast<char>(0x8E);
-    case 0xFF: return static_cast<char>(0x9F);
-    default: return c;
+    case 0x9A:
+        return static_cast<char>(0x8A);
+    case 0x9C:
+        return static_cast<char>(0x8C);
+    case 0x9E:
+        return static_cast<char>(0x8E);
+    case 0xFF:
+        return static_cast<char>(0x9F);
+    default:
+        return c;
     }
 }
 

@@ -30,8 +30,7 @@ Error PathError(const std::string& path, int err) {
     case ENOSPC:
         return Error(errnum::kDiskFull, "Disque plein : " + path);
     default:
-        return Error(errnum::kPathAccess,
-                     "Erreur d'accès au chemin " + path + " : " + std::strerror(err));
+        return Error(errnum::kPathAccess, "Erreur d'accès au chemin " + path + " : " + std::strerror(err));
     }
 }
 
@@ -55,7 +54,8 @@ std::string GetParentFolderName(const std::string& path) {
     auto p = path.find_last_of('/');
     if (p == std::string::npos) return {};
     std::string parent = path.substr(0, p);
-    while (parent.size() > 1 && parent.back() == '/') parent.pop_back();
+    while (parent.size() > 1 && parent.back() == '/')
+        parent.pop_back();
     if (parent.empty() && p == 0) return "/";
     return parent;
 }
@@ -124,7 +124,8 @@ bool DriveReady(const std::string& folder) {
                         (err == ENOENT ? "" : std::string(" (") + std::strerror(err) + ")"));
     }
     if (!S_ISDIR(st.st_mode))
-        throw Error(errnum::kPathNotFound, "Chemin d'accès introuvable (ce n'est pas un dossier) : " + folder);
+        throw Error(errnum::kPathNotFound,
+                    "Chemin d'accès introuvable (ce n'est pas un dossier) : " + folder);
     struct statvfs vs {};
     return ::statvfs(folder.c_str(), &vs) == 0;
 }
@@ -141,7 +142,8 @@ std::vector<std::string> ListFiles(const std::string& folder) {
     std::sort(names.begin(), names.end());
     std::string base = folder;
     if (base.empty() || base.back() != '/') base.push_back('/');
-    for (auto& n : names) n = base + n;
+    for (auto& n : names)
+        n = base + n;
     return names;
 }
 

@@ -32,7 +32,8 @@ void KeyedSet::Add(std::string_view key) {
         throw Error(errnum::kDuplicateKey, "Cette clé est déjà associée à un élément de cette collection");
 }
 
-bool KeyedSet::Contains(std::string_view key) const { return keys_.find(key) != keys_.end(); }
-
+bool KeyedSet::Contains(std::string_view key) const {
+    return keys_.find(key) != keys_.end();
+}
 
 } // namespace quorvel::base

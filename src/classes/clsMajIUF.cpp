@@ -17,14 +17,16 @@ bool clsMajIUF::bImport_CodeIUF(const std::string& strRepSource, const std::stri
     session.clock = clock_;
     session.strFileTrace = strFileTrace_P;
     session.strFileBase = strFileBase_P;
-    RunFrame frame(session, options, "bImport_CodeIUF",
-                   "Aperçu de la mise à jour : simulation, aucune modification n'est enregistrée dans la base.");
+    RunFrame frame(
+        session, options, "bImport_CodeIUF",
+        "Aperçu de la mise à jour : simulation, aucune modification n'est enregistrée dans la base.");
     try {
         frame.Start();
         bool result = false;
         if (frame.SourceReady(strRepSource)) {
             session.objForm = objFormCible;
-            if (frame.Connect("Erreur de connexion dans dll de mise à jour des codes IUF.\r\nMise à jour annulée.")) {
+            if (frame.Connect(
+                    "Erreur de connexion dans dll de mise à jour des codes IUF.\r\nMise à jour annulée.")) {
                 result = bMaj_CodesIUF(session, strRepSource, bOnlyMonCLub, strCodeMonClub);
                 frame.Disconnect();
             }

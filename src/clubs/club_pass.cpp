@@ -63,7 +63,8 @@ public:
         case ClubResult::OtherName: {
             // This report has no "Erreur"/"Warning" tag and no full stop after the number.
             std::string note = message_ + std::string(tracelog::kCrLf) + "Nom dans le fichier : " + name_;
-            trace_.WriteLineEntry("Ligne n° : " + std::to_string(number) + " " + note, number, "Warning", note);
+            trace_.WriteLineEntry("Ligne n° : " + std::to_string(number) + " " + note, number, "Warning",
+                                  note);
             ++connusAutreNom_;
             break;
         }
@@ -78,7 +79,8 @@ public:
                                    " club<PLURIEL> sur " + to_string(lignes) + ".");
         tracelog::TracePluriel(trace_, connus_, to_string(connus_) + " club<PLURIEL> déjà connu<PLURIEL>.");
         tracelog::TracePluriel(trace_, connusAutreNom_,
-                               to_string(connusAutreNom_) + " club<PLURIEL> déjà connu<PLURIEL> sous un autre libellé.");
+                               to_string(connusAutreNom_) +
+                                   " club<PLURIEL> déjà connu<PLURIEL> sous un autre libellé.");
         tracelog::TracePluriel(trace_, misAJour_, to_string(misAJour_) + " club<PLURIEL> mis à jour.");
         tracelog::TracePluriel(trace_, erreurs_, to_string(erreurs_) + " club<PLURIEL> en erreur.");
     }

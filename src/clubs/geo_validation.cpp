@@ -1,8 +1,8 @@
 #include "clubs/geo_validation.hpp"
 
+#include "base/encoding.hpp"
 #include "session/import_session.hpp"
 #include "storage/queries.hpp"
-#include "base/encoding.hpp"
 
 namespace quorvel::clubs {
 

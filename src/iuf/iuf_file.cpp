@@ -16,8 +16,10 @@ namespace quorvel {
 
 namespace {
 
-constexpr std::string_view kCountLicence = "SELECT count(*) FROM Licence WHERE Code_Club = ?1 and Licence = ?2";
-constexpr std::string_view kUpdateCode = "UPDATE Licence Set Code_unique = ?1 WHERE Code_Club = ?2 and Licence = ?3";
+constexpr std::string_view kCountLicence =
+    "SELECT count(*) FROM Licence WHERE Code_Club = ?1 and Licence = ?2";
+constexpr std::string_view kUpdateCode =
+    "UPDATE Licence Set Code_unique = ?1 WHERE Code_Club = ?2 and Licence = ?3";
 constexpr std::string_view kCountry = "FRA";
 
 // Widths of the three fields of an IUF line: short club code, licence number, IUF code.

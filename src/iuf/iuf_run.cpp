@@ -1,9 +1,9 @@
 #include "iuf/iuf_run.hpp"
 
-#include "session/import_session.hpp"
 #include "base/file_system.hpp"
-#include "session/line_count.hpp"
 #include "iuf/iuf_file.hpp"
+#include "session/import_session.hpp"
+#include "session/line_count.hpp"
 #include "tracelog/progress.hpp"
 #include "tracelog/trace_log.hpp"
 

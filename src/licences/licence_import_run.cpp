@@ -1,11 +1,11 @@
 #include "licences/licence_import_run.hpp"
 
-#include "clubs/club_pass.hpp"
-#include "session/import_session.hpp"
 #include "base/file_system.hpp"
+#include "clubs/club_pass.hpp"
+#include "licences/licence_pass.hpp"
+#include "session/import_session.hpp"
 #include "session/line_count.hpp"
 #include "session/origin_file.hpp"
-#include "licences/licence_pass.hpp"
 #include "tracelog/progress.hpp"
 
 #include <cstdint>

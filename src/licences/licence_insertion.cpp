@@ -1,10 +1,10 @@
 #include "licences/licence_insertion.hpp"
 
+#include "base/current_error.hpp"
 #include "clubs/club_registry.hpp"
+#include "licences/selection_membership.hpp"
 #include "session/import_session.hpp"
 #include "storage/queries.hpp"
-#include "licences/selection_membership.hpp"
-#include "base/current_error.hpp"
 
 namespace quorvel::licences {
 
@@ -68,12 +68,13 @@ bool bAjout_Licence(ImportSession& session, LicenceRecord& record, long& lngClub
         if (!selection) return true;
 
         auto& table = session.tabResultat;
-        storage::RequeteTableau(session.objConnexion, table, kSelectNum, {record[kCodeClub], record[kLicence]});
+        storage::RequeteTableau(session.objConnexion, table, kSelectNum,
+                                {record[kCodeClub], record[kLicence]});
         if (table.Count(0) < 1) {
             tracelog::TraceErreur(trace,
-                                "La licence n'a pas été correctement insérée dans la base." + kLineBreak +
-                                    "Impossible de l'ajouter à la sélection.",
-                                lngLigne);
+                                  "La licence n'a pas été correctement insérée dans la base." + kLineBreak +
+                                      "Impossible de l'ajouter à la sélection.",
+                                  lngLigne);
             return false;
         }
         std::string num = table.Item(0, 1);
@@ -90,7 +91,8 @@ bool bAjout_Licence(ImportSession& session, LicenceRecord& record, long& lngClub
         return true;
     } catch (...) {
         Error e = base::CurrentError();
-        tracelog::TraceErreur(trace, "Une erreur s'est produite lors de l'ajout d'une licence.", lngLigne, &e);
+        tracelog::TraceErreur(trace, "Une erreur s'est produite lors de l'ajout d'une licence.", lngLigne,
+                              &e);
         return false;
     }
 }

@@ -1,16 +1,16 @@
 #include "licences/licence_pass.hpp"
 
 #include "base/current_error.hpp"
-#include "clubs/club_registry.hpp"
-#include "session/import_session.hpp"
-#include "storage/queries.hpp"
+#include "base/current_error.hpp"
 #include "base/encoding.hpp"
 #include "base/text_conversion.hpp"
+#include "clubs/club_registry.hpp"
 #include "licences/licence_insertion.hpp"
 #include "licences/licence_record.hpp"
 #include "licences/selection_membership.hpp"
+#include "session/import_session.hpp"
 #include "session/pass.hpp"
-#include "base/current_error.hpp"
+#include "storage/queries.hpp"
 
 #include <cstdio>
 #include <unordered_map>
@@ -66,11 +66,13 @@ public:
         tracelog::TracePluriel(trace_, n_.importees,
                                kLineBreak + "Récupération de " + to_string(n_.importees) +
                                    " licence<PLURIEL> sur " + to_string(lignes) + ".");
-        tracelog::TracePluriel(trace_, n_.connues, to_string(n_.connues) + " licence<PLURIEL> déjà connue<PLURIEL>.");
+        tracelog::TracePluriel(trace_, n_.connues,
+                               to_string(n_.connues) + " licence<PLURIEL> déjà connue<PLURIEL>.");
         tracelog::TracePluriel(trace_, n_.relais, to_string(n_.relais) + " licence<PLURIEL> de type relais.");
         tracelog::TracePluriel(trace_, n_.erreurs, to_string(n_.erreurs) + " entrée<PLURIEL> en erreur.");
         tracelog::TracePluriel(trace_, n_.clubsAjoutes,
-                               to_string(n_.clubsAjoutes) + " club<PLURIEL> ajouté<PLURIEL> avec le libellé " +
+                               to_string(n_.clubsAjoutes) +
+                                   " club<PLURIEL> ajouté<PLURIEL> avec le libellé " +
                                    std::string(clubs::kNomInconnu) + ".");
     }
 
@@ -145,7 +147,7 @@ private:
             lookupClub = origin_.club;
         auto& table = session_.tabResultat;
         storage::RequeteTableau(session_.objConnexion, table, kSelectLicence,
-                           {lookupClub, base::TrimSpaces(licence_)});
+                                {lookupClub, base::TrimSpaces(licence_)});
         if (table.Count(0) == 0) {
             Remplir_Licence(line, today_, record_);
             if (!bAjout_Licence(session_, record_, n_.clubsAjoutes, ligne_)) {
@@ -183,7 +185,8 @@ private:
 
         // Selection rows carry the selection's code trimmed, as the licence insertion stores it.
         std::string_view selCode = base::TrimSpaces(selCode_);
-        if (selection && storage::lngRequeteValeur(session_.objConnexion, kCountSelection, {selCode, num_}) == 0) {
+        if (selection &&
+            storage::lngRequeteValeur(session_.objConnexion, kCountSelection, {selCode, num_}) == 0) {
             try {
                 Ajout_Selection(session_, selCode, num_);
             } catch (...) {
@@ -194,10 +197,10 @@ private:
         }
         if (storedNom_ != fileNom_ || storedPrenom_ != filePrenom_)
             tracelog::TraceLigne(trace_, ligne_,
-                               "Licence (" + club_ + " + " + licence_ + ") déjà utilisée." + kLineBreak +
-                                   "Nom dans la base : " + storedNom_ + " " + storedPrenom_ + kLineBreak +
-                                   "Nom dans fichier : " + fileNom_ + " " + filePrenom_,
-                               "Warning");
+                                 "Licence (" + club_ + " + " + licence_ + ") déjà utilisée." + kLineBreak +
+                                     "Nom dans la base : " + storedNom_ + " " + storedPrenom_ + kLineBreak +
+                                     "Nom dans fichier : " + fileNom_ + " " + filePrenom_,
+                                 "Warning");
         return true;
     }
 
@@ -226,9 +229,9 @@ private:
     void ClubAjoute(const std::string& code) {
         ++n_.clubsAjoutes;
         tracelog::TraceLigne(trace_, ligne_,
-                           "Code club (" + code + ") inconnu de la base. Création avec Le libelle " +
-                               std::string(clubs::kNomInconnu) + ".",
-                           "Warning");
+                             "Code club (" + code + ") inconnu de la base. Création avec Le libelle " +
+                                 std::string(clubs::kNomInconnu) + ".",
+                             "Warning");
         session_.colClubsTraites.Add(code);
     }
 

@@ -1,10 +1,10 @@
 #include "session/origin_file.hpp"
 
-#include "session/import_session.hpp"
 #include "base/data_file.hpp"
 #include "base/encoding.hpp"
 #include "base/file_system.hpp"
 #include "base/text_conversion.hpp"
+#include "session/import_session.hpp"
 
 namespace quorvel {
 
@@ -24,8 +24,8 @@ void TraceOrigine(ImportSession& session) {
         session.trace.Write("Données source générées par l'application : " + origin);
         session.trace.Write("");
     } catch (const Error& e) {
-        tracelog::TraceErreur(session.trace, "Une erreur s'est produite lors de la lecture du fichier origine.txt",
-                            0, &e);
+        tracelog::TraceErreur(session.trace,
+                              "Une erreur s'est produite lors de la lecture du fichier origine.txt", 0, &e);
     }
     file.Close();
 }

@@ -19,7 +19,8 @@ void EndPass(ImportSession& session, bool completed, long lines, const PassBody&
 
 } // namespace
 
-void RunPass(ImportSession& session, const std::string& path, double dblPas, const PassInfo& info, PassBody& body) {
+void RunPass(ImportSession& session, const std::string& path, double dblPas, const PassInfo& info,
+             PassBody& body) {
     base::DataFile file;
     long lines = 0;
     session.recorder.BeginPass(info.name, path);

@@ -39,6 +39,7 @@ struct PassInfo {
 // after each line handled. At the end the work is committed and the summary written. A failure
 // stops the pass: what was stored before it is committed, the interruption is written with the
 // line number and the error, and nothing leaves the pass. Either way an empty line closes it.
-void RunPass(ImportSession& session, const std::string& path, double dblPas, const PassInfo& info, PassBody& body);
+void RunPass(ImportSession& session, const std::string& path, double dblPas, const PassInfo& info,
+             PassBody& body);
 
 } // namespace quorvel

@@ -17,7 +17,8 @@ namespace quorvel {
 // On destruction (whichever way the call ends) removes a preview's working copies.
 class RunFrame {
 public:
-    RunFrame(ImportSession& session, const ImportOptions& options, const char* method, const char* previewLine);
+    RunFrame(ImportSession& session, const ImportOptions& options, const char* method,
+             const char* previewLine);
     ~RunFrame();
     RunFrame(const RunFrame&) = delete;
     RunFrame& operator=(const RunFrame&) = delete;

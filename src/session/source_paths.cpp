@@ -1,7 +1,7 @@
 #include "session/source_paths.hpp"
 
-#include "session/import_session.hpp"
 #include "base/file_system.hpp"
+#include "session/import_session.hpp"
 
 #include <sys/stat.h>
 
@@ -22,7 +22,9 @@ std::string strCheminFichier(const std::string& strRep, const std::string& strNo
     return path;
 }
 
-bool bLecteurPret(const std::string& strRep) { return base::DriveReady(strRep); }
+bool bLecteurPret(const std::string& strRep) {
+    return base::DriveReady(strRep);
+}
 
 bool bCopieSource(tracelog::TraceLog& trace, std::string& strFichier, const std::string& strRepTempo,
                   std::string_view kindIfMissing) {
@@ -30,8 +32,8 @@ bool bCopieSource(tracelog::TraceLog& trace, std::string& strFichier, const std:
         strFichier = strCopieFichier(strFichier, strRepTempo);
         return true;
     }
-    trace.WriteFileEntry("Fichier " + base::GetFileName(strFichier) + " non trouvé dans le répertoire : " +
-                             base::GetParentFolderName(strFichier),
+    trace.WriteFileEntry("Fichier " + base::GetFileName(strFichier) +
+                             " non trouvé dans le répertoire : " + base::GetParentFolderName(strFichier),
                          strFichier, kindIfMissing, "Fichier non trouvé.");
     strFichier.clear();
     return false;
@@ -50,7 +52,9 @@ std::string strNomLibre(const std::string& strFichier, const std::string& strRep
     std::string base = name.substr(0, name.size() - ext.size() - (ext.empty() ? 0 : 1));
     int i = 0;
     while (NameTaken(candidate)) {
-        if (i == 32767) throw Error(errnum::kOverflow, "Dépassement de capacité : aucun nom libre pour " + name + " dans " + strRepTempo);
+        if (i == 32767)
+            throw Error(errnum::kOverflow,
+                        "Dépassement de capacité : aucun nom libre pour " + name + " dans " + strRepTempo);
         ++i;
         candidate = strCheminFichier(strRepTempo, base + std::to_string(i) + (ext.empty() ? "" : "." + ext));
     }

@@ -32,14 +32,20 @@ std::string ConnectionString(const std::string& strFileBase) {
            std::string(kDatabaseKey) + ";";
 }
 
-int Row::ColumnCount() const { return sqlite3_column_count(stmt_); }
-bool Row::IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+int Row::ColumnCount() const {
+    return sqlite3_column_count(stmt_);
+}
+bool Row::IsNull(int column) const {
+    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
 std::string_view Row::Text(int column) const {
     const unsigned char* p = sqlite3_column_text(stmt_, column);
     int n = sqlite3_column_bytes(stmt_, column);
     return p == nullptr ? std::string_view() : std::string_view(reinterpret_cast<const char*>(p), n);
 }
-long long Row::Integer(int column) const { return sqlite3_column_int64(stmt_, column); }
+long long Row::Integer(int column) const {
+    return sqlite3_column_int64(stmt_, column);
+}
 
 Connection::~Connection() {
     if (db_ == nullptr) return;
@@ -117,7 +123,8 @@ void Connection::Run(const char* sql) {
 }
 
 void Connection::CloseHandle() noexcept {
-    for (auto& [sql, stmt] : cache_) sqlite3_finalize(stmt);
+    for (auto& [sql, stmt] : cache_)
+        sqlite3_finalize(stmt);
     cache_.clear();
     sqlite3_close_v2(db_);
     db_ = nullptr;
@@ -151,13 +158,13 @@ void Connection::Commit() {
 }
 
 void Connection::AfterStatement() {
-    if (inTransaction_ && !preview_ &&
-        std::chrono::steady_clock::now() - transactionStart_ >= interval_)
+    if (inTransaction_ && !preview_ && std::chrono::steady_clock::now() - transactionStart_ >= interval_)
         Commit();
 }
 
 sqlite3_stmt* Connection::Start(std::string_view sql, Params params) {
-    if (db_ == nullptr) throw Error(errnum::kObjectClosed, "L'opération n'est pas autorisée si l'objet est fermé.");
+    if (db_ == nullptr)
+        throw Error(errnum::kObjectClosed, "L'opération n'est pas autorisée si l'objet est fermé.");
     BeginIfNeeded();
     sqlite3_stmt* stmt = nullptr;
     auto it = cache_.find(sql);

@@ -83,11 +83,11 @@ public:
     // Runs a query and calls `onRow(const Row&)` for every row, in order. The statement is
     // reset whatever happens, so a query that fails part-way leaves nothing open. Returns the
     // number of selected columns.
-    template <class F>
-    int Query(std::string_view sql, Params params, F&& onRow) {
+    template <class F> int Query(std::string_view sql, Params params, F&& onRow) {
         sqlite3_stmt* stmt = Start(sql, params);
         StepGuard guard{this, stmt};
-        while (Step(stmt)) onRow(Row(stmt));
+        while (Step(stmt))
+            onRow(Row(stmt));
         guard.Finish();
         return Row(stmt).ColumnCount();
     }
@@ -109,9 +109,7 @@ private:
     };
     struct StringHash {
         using is_transparent = void;
-        std::size_t operator()(std::string_view s) const noexcept {
-            return std::hash<std::string_view>{}(s);
-        }
+        std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
     };
 
     sqlite3_stmt* Start(std::string_view sql, Params params);

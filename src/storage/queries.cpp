@@ -7,7 +7,9 @@ namespace quorvel::storage {
 namespace {
 constexpr std::string_view kMajLastClose = "Update Info Set LastClose = ?1";
 
-Error InvalidUseOfNull() { return Error(errnum::kInvalidUseOfNull, "Utilisation incorrecte de Null"); }
+Error InvalidUseOfNull() {
+    return Error(errnum::kInvalidUseOfNull, "Utilisation incorrecte de Null");
+}
 } // namespace
 
 void MajLastClose(Connection& connection, bool value) {
@@ -66,6 +68,8 @@ void RequeteTableau(Connection& connection, ResultTable& table, std::string_view
     }
 }
 
-void EffaceTableau(ResultTable& table) { table.Clear(); }
+void EffaceTableau(ResultTable& table) {
+    table.Clear();
+}
 
 } // namespace quorvel::storage

@@ -29,8 +29,7 @@ std::int32_t lngRequeteValeur(Connection& connection, std::string_view sql, Para
 // Replaces `table` by the whole result of `sql`: one column of text values per selected column,
 // rows in the order read. Throws when the statement fails or a value is NULL (a NULL has no text
 // form); the table then holds the rows read before the failure.
-void RequeteTableau(Connection& connection, ResultTable& table, std::string_view sql,
-                    Params params = {});
+void RequeteTableau(Connection& connection, ResultTable& table, std::string_view sql, Params params = {});
 
 // Empties the result table.
 void EffaceTableau(ResultTable& table);

@@ -10,7 +10,8 @@ void ResultTable::Reset(int columns) {
         values_.resize(columns_);
         counts_.resize(columns_);
     }
-    for (int c = 0; c < columns_; ++c) counts_[c] = 0;
+    for (int c = 0; c < columns_; ++c)
+        counts_[c] = 0;
 }
 
 void ResultTable::Append(int column, std::string_view value) {
@@ -29,7 +30,8 @@ std::size_t ResultTable::Count(int column) const noexcept {
 }
 
 const std::string& ResultTable::Item(int column, std::size_t row) const {
-    if (row == 0 || row > Count(column)) throw Error(errnum::kSubscriptOutOfRange, "L'indice n'appartient pas à la sélection.");
+    if (row == 0 || row > Count(column))
+        throw Error(errnum::kSubscriptOutOfRange, "L'indice n'appartient pas à la sélection.");
     return values_[column][row - 1];
 }
 

@@ -98,9 +98,12 @@ std::vector<std::string> SplitFields(std::string_view line) {
     std::size_t from = 0;
     for (;;) {
         auto at = line.find(';', from);
-        std::string_view f = line.substr(from, at == std::string_view::npos ? std::string_view::npos : at - from);
-        while (!f.empty() && (f.front() == ' ' || f.front() == '\t')) f.remove_prefix(1);
-        while (!f.empty() && (f.back() == ' ' || f.back() == '\t')) f.remove_suffix(1);
+        std::string_view f =
+            line.substr(from, at == std::string_view::npos ? std::string_view::npos : at - from);
+        while (!f.empty() && (f.front() == ' ' || f.front() == '\t'))
+            f.remove_prefix(1);
+        while (!f.empty() && (f.back() == ' ' || f.back() == '\t'))
+            f.remove_suffix(1);
         fields.emplace_back(f);
         if (at == std::string_view::npos) break;
         from = at + 1;
@@ -128,7 +131,8 @@ void LoadReference(storage::Connection& db, const std::string& referenceFile) {
         std::string line(file.ReadLine());
         ++lineNumber;
         std::string_view v = line;
-        while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
+        while (!v.empty() && (v.front() == ' ' || v.front() == '\t'))
+            v.remove_prefix(1);
         if (v.empty() || v.front() == '#') continue;
         if (v.front() == '[') {
             auto close = v.find(']');
@@ -156,8 +160,7 @@ void LoadReference(storage::Connection& db, const std::string& referenceFile) {
 
 void CreateHostDatabase(const std::string& path, const std::string& referenceFile) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0)
-        throw Error(errnum::kFileExists, "Le fichier existe déjà : " + path);
+    if (::stat(path.c_str(), &st) == 0) throw Error(errnum::kFileExists, "Le fichier existe déjà : " + path);
     try {
         storage::Connection db;
         db.Create(path);

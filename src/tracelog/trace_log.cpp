@@ -70,7 +70,8 @@ void TraceLog::Write(std::string_view text) {
     if (buffer_.size() >= kFlushAt) Flush();
 }
 
-void TraceLog::WriteLineEntry(std::string_view text, long line, std::string_view kind, std::string_view note) {
+void TraceLog::WriteLineEntry(std::string_view text, long line, std::string_view kind,
+                              std::string_view note) {
     Write(text);
     if (recorder_ != nullptr) recorder_->Entry(line, kind, note);
 }

@@ -35,7 +35,8 @@ public:
     // about line `line` of the current pass's file.
     void WriteLineEntry(std::string_view text, long line, std::string_view kind, std::string_view note);
     // The same about the whole file `file`, or about the run when `file` is empty.
-    void WriteFileEntry(std::string_view text, std::string_view file, std::string_view kind, std::string_view note);
+    void WriteFileEntry(std::string_view text, std::string_view file, std::string_view kind,
+                        std::string_view note);
     // Pushes buffered entries to the file.
     void Flush();
 
@@ -54,7 +55,9 @@ std::string strDateHeure(const LocalDateTime& when);
 
 // "Erreur n° " + number + ": " + description.
 std::string strTexteErreur(long lngNumero, std::string_view strDescription);
-inline std::string strTexteErreur(const Error& e) { return strTexteErreur(e.number(), e.description()); }
+inline std::string strTexteErreur(const Error& e) {
+    return strTexteErreur(e.number(), e.description());
+}
 
 // One entry: strType + " Ligne n° : " + line + "." + line break + strMessage.
 void TraceLigne(TraceLog& trace, long lngLigne, std::string_view strMessage, std::string_view strType);

@@ -1,98 +1,87 @@
-// The command line's contract: exit status 0 / 1 / 2, one clear stderr line on an error, help with
-// an example for every command.
+// The program's contract: exit status 0 / 1 / 2, one clear stderr line on an error, a preview
+// that changes nothing, the JSON report, help with an example for every command.
 
-#include "support/test_support.hpp"
+#include "support/support.hpp"
+
+#include <quorvel/identity.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <sys/wait.h>
+#include <algorithm>
 
-using quorvel::test::TempDir;
+using namespace quorvel::test;
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-Outcome Quorvel(const TempDir& dir, const std::string& args) {
-    std::string out = dir / "stdout.txt";
-    std::string err = dir / "stderr.txt";
-    std::string cmd = std::string(QUORVEL_CLI) + " " + args + " > " + out + " 2> " + err;
-    int raw = std::system(cmd.c_str());
-    Outcome o;
-    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    o.out = quorvel::test::ReadFile(out);
-    o.err = quorvel::test::ReadFile(err);
-    return o;
-}
-
-long LineCount(const std::string& text) {
-    long n = 0;
-    for (char c : text)
-        n += c == '\n';
-    return n;
+std::vector<std::string> Import(const Workspace& w, const std::string& source,
+                                std::vector<std::string> more = {}) {
+    std::vector<std::string> args{"import-licences", "--db", w.db,      "--source", source,
+                                  "--work",          w.work, "--trace", w.trace,    "--today",
+                                  "2026-12-06"};
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
 }
 
 } // namespace
 
 TEST(Cli, ExitStatusFollowsTheRunsResult) {
-    TempDir dir;
-    std::string db = dir / "club.db";
-    ASSERT_EQ(Quorvel(dir, "init-db " + db).status, 0);
-    std::filesystem::create_directories(dir / "work");
-    std::string common =
-        " --db " + db + " --work " + (dir / "work") + " --trace " + (dir / "t.log") + " --today 2026-12-06";
-
-    Outcome ok = Quorvel(dir, "import-licences --source " + std::string(QUORVEL_SAMPLE_DIR) + common);
+    Workspace w;
+    Outcome ok = Quorvel(Import(w, QUORVEL_SAMPLE_DIR));
     EXPECT_EQ(ok.status, 0) << ok.err;
-    EXPECT_NE(ok.out.find(dir / "t.log"), std::string::npos) << "says where the TraceLog is";
-    EXPECT_EQ(quorvel::test::ReadTrace(dir / "t.log")[0], "Début de l'import : 06/12/2026 00:00:00");
+    EXPECT_NE(ok.out.find(w.trace), std::string::npos) << "says where the TraceLog is";
+    EXPECT_EQ(ReadTrace(w.trace)[0], "Début de l'import : 06/12/2026 00:00:00");
 
-    std::filesystem::create_directories(dir / "empty");
-    EXPECT_EQ(Quorvel(dir, "import-licences --source " + (dir / "empty") + common).status,
-              1); // no licence.txt
+    EXPECT_EQ(Quorvel(Import(w, w.source)).status, 1) << "no licence.txt";
 
-    Outcome failed = Quorvel(dir, "import-licences --source " + (dir / "missing") + common);
+    Outcome failed = Quorvel(Import(w, w.dir / "missing", {"--report", w.dir / "r.json"}));
     EXPECT_EQ(failed.status, 2);
-    EXPECT_EQ(LineCount(failed.err), 1) << failed.err;
-    EXPECT_NE(failed.err.find("Erreur n° 76"), std::string::npos) << failed.err;
-    EXPECT_NE(failed.err.find(dir / "missing"), std::string::npos) << failed.err;
+    EXPECT_EQ(std::count(failed.err.begin(), failed.err.end(), '\n'), 1) << failed.err;
+    EXPECT_NE(failed.err.find("Erreur n° 76: Chemin d'accès introuvable : " + w.dir / "missing"),
+              std::string::npos)
+        << failed.err;
+    EXPECT_NE(ReadFile(w.dir / "r.json").find("\"error\": {\"number\": 76"), std::string::npos);
 
-    Outcome iuf =
-        Quorvel(dir, "update-iuf --db " + db + " --source " + std::string(QUORVEL_SAMPLE_DIR) + " --trace " +
-                         (dir / "i.log") + " --club FRA5110750012 --today 2026-12-06");
+    Outcome iuf = Quorvel({"update-iuf", "--db", w.db, "--source", QUORVEL_SAMPLE_DIR, "--trace",
+                           w.dir / "i.log", "--club", "FRA5110750012", "--today", "2026-12-06"});
     EXPECT_EQ(iuf.status, 0) << iuf.err;
+    auto lines = ReadTrace(w.dir / "i.log");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Mise à jour de 4 licences sur 20."), lines.end());
 }
 
-TEST(Cli, BadArgumentsAreRefusedClearly) {
-    TempDir dir;
-    std::string db = dir / "club.db";
-    ASSERT_EQ(Quorvel(dir, "init-db " + db).status, 0);
-    Outcome again = Quorvel(dir, "init-db " + db);
+TEST(Cli, APreviewChangesNoByteAndReportsWhatTheImportWouldDo) {
+    Workspace w;
+    std::string before = ReadFile(w.db);
+    Outcome preview = Quorvel(Import(w, QUORVEL_SAMPLE_DIR, {"--dry-run", "--report", w.dir / "r.json"}));
+    EXPECT_EQ(preview.status, 0) << preview.err;
+    EXPECT_EQ(ReadFile(w.db), before);
+    EXPECT_TRUE(std::filesystem::is_empty(w.work)) << "no working copy stays";
+    auto lines = ReadTrace(w.trace);
+    EXPECT_EQ(lines[1],
+              "Aperçu de l'import : simulation, aucune modification n'est enregistrée dans la base.");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Récupération de 21 licences sur 25."), lines.end());
+    std::string report = ReadFile(w.dir / "r.json");
+    EXPECT_NE(report.find("\"preview\": true"), std::string::npos) << report;
+    EXPECT_NE(report.find("\"imported\": 21"), std::string::npos) << report;
+}
+
+TEST(Cli, BadArgumentsAreRefusedClearlyAndEveryCommandExplainsItself) {
+    Workspace w;
+    Outcome again = Quorvel({"init-db", w.db});
     EXPECT_EQ(again.status, 2);
     EXPECT_NE(again.err.find("existe déjà"), std::string::npos) << again.err;
-
-    Outcome date =
-        Quorvel(dir, "import-licences --db " + db + " --source x --work y --trace z --today 06/12/2026");
+    Outcome date = Quorvel({"import-licences", "--db", w.db, "--source", "x", "--work", "y", "--trace", "z",
+                            "--today", "06/12/2026"});
     EXPECT_EQ(date.status, 2);
     EXPECT_NE(date.err.find("YYYY-MM-DD"), std::string::npos) << date.err;
+    EXPECT_EQ(Quorvel({"import-licences", "--db", w.db}).status, 2) << "required options missing";
+    EXPECT_EQ(Quorvel({}).status, 2) << "no command";
 
-    EXPECT_EQ(Quorvel(dir, "import-licences --db " + db).status, 2); // required options missing
-    EXPECT_EQ(Quorvel(dir, "").status, 2);                           // no command
-}
-
-TEST(Cli, EveryCommandExplainsItselfWithAnExample) {
-    TempDir dir;
     for (const char* command : {"import-licences", "update-iuf", "init-db"}) {
-        Outcome help = Quorvel(dir, std::string(command) + " --help");
+        Outcome help = Quorvel({command, "--help"});
         EXPECT_EQ(help.status, 0) << command;
         EXPECT_NE(help.out.find("Example:"), std::string::npos) << command;
     }
-    Outcome version = Quorvel(dir, "--version");
+    Outcome version = Quorvel({"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_NE(version.out.find("1.01.0002"), std::string::npos);
+    EXPECT_NE(version.out.find(QUORVEL_FILE_VERSION_TEXT), std::string::npos) << version.out;
 }

@@ -1,0 +1,139 @@
+// The connection to the club application's database: opening under the key with the LastClose
+// bookkeeping, queries, grouped commits, preview, and the creation of a new database.
+
+#include "storage/queries.hpp"
+#include <quorvel/database.hpp>
+#include "support/support.hpp"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace quorvel;
+using namespace quorvel::storage;
+using namespace quorvel::test;
+
+namespace {
+
+long ErrorNumber(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        EXPECT_EQ(e.description().find("quenoril"), std::string::npos) << "the key never shows";
+        return e.number();
+    }
+    return 0;
+}
+
+} // namespace
+
+TEST(Storage, ConnectingSetsLastCloseFalseAtOnceAndDisconnectingSetsItTrue) {
+    TempDir dir;
+    std::string db = dir / "club.db";
+    CreateDatabase(db);
+    Connection c;
+    Connexion(c, db);
+    EXPECT_EQ(Scalar(db, "select LastClose from Info"), "0"); // seen by another connection at once
+    Connexion(c, db);                                         // reconnecting closes, then reopens
+    EXPECT_EQ(Scalar(db, "select LastClose from Info"), "0");
+    Deconnexion(c);
+    EXPECT_EQ(c.State(), 0);
+    EXPECT_EQ(Scalar(db, "select LastClose from Info"), "1");
+
+    EXPECT_EQ(ErrorNumber([&] { Connexion(c, dir / "absent.db"); }), 14);
+    EXPECT_FALSE(std::filesystem::exists(dir / "absent.db")) << "never created";
+    EXPECT_EQ(ErrorNumber([&] {
+                  c.Open(ConnectionString(db).replace(ConnectionString(db).rfind("quenoril"), 8, "x"));
+              }),
+              26);
+    WriteFile(dir / "empty.db", "not a database at all, not even close to one............");
+    EXPECT_EQ(ErrorNumber([&] { Connexion(c, dir / "empty.db"); }), 26);
+    EXPECT_EQ(c.State(), 0);
+    EXPECT_EQ(ReadFile(db).find("SQLite format 3"), std::string::npos) << "unreadable without the key";
+}
+
+TEST(Storage, QueriesReadTextAndAFailingStatementUndoesOnlyItself) {
+    TempDir dir;
+    std::string db = dir / "club.db";
+    CreateDatabase(db);
+    Exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON Licence WHEN NEW.licence = 'BAD' "
+             "BEGIN SELECT RAISE(ABORT, 'refus'); END;");
+    Connection c;
+    Connexion(c, db);
+    for (const char* licence : {"OK1", "BAD", "OK2"}) {
+        try {
+            c.Execute("INSERT INTO Licence (Code_club, licence, Nom) VALUES ('fra1', ?1, ?2)",
+                      {licence, "L'Étoile"});
+        } catch (const Error& e) {
+            EXPECT_EQ(e.description(), "refus");
+        }
+    }
+    ResultTable t;
+    RequeteTableau(c, t, "select Num, Nom from Licence where Code_club = ?1 order by Num", {"FRA1"});
+    ASSERT_EQ(t.Count(0), 2u) << "codes compare without regard to case";
+    EXPECT_EQ(t.Item(1, 2), "L'Étoile");
+    EXPECT_EQ(ErrorNumber([&] { t.Item(1, 3); }), errnum::kSubscriptOutOfRange);
+    RequeteTableau(c, t, "select Num, Nom from Licence where 0");
+    EXPECT_EQ(t.Columns(), 2);
+    EXPECT_EQ(t.Count(1), 0u);
+
+    EXPECT_EQ(ErrorNumber([&] { RequeteTableau(c, t, "select Prenom from Licence"); }),
+              errnum::kInvalidUseOfNull);
+    EXPECT_EQ(ErrorNumber([&] { lngRequeteValeur(c, "select 1 where 0"); }), errnum::kNoCurrentRecord);
+    EXPECT_EQ(ErrorNumber([&] { c.Execute("INSERT INTO Nowhere VALUES (1)"); }), 1);
+    EXPECT_EQ(lngRequeteValeur(c, "select count(*) from Licence"), 2) << "still usable";
+    Deconnexion(c);
+    EXPECT_EQ(Scalar(db, "select group_concat(licence) from Licence"), "OK1,OK2");
+}
+
+TEST(Storage, WorkIsCommittedWithinTheIntervalAndAPreviewChangesNoByte) {
+    TempDir dir;
+    std::string db = dir / "club.db";
+    CreateDatabase(db);
+    {
+        Connection c;
+        Connexion(c, db);
+        c.SetCommitInterval(std::chrono::milliseconds(50));
+        c.Execute("INSERT INTO Licence (Code_club, licence) VALUES ('A', '1')");
+        std::this_thread::sleep_for(std::chrono::milliseconds(80));
+        c.Execute("INSERT INTO Licence (Code_club, licence) VALUES ('A', '2')");
+        EXPECT_EQ(Scalar(db, "select count(*) from Licence"), "2") << "seen before the connection closes";
+    }
+    std::string before = ReadFile(db);
+    {
+        Connection c;
+        c.SetPreview(true);
+        Connexion(c, db);
+        c.Execute("INSERT INTO Licence (Code_club, licence) VALUES ('A', '3')");
+        EXPECT_EQ(lngRequeteValeur(c, "select count(*) from Licence"), 3);
+        Deconnexion(c);
+    }
+    EXPECT_EQ(ReadFile(db), before);
+}
+
+TEST(Storage, ANewDatabaseHoldsTheTablesAndTheFrenchReferenceData) {
+    TempDir dir;
+    std::string db = dir / "club.db";
+    CreateDatabase(db);
+    EXPECT_EQ(Scalar(db, "select count(*) from Info where LastClose = 1"), "1");
+    EXPECT_EQ(Scalar(db, "select count(*) from Departement d left join Region r on r.Code = d.Region "
+                         "left join Inter_Region i on i.Code = r.CodeInter where i.Code is null"),
+              "0")
+        << "every department lies in a region of an inter-region";
+    EXPECT_EQ(Scalar(db, "select count(*) from Departement where Code in ('075', '02A', '02B', '971')"), "4");
+    EXPECT_EQ(Scalar(db, "select count(*) || min(length(Code)) || max(length(Code)) from Region"), "1822");
+    EXPECT_EQ(Scalar(db, "select count(*) from Pays where code = 'fra'"), "1");
+    EXPECT_EQ(ErrorNumber([&] { CreateDatabase(db); }), errnum::kFileExists);
+
+    std::string bare = dir / "bare.db";
+    CreateDatabase(bare, false);
+    EXPECT_EQ(Scalar(bare, "select count(*) from Pays"), "0");
+    EXPECT_EQ(Scalar(bare,
+                     "select count(*) from sqlite_master where type = 'table' and name in "
+                     "('Info','Club','Licence','Selection','Pays','Inter_Region','Region','Departement')"),
+              "8");
+    WriteFile(dir / "bad.txt", "[Pays]\nFRA;France\n[Nowhere]\n");
+    EXPECT_EQ(ErrorNumber([&] { CreateHostDatabase(dir / "bad.db", dir / "bad.txt"); }),
+              errnum::kBadArgument);
+    EXPECT_FALSE(std::filesystem::exists(dir / "bad.db")) << "a failed creation leaves no file";
+}

@@ -1,0 +1,80 @@
+// Reading export files: line ends, the DOS letters, Windows-1252 and UTF-8, dates.
+
+#include "base/data_file.hpp"
+#include "base/encoding.hpp"
+#include "base/text_conversion.hpp"
+#include "support/support.hpp"
+
+#include <quorvel/error.hpp>
+
+#include <gtest/gtest.h>
+
+using namespace quorvel;
+using namespace quorvel::base;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+Lines Read(const std::string& bytes) {
+    test::TempDir dir;
+    test::WriteFile(dir / "f.txt", bytes);
+    DataFile f;
+    f.Open(dir / "f.txt");
+    Lines lines;
+    while (!f.AtEnd())
+        lines.emplace_back(f.ReadLine());
+    return lines;
+}
+
+} // namespace
+
+TEST(DataFile, LinesEndAtCrLfLoneCrOrLoneLfWhateverTheirLength) {
+    EXPECT_EQ(Read("a\r\nb\rc\nd"), (Lines{"a", "b", "c", "d"}));
+    EXPECT_EQ(Read("a\r\n\r\n"), (Lines{"a", ""})) << "a blank last line is a line";
+    EXPECT_EQ(Read(""), Lines{});
+    EXPECT_EQ(Read(std::string("x\0y\r\n", 5)), (Lines{std::string("x\0y", 3)}));
+    std::string edge((1 << 20) - 1, 'y'); // CR ends one read buffer, LF opens the next
+    EXPECT_EQ(Read(edge + "\r\nz\r\n"), (Lines{edge, "z"}));
+    std::string longLine(3'000'000, 'x');
+    EXPECT_EQ(Read(longLine + "\r\nz"), (Lines{longLine, "z"}));
+    try {
+        DataFile().Open("/nonexistent/f.txt");
+        ADD_FAILURE();
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), errnum::kFileNotFound);
+        EXPECT_NE(e.description().find("/nonexistent/f.txt"), std::string::npos);
+    }
+}
+
+TEST(Text, DosLettersWindows1252AndUtf8) {
+    EXPECT_EQ(Cp1252ToUtf8(strConversionDos("\x81\x82\x83\x84\x85\x87\x88\x89\x8A\x8B\x8C\x93\x94\x96\x97")),
+              "üéâäàçêëèïîôöûù");
+    EXPECT_EQ(strConversionDos("\x90\x86\x80\x8E\x99\x9A\xA0 x'"), "\x90\x86\x80\x8E\x99\x9A\xA0 x'")
+        << "capitals and other bytes stay";
+    std::string all;
+    for (int b = 1; b < 256; ++b)
+        all.push_back(static_cast<char>(b));
+    EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(all)), all);
+    EXPECT_EQ(Cp1252ToUtf8("\x80\x9C\xA0\xE9"), "€œ\u00A0é");
+    EXPECT_EQ(Utf8ToCp1252("日本 a\xC3"), "?? a?");
+
+    std::string line = "\xEF\xBB\xBF"
+                       "DUPONT Hélène";
+    EXPECT_TRUE(Utf8LineToCp1252(line));
+    EXPECT_EQ(line, "DUPONT H\xE9l\xE8ne") << "one byte a letter, the byte-order mark dropped";
+    line = "H\x82l\x8Ane";
+    EXPECT_FALSE(Utf8LineToCp1252(line)) << "DOS bytes are not UTF-8";
+    line = "plain";
+    EXPECT_FALSE(Utf8LineToCp1252(line));
+
+    EXPECT_EQ(Cp1252Upper('\x9C'), '\x8C'); // œ -> Œ
+    EXPECT_EQ(Cp1252Upper('\xFF'), '\x9F'); // ÿ -> Ÿ
+    EXPECT_EQ(Cp1252Upper('\xDF'), '\xDF'); // ß has no capital here
+    EXPECT_EQ(Cp1252Lower('\xD7'), '\xD7'); // × is not a letter
+    EXPECT_EQ(Cp1252Lower('\xC9'), '\xE9');
+
+    EXPECT_EQ(strDateInverse("31121999"), "19991231");
+    EXPECT_EQ(strDateInverse("3112199"), "");
+    EXPECT_EQ(TrimSpaces("  a\tb  "), "a\tb");
+    EXPECT_EQ(TrimSpaces("   "), "");
+}
