@@ -41,9 +41,18 @@ esac
 # clang and its libFuzzer runtime (Debian 12: clang 14).
 bash scripts/setup.sh --packages-only clang libclang-rt-14-dev
 
-cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
-  -DCMAKE_CXX_COMPILER=clang++ -DQUORVEL_FUZZ=ON -DQUORVEL_BUILD_TESTS=OFF -DQUORVEL_BUILD_BENCH=OFF >/dev/null
+# A build that already has the fuzz targets (the test script's sanitizer build) is used as it is.
+if ! grep -qs '^QUORVEL_FUZZ:BOOL=ON' "$build_dir/CMakeCache.txt"; then
+  cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+    -DCMAKE_CXX_COMPILER=clang++ -DQUORVEL_FUZZ=ON -DQUORVEL_BUILD_TESTS=OFF -DQUORVEL_BUILD_BENCH=OFF >/dev/null
+fi
 cmake --build "$build_dir" -j"$(nproc)" --target fuzz_targets
+
+# The targets' databases and files go to a folder in memory when there is one (each run commits,
+# and disk syncs would dominate), removed however the script ends.
+scratch=$(mktemp -d -p /dev/shm quorvel-fuzz.XXXXXX 2>/dev/null || mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+export TMPDIR=$scratch
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}

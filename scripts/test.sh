@@ -2,6 +2,8 @@
 # Builds quorvel and runs the whole test suite: the layering check, the suite in the normal build,
 # then again in a build with AddressSanitizer and UndefinedBehaviorSanitizer (whose leak check
 # also proves that nothing stays allocated). `--quick` runs the normal build only.
+# The sanitizer build uses clang with libFuzzer's instrumentation, so that scripts/fuzz.sh can
+# build its targets there without compiling the library a third time (CI does so).
 # The build folders are build/ and build-asan/ unless QUORVEL_BUILD_DIR / QUORVEL_ASAN_BUILD_DIR say
 # otherwise.
 set -euo pipefail
@@ -16,8 +18,9 @@ QUORVEL_BUILD_DIR=$build bash scripts/setup.sh
 
 if [ "${1:-}" != "--quick" ]; then
   echo "== The same tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+  bash scripts/setup.sh --packages-only clang libclang-rt-14-dev
   QUORVEL_BUILD_DIR=$asan bash scripts/setup.sh -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON \
-    -DQUORVEL_BUILD_BENCH=OFF
+    -DQUORVEL_BUILD_BENCH=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQUORVEL_FUZZ=ON
   (cd "$asan" && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --output-on-failure -j"$(nproc)")
 fi
