@@ -9,18 +9,55 @@
 
 #include <CLI/CLI.hpp>
 
+#include <atomic>
+#include <cctype>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
 constexpr int kExitTrue = 0;
 constexpr int kExitFalse = 1;
 constexpr int kExitError = 2;
+constexpr int kExitInterrupted = 3;
+
+// Set by SIGINT and SIGTERM: the run stops after its current line, and the program exits with
+// 128 + the signal's number once the TraceLog and the report are written.
+std::atomic<bool> stopRequested{false};
+volatile std::sig_atomic_t stopSignal = 0;
+
+extern "C" void RequestStop(int signal) {
+    stopSignal = signal;
+    stopRequested.store(true);
+}
+
+// The report may not overwrite the database, the TraceLog, a file of the source folder or a
+// working copy; nothing has been opened when it is refused.
+std::string ReportClash(const std::string& report, const std::vector<std::string>& others,
+                        const std::string& source, const std::string& work) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    std::vector<std::string> files = others;
+    for (const auto& entry : fs::directory_iterator(source, ec))
+        files.push_back(entry.path().string());
+    for (const auto& file : files)
+        if (fs::equivalent(report, file, ec)) return file;
+    fs::path path(report);
+    std::string name = path.filename().string();
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (!work.empty() &&
+        fs::equivalent(path.has_parent_path() ? path.parent_path() : fs::path("."), work, ec))
+        for (const char* copy : {"licence", "club", "origine"})
+            if (name.rfind(copy, 0) == 0) return report + " (une copie de travail)";
+    return {};
+}
 
 // Parses YYYY-MM-DD into a fixed clock; throws CLI::ValidationError on a bad date.
 quorvel::Clock ParseToday(const std::string& text) {
@@ -73,7 +110,9 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", std::string("quorvel ") + QUORVEL_FILE_VERSION_TEXT +
                                           " (file version " QUORVEL_FILE_VERSION ")");
     app.footer("Exit status: 0 when the run got through, 1 when it could not start (see the TraceLog),\n"
-               "2 when it failed with an error (one line on stderr).\n"
+               "2 when it failed with an error (one line on stderr), 3 when it got through but a pass\n"
+               "was interrupted (the TraceLog says at which line), 130 or 143 when Ctrl-C or SIGTERM\n"
+               "stopped it (after the current line; what was stored stays, and the TraceLog says so).\n"
                "Run 'quorvel COMMAND --help' for each command's options and an example.");
 
     // import-licences
@@ -158,8 +197,20 @@ int main(int argc, char** argv) {
     quorvel::RunReport report;
     quorvel::ImportOptions options;
     options.preview = dryRun;
-    options.report = reportFile.empty() ? nullptr : &report;
+    options.report = &report;
+    options.cancel = &stopRequested;
     const std::string command = imp->parsed() ? "import-licences" : "update-iuf";
+    if (!reportFile.empty()) {
+        std::string clash =
+            ReportClash(reportFile, {db, trace}, source, imp->parsed() ? work : std::string());
+        if (!clash.empty()) {
+            std::cerr << "quorvel " << command << ": the report " << reportFile << " would overwrite "
+                      << clash << "; choose another name (nothing was changed)\n";
+            return kExitError;
+        }
+    }
+    std::signal(SIGINT, RequestStop);
+    std::signal(SIGTERM, RequestStop);
     try {
         bool ok = false;
         if (imp->parsed()) {
@@ -172,10 +223,14 @@ int main(int argc, char** argv) {
         form.Finish();
         std::cout << "TraceLog: " << trace << "\n";
         if (!WriteReport(reportFile, report)) return kExitError;
+        if (stopSignal != 0) return 128 + stopSignal;
+        for (const auto& pass : report.passes)
+            if (!pass.completed) return kExitInterrupted;
         return ok ? kExitTrue : kExitFalse;
     } catch (const quorvel::Error& e) {
         form.Finish();
         WriteReport(reportFile, report);
-        return Fail(command, e);
+        Fail(command, e);
+        return stopSignal != 0 ? 128 + stopSignal : kExitError;
     }
 }

@@ -3,6 +3,7 @@
 
 #include <quorvel/export.h>
 
+#include <atomic>
 #include <string>
 #include <utility>
 #include <vector>
@@ -65,6 +66,11 @@ struct ImportOptions {
     bool preview = false;
     // When not null, receives the run's counts, warnings and errors.
     RunReport* report = nullptr;
+    // When not null, read before each line: once it is true (set from another thread or a signal
+    // handler, e.g. a Cancel button), the pass under way stops after its current line, keeps and
+    // commits what it stored, and writes its interruption ("stopped on request"); every later
+    // pass stops the same way. The method then returns normally.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 } // namespace quorvel

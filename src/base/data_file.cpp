@@ -26,6 +26,16 @@ void DataFile::Open(const std::string& path) {
     path_ = path;
     buffer_.resize(kBufferSize);
     pos_ = end_ = 0;
+    if (!Fill()) return;
+    std::string_view head(buffer_.data(), end_ < 3 ? end_ : 3);
+    if (head.substr(0, 2) == "\xFF\xFE" || head.substr(0, 2) == "\xFE\xFF") {
+        Close();
+        throw Error(errnum::kBadFileFormat,
+                    "Le fichier " + path +
+                        " est un texte UTF-16 : enregistrez-le en Windows-1252 (ANSI) "
+                        "ou en UTF-8 avant de l'importer.");
+    }
+    if (head == "\xEF\xBB\xBF") pos_ = 3;
 }
 
 void DataFile::Close() noexcept {
@@ -57,26 +67,26 @@ bool DataFile::AtEnd() {
 std::string_view DataFile::ReadLine() {
     if (!Fill()) throw Error(errnum::kInputPastEnd, "Entrée au-delà de la fin du fichier : " + path_);
     line_.clear();
+    length_ = 0;
+    // Keeps what fits of `n` more bytes of the line.
+    auto keep = [this](const char* bytes, std::size_t n) {
+        length_ += n;
+        if (line_.size() < kMaxKept)
+            line_.append(bytes, n < kMaxKept - line_.size() ? n : kMaxKept - line_.size());
+    };
     for (;;) {
         const char* start = buffer_.data() + pos_;
         std::size_t avail = end_ - pos_;
         std::size_t i = 0;
         while (i < avail && start[i] != '\r' && start[i] != '\n')
             ++i;
+        keep(start, i);
         if (i < avail) {
             char term = start[i];
-            if (line_.empty()) {
-                // Fast path: the whole line sits in the buffer. Keep a copy so the view
-                // survives the next refill.
-                line_.assign(start, i);
-            } else {
-                line_.append(start, i);
-            }
             pos_ += i + 1;
             if (term == '\r' && Fill() && buffer_[pos_] == '\n') ++pos_;
             return line_;
         }
-        line_.append(start, avail);
         pos_ = end_;
         if (!Fill()) return line_; // last line without a line end
     }

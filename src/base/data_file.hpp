@@ -10,7 +10,10 @@ namespace quorvel::base {
 
 // Reads a text file one line at a time without holding it whole. A line ends at CR LF, at a
 // lone CR or at a lone LF; the line end is not part of the line, and a final line end does not
-// make an extra empty line. Lines are the file's raw bytes (no conversion).
+// make an extra empty line. Lines are the file's raw bytes (no conversion), less a UTF-8
+// byte-order mark at the start of the file. Memory stays bounded whatever the input: of a line
+// longer than kMaxKept bytes only its first kMaxKept bytes are kept (far more than any record
+// holds), while it is read to its end.
 class DataFile {
 public:
     DataFile() = default;
@@ -18,7 +21,10 @@ public:
     DataFile& operator=(const DataFile&) = delete;
     ~DataFile();
 
-    // Opens `path` for reading. Throws quorvel::Error naming the file when it cannot be opened.
+    static constexpr std::size_t kMaxKept = 64 * 1024;
+
+    // Opens `path` for reading. Throws quorvel::Error naming the file when it cannot be opened,
+    // and when it is a UTF-16 text (which no record can be read from).
     void Open(const std::string& path);
     void Close() noexcept;
 
@@ -27,6 +33,8 @@ public:
     // The next line, valid until the next call. Throws quorvel::Error on a read failure or when
     // the file is at its end (an end-of-file error, as reading past the end is).
     std::string_view ReadLine();
+    // The whole length of the last line read, including the bytes that were not kept.
+    std::size_t LastLineLength() const noexcept { return length_; }
 
 private:
     bool Fill();
@@ -37,6 +45,7 @@ private:
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     std::string line_;
+    std::size_t length_ = 0;
 };
 
 } // namespace quorvel::base

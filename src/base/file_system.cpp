@@ -75,7 +75,9 @@ void CopyFile(const std::string& source, const std::string& destination) {
         ::close(in);
         throw PathError(source, err);
     }
-    int out = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // A new copy is as private as its source (an export readable by its owner alone stays so),
+    // and never more open than the user's umask allows.
+    int out = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0666);
     if (out < 0) {
         int err = errno;
         ::close(in);

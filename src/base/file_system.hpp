@@ -25,7 +25,8 @@ std::string GetParentFolderName(const std::string& path);
 // The extension after the last dot of the file name, without the dot; empty when there is none.
 std::string GetExtensionName(const std::string& path);
 
-// Copies `source` to `destination`, replacing a file of that name. Throws on failure.
+// Copies `source` to `destination`, replacing a file of that name; a new copy gets the source's
+// read and write permissions, less the umask. Throws on failure.
 void CopyFile(const std::string& source, const std::string& destination);
 
 // Size in bytes of the file `path`; throws when it cannot be read.

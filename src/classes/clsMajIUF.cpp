@@ -4,7 +4,11 @@
 
 #include "iuf/iuf_run.hpp"
 #include "session/import_session.hpp"
+#include "session/line_count.hpp"
 #include "session/run_frame.hpp"
+#include "session/source_paths.hpp"
+
+#include <filesystem>
 
 namespace quorvel {
 
@@ -21,6 +25,18 @@ bool clsMajIUF::bImport_CodeIUF(const std::string& strRepSource, const std::stri
         session, options, "bImport_CodeIUF",
         "Aperçu de la mise à jour : simulation, aucune modification n'est enregistrée dans la base.");
     try {
+        // The IUF files of the folder are protected; any other file there (an earlier TraceLog...)
+        // is not read by the update and may be replaced.
+        std::vector<ProtectedFile> files{{strFileBase_P, "la base de données"}};
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator(strRepSource, ec)) {
+            try {
+                if (intLongueurLigne(entry.path().string()) == kLongueurLigneIUF)
+                    files.push_back({entry.path().string(), "un fichier IUF"});
+            } catch (const Error&) {
+            }
+        }
+        VerifierSortie(strFileTrace_P, files, {});
         frame.Start();
         bool result = false;
         if (frame.SourceReady(strRepSource)) {

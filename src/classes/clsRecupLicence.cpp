@@ -22,11 +22,17 @@ bool clsRecupLicence::bImport_Licence(const std::string& strFileBase_P, const st
     RunFrame frame(session, options, "bImport_Licence",
                    "Aperçu de l'import : simulation, aucune modification n'est enregistrée dans la base.");
     try {
-        frame.Start();
         session.strFileBase = strFileBase_P;
         session.strFileLicence = strCheminFichier(strRepSource, "licence.txt");
         session.strFileClub = strCheminFichier(strRepSource, "club.txt");
         session.strFileOrigine = strCheminFichier(strRepSource, "origine.txt");
+        VerifierSortie(strFileTrace_P,
+                       {{strFileBase_P, "la base de données"},
+                        {session.strFileLicence, "un fichier source"},
+                        {session.strFileClub, "un fichier source"},
+                        {session.strFileOrigine, "un fichier source"}},
+                       strRepTempo);
+        frame.Start();
         ViderCollections(session);
 
         bool result = false;

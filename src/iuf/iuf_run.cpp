@@ -12,27 +12,32 @@
 
 namespace quorvel {
 
-namespace {
-// An IUF line holds 45 characters, 47 with its line end.
-constexpr std::int64_t kLongueurIUF = 47;
-} // namespace
-
 bool bMaj_CodesIUF(ImportSession& session, const std::string& strRepSource, bool bOnlyMonCLub,
                    const std::string& strCodeMonClub) {
     std::int32_t lngTotal = 0;
     for (const std::string& path : base::ListFiles(strRepSource)) {
-        std::int64_t longueur = intLongueurLigne(path);
+        std::int64_t longueur = 0;
+        try {
+            longueur = intLongueurLigne(path);
+        } catch (const Error& e) {
+            // A file that cannot be read is left aside like a file of other lines.
+            std::string note = "Le fichier " + path + " ne peut pas être lu." + std::string(tracelog::kCrLf) +
+                               tracelog::strTexteErreur(e) + std::string(tracelog::kCrLf) +
+                               "Traitement annulé pour ce fichier";
+            session.trace.WriteFileEntry(note, path, "Erreur", note);
+            continue;
+        }
         if (session.objForm != nullptr) {
             session.objForm->SetLabelCaption(2, "Fichier " + base::GetFileName(path));
             session.objForm->Refresh();
         }
-        if (longueur != kLongueurIUF) {
+        if (longueur != kLongueurLigneIUF) {
             std::string note = "Longueur des lignes dans le fichier " + path + " insuffisante." +
                                std::string(tracelog::kCrLf) + "Traitement annulé pour ce fichier";
             session.trace.WriteFileEntry(note, path, "Warning", note);
             continue;
         }
-        std::int32_t lignes = lngNombreLignes(session.trace, path, kLongueurIUF);
+        std::int32_t lignes = lngNombreLignes(session.trace, path, kLongueurLigneIUF);
         if (lignes > std::numeric_limits<std::int32_t>::max() - lngTotal)
             throw Error(errnum::kOverflow, "Dépassement de capacité");
         lngTotal += lignes;

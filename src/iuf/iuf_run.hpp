@@ -1,10 +1,14 @@
 #pragma once
 // The IUF update run over every file of the source folder.
 
+#include <cstdint>
 #include <string>
 
 namespace quorvel {
 struct ImportSession;
+
+// An IUF line holds 45 characters, 47 with its line end.
+inline constexpr std::int64_t kLongueurLigneIUF = 47;
 
 // Examines every file directly in `strRepSource`, in ascending order of name, and hands each IUF
 // file to Maj_FichierIUF. Returns true once every file has been examined.

@@ -10,6 +10,7 @@
 #include <quorvel/clock.hpp>
 #include <quorvel/host_form.hpp>
 
+#include <atomic>
 #include <string>
 
 namespace quorvel {
@@ -40,6 +41,8 @@ struct ImportSession {
     Clock clock;
     // Where the run's counts, warnings and errors go when the caller asked for a report.
     tracelog::RunRecorder recorder;
+    // The caller's stop request, or null.
+    const std::atomic<bool>* cancel = nullptr;
 
     LocalDateTime Now() const { return clock(); }
 };

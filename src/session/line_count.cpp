@@ -18,7 +18,8 @@ std::int64_t intLongueurLigne(const std::string& strFichier) {
     base::DataFile file;
     file.Open(strFichier);
     if (file.AtEnd()) return 0;
-    return static_cast<std::int64_t>(file.ReadLine().size()) + 2;
+    file.ReadLine();
+    return static_cast<std::int64_t>(file.LastLineLength()) + 2;
 }
 
 std::int32_t lngNombreLignes(tracelog::TraceLog& trace, const std::string& strFichier,

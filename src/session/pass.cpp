@@ -27,6 +27,8 @@ void RunPass(ImportSession& session, const std::string& path, double dblPas, con
     try {
         file.Open(path);
         while (!file.AtEnd()) {
+            if (session.cancel != nullptr && session.cancel->load())
+                throw Error(errnum::kCancelled, "Traitement arrêté à la demande de l'utilisateur");
             ++lines;
             body.Line(file.ReadLine(), lines);
             tracelog::AvanceProgression(session.objForm, dblPas);

@@ -36,7 +36,8 @@ struct PassInfo {
 };
 
 // Reads `path` from start to end, handing every line to `body` and advancing the bar by `dblPas`
-// after each line handled. At the end the work is committed and the summary written. A failure
+// after each line handled. A stop request of the caller is a failure raised before the next
+// line. At the end the work is committed and the summary written. A failure
 // stops the pass: what was stored before it is committed, the interruption is written with the
 // line number and the error, and nothing leaves the pass. Either way an empty line closes it.
 void RunPass(ImportSession& session, const std::string& path, double dblPas, const PassInfo& info,

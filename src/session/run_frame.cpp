@@ -24,6 +24,9 @@ RunFrame::RunFrame(ImportSession& session, const ImportOptions& options, const c
     session_.recorder = tracelog::RunRecorder(report_);
     session_.trace.SetRecorder(&session_.recorder);
     session_.objConnexion.SetPreview(preview_);
+    ImportSession& s = session_;
+    session_.objConnexion.SetBeforeCommit([&s] { s.trace.Flush(); });
+    session_.cancel = options.cancel;
 }
 
 void RunFrame::Start() {

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <climits>
+#include <filesystem>
 
 namespace quorvel::storage {
 
@@ -91,6 +92,11 @@ void Connection::Create(const std::string& path) {
 }
 
 void Connection::OpenFile(const std::string& path, const std::string& key, bool create) {
+    // The engine would take an empty file for a new database and write a header into it.
+    std::error_code ec;
+    if (!create && std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) == 0 &&
+        !ec)
+        throw Error(SQLITE_NOTADB, sqlite3_errstr(SQLITE_NOTADB));
     sqlite3* db = nullptr;
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
@@ -153,6 +159,7 @@ void Connection::BeginIfNeeded() {
 
 void Connection::Commit() {
     if (db_ == nullptr || !inTransaction_ || preview_) return;
+    if (beforeCommit_) beforeCommit_();
     Run("COMMIT");
     inTransaction_ = false;
 }

@@ -94,6 +94,9 @@ public:
 
     // Ends the current transaction, making its work durable (a no-op in preview).
     void Commit();
+    // Called before each commit (the TraceLog is written through then, so that it never tells
+    // less than the database holds).
+    void SetBeforeCommit(std::function<void()> f) { beforeCommit_ = std::move(f); }
     // How long a transaction may stay open before it is committed.
     void SetCommitInterval(std::chrono::milliseconds interval) { interval_ = interval; }
     // In preview nothing is ever committed: Close() and the destructor roll everything back.
@@ -127,6 +130,7 @@ private:
     bool preview_ = false;
     std::chrono::steady_clock::time_point transactionStart_{};
     std::chrono::milliseconds interval_{250};
+    std::function<void()> beforeCommit_;
 };
 
 // The database-level secret of the club application's database: the SQLCipher key.

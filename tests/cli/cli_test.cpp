@@ -85,3 +85,60 @@ TEST(Cli, BadArgumentsAreRefusedClearlyAndEveryCommandExplainsItself) {
     EXPECT_EQ(version.status, 0);
     EXPECT_NE(version.out.find(QUORVEL_FILE_VERSION_TEXT), std::string::npos) << version.out;
 }
+
+TEST(Cli, AnOutputNamingTheDatabaseOrASourceFileIsRefusedBeforeAnythingIsTouched) {
+    Workspace w;
+    for (const char* name : {"licence.txt", "club.txt"})
+        WriteFile(w.source + "/" + name, ReadFile(std::string(QUORVEL_SAMPLE_DIR) + "/" + name));
+    std::string db = ReadFile(w.db), licences = ReadFile(w.source + "/licence.txt");
+    for (std::vector<std::string> more : {std::vector<std::string>{}, {"--dry-run"}}) {
+        for (const std::string& trace : {w.db, w.source + "/licence.txt", w.work + "/LICENCE1.TXT"}) {
+            std::vector<std::string> args = Import(w, w.source, more);
+            args[8] = trace;
+            Outcome o = Quorvel(args);
+            EXPECT_EQ(o.status, 2) << trace;
+            EXPECT_NE(o.err.find("Erreur n° 5: Le fichier de sortie " + trace + " désigne"),
+                      std::string::npos)
+                << o.err;
+        }
+        Outcome report = Quorvel(Import(w, w.source, {"--report", w.db}));
+        EXPECT_EQ(report.status, 2);
+        EXPECT_NE(report.err.find("would overwrite " + w.db), std::string::npos) << report.err;
+    }
+    EXPECT_EQ(ReadFile(w.db), db);
+    EXPECT_EQ(ReadFile(w.source + "/licence.txt"), licences);
+    EXPECT_TRUE(std::filesystem::is_empty(w.work));
+}
+
+TEST(Cli, AnInterruptedPassHasItsOwnExitStatusAndCopiesStayAsPrivateAsTheirSource) {
+    Workspace w;
+    std::string text = LicenceLines(3);
+    text.replace(250 + 13, 2, "XX"); // line 2's licence number does not open with a year
+    WriteFile(w.source + "/licence.txt", text);
+    std::filesystem::permissions(w.source + "/licence.txt",
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    Outcome o = Quorvel(Import(w, w.source));
+    EXPECT_EQ(o.status, 3) << o.err;
+    EXPECT_EQ(std::filesystem::status(w.work + "/licence.txt").permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+TEST(Cli, SigtermStopsAfterTheCurrentLineAndTheRecordMatchesTheDatabase) {
+    Workspace w;
+    WriteFile(w.source + "/licence.txt", LicenceLines(150000));
+    std::string command = std::string(QUORVEL_CLI) + " import-licences --db " + w.db + " --source " +
+                          w.source + " --work " + w.work + " --trace " + w.trace + " --report " +
+                          w.dir / "r.json" + " & pid=$!; until grep -qs 'Traitement des licences' " +
+                          w.trace + "; do sleep 0.02; done; kill -TERM $pid; wait $pid; exit $?";
+    // Stopped once the licence pass has begun (its heading reaches the file with the first commit).
+    Outcome o = RunProgram({"sh", "-c", command});
+    ASSERT_EQ(o.status, 143) << o.err;
+    auto lines = ReadTrace(w.trace);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Import des licences interrompu."), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "Erreur n° 18: Traitement arrêté à la demande de l'utilisateur"),
+              lines.end());
+    std::string stored = Scalar(w.db, "select count(*) from Licence");
+    EXPECT_NE(ReadFile(w.dir / "r.json").find("\"imported\": " + stored + ","), std::string::npos) << stored;
+    EXPECT_EQ(Scalar(w.db, "select LastClose from Info"), "1");
+}

@@ -46,8 +46,11 @@ TEST(Storage, ConnectingSetsLastCloseFalseAtOnceAndDisconnectingSetsItTrue) {
                   c.Open(ConnectionString(db).replace(ConnectionString(db).rfind("quenoril"), 8, "x"));
               }),
               26);
-    WriteFile(dir / "empty.db", "not a database at all, not even close to one............");
-    EXPECT_EQ(ErrorNumber([&] { Connexion(c, dir / "empty.db"); }), 26);
+    for (const char* bytes : {"not a database at all, not even close to one............", ""}) {
+        WriteFile(dir / "other.db", bytes);
+        EXPECT_EQ(ErrorNumber([&] { Connexion(c, dir / "other.db"); }), 26);
+        EXPECT_EQ(ReadFile(dir / "other.db"), bytes) << "left as it was";
+    }
     EXPECT_EQ(c.State(), 0);
     EXPECT_EQ(ReadFile(db).find("SQLite format 3"), std::string::npos) << "unreadable without the key";
 }

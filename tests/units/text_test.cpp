@@ -34,15 +34,32 @@ TEST(DataFile, LinesEndAtCrLfLoneCrOrLoneLfWhateverTheirLength) {
     EXPECT_EQ(Read(""), Lines{});
     EXPECT_EQ(Read(std::string("x\0y\r\n", 5)), (Lines{std::string("x\0y", 3)}));
     std::string edge((1 << 20) - 1, 'y'); // CR ends one read buffer, LF opens the next
-    EXPECT_EQ(Read(edge + "\r\nz\r\n"), (Lines{edge, "z"}));
-    std::string longLine(3'000'000, 'x');
-    EXPECT_EQ(Read(longLine + "\r\nz"), (Lines{longLine, "z"}));
-    try {
-        DataFile().Open("/nonexistent/f.txt");
-        ADD_FAILURE();
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), errnum::kFileNotFound);
-        EXPECT_NE(e.description().find("/nonexistent/f.txt"), std::string::npos);
+    EXPECT_EQ(Read(edge + "\r\nz\r\n").back(), "z");
+    EXPECT_EQ(Read(edge + "\r\nz\r\n").size(), 2u);
+    EXPECT_EQ(Read("\xEF\xBB\xBF"
+                   "a\r\n\xEF\xBB\xBF"),
+              (Lines{"a", "\xEF\xBB\xBF"}))
+        << "a byte-order mark opens the file only";
+
+    // A huge line is read to its end, and only what any record needs of it is kept.
+    test::TempDir dir;
+    test::WriteFile(dir / "long.txt", std::string(3'000'000, 'x') + "\r\nz");
+    DataFile f;
+    f.Open(dir / "long.txt");
+    EXPECT_TRUE(f.ReadLine() == std::string(DataFile::kMaxKept, 'x'));
+    EXPECT_EQ(f.LastLineLength(), 3'000'000u);
+    EXPECT_EQ(f.ReadLine(), "z");
+
+    test::WriteFile(dir / "utf16.txt", "\xFF\xFEl\0i\0");
+    for (auto [path, number] : {std::pair{dir / "utf16.txt", errnum::kBadFileFormat},
+                                std::pair{std::string("/nonexistent/f.txt"), errnum::kFileNotFound}}) {
+        try {
+            DataFile().Open(path);
+            ADD_FAILURE() << path;
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), number);
+            EXPECT_NE(e.description().find(path), std::string::npos) << e.description();
+        }
     }
 }
 
