@@ -56,7 +56,7 @@ protected:
 TEST_F(Registry, RegistrationWritesTheKeysAndUnregistrationRemovesExactlyThem) {
     // Someone else's lines, a look-alike key, and an earlier registration that registering replaces.
     const std::string others = "; kept by hand\r\n[quorvel.clsMajIUFOld]\n@=not ours\n";
-    WriteFile(file, others + "[clsid\\" + kMaj + "\\inprocserver32]\n@=/old/libquorvel.so\n");
+    WriteFile(file, others + "[clsid\\" + kMaj + "\\inprocserver32]\n# by hand=kept\n@=/old/libquorvel.so\n");
     ASSERT_EQ(DllRegisterServer(), QUORVEL_S_OK);
     // This program holds its own copy of the library, so it is the registered server.
     const std::string text = ReadFile(file), self = fs::read_symlink("/proc/self/exe").string();
@@ -69,7 +69,7 @@ TEST_F(Registry, RegistrationWritesTheKeysAndUnregistrationRemovesExactlyThem) {
     ASSERT_EQ(Create("QUORVEL.CLSRECUPLICENCE"), QUORVEL_S_OK); // keys in any case
     quorvel_Release(static_cast<quorvel_object*>(object));
     ASSERT_EQ(DllUnregisterServer(), QUORVEL_S_OK);
-    EXPECT_EQ(ReadFile(file), others);
+    EXPECT_EQ(ReadFile(file), others + "# by hand=kept\n") << "comments stay, even inside our keys";
 }
 
 TEST_F(Registry, WithoutAnAbsoluteXdgConfigHomeTheFileIsUnderHome) {
@@ -99,6 +99,7 @@ TEST_F(Registry, EachMissingLinkOfTheChainHasItsOwnResult) {
     const char* progId = "quorvel.clsRecupLicence";
     const std::pair<std::string, quorvel_hresult> cases[] = {
         {"", QUORVEL_CO_E_CLASSSTRING}, // no file
+        {"[quorvel.clsRecupLicence\\Clsid]\n@={FBE9A974-9666-4605-8692-46F3B355097G}\n", QUORVEL_CO_E_CLASSSTRING},
         {"[quorvel.clsRecupLicence\\Clsid]\n@=" + kRecup + "\n", QUORVEL_REGDB_E_CLASSNOTREG},
         {Entry(progId, kRecup, dir / "missing/libquorvel.so.1"), QUORVEL_CO_E_DLLNOTFOUND},
         {Entry(progId, kRecup, "libm.so.6"), QUORVEL_CO_E_ERRORINDLL},        // loads, but is no server
