@@ -31,7 +31,8 @@ TEST(Cli, ExitStatusFollowsTheRunsResult) {
     EXPECT_NE(ok.out.find(w.trace), std::string::npos) << "says where the TraceLog is";
     EXPECT_EQ(ReadTrace(w.trace)[0], "Début de l'import : 06/12/2026 00:00:00");
 
-    EXPECT_EQ(Quorvel(Import(w, w.source)).status, 1) << "no licence.txt";
+    EXPECT_EQ(Quorvel(Import(w, w.source + "//")).status, 1) << "no licence.txt";
+    EXPECT_EQ(ReadTrace(w.trace)[2], "Fichier licence.txt non trouvé dans le répertoire : " + w.source);
 
     Outcome failed = Quorvel(Import(w, w.dir / "missing", {"--report", w.dir / "r.json"}));
     EXPECT_EQ(failed.status, 2);

@@ -135,7 +135,7 @@ TEST(Storage, ANewDatabaseHoldsTheTablesAndTheFrenchReferenceData) {
                      "select count(*) from sqlite_master where type = 'table' and name in "
                      "('Info','Club','Licence','Selection','Pays','Inter_Region','Region','Departement')"),
               "8");
-    WriteFile(dir / "ref.txt", "# comment\n[Pays]\n  FRA ;\tFrance \t\n");
+    WriteFile(dir / "ref.txt", "\t# comment\n  [Pays]\n  FRA ;\tFrance \t\n");
     CreateHostDatabase(dir / "ref.db", dir / "ref.txt");
     EXPECT_EQ(Scalar(dir / "ref.db", "select code || '|' || Libelle from Pays"), "FRA|France");
     WriteFile(dir / "bad.txt", "[Pays]\nFRA;France\n[Nowhere]\n");
