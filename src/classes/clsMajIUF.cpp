@@ -2,13 +2,12 @@
 
 #include <quorvel/clsMajIUF.hpp>
 
+#include "base/file_system.hpp"
 #include "iuf/iuf_run.hpp"
 #include "session/import_session.hpp"
 #include "session/line_count.hpp"
 #include "session/run_frame.hpp"
 #include "session/source_paths.hpp"
-
-#include <filesystem>
 
 namespace quorvel {
 
@@ -25,14 +24,18 @@ bool clsMajIUF::bImport_CodeIUF(const std::string& strRepSource, const std::stri
         session, options, "bImport_CodeIUF",
         "Aperçu de la mise à jour : simulation, aucune modification n'est enregistrée dans la base.");
     try {
-        // The IUF files of the folder are protected; any other file there (an earlier TraceLog...)
-        // is not read by the update and may be replaced.
+        // The IUF files of the folder are protected; any other file there (an earlier TraceLog, a
+        // file that cannot be read) is not read by the update and may be replaced. A folder that
+        // cannot be listed protects nothing here: the drive test below reports it.
         std::vector<ProtectedFile> files{{strFileBase_P, "la base de données"}};
-        std::error_code ec;
-        for (const auto& entry : std::filesystem::directory_iterator(strRepSource, ec)) {
+        std::vector<std::string> paths;
+        try {
+            paths = base::ListFiles(strRepSource);
+        } catch (const Error&) {
+        }
+        for (const std::string& path : paths) {
             try {
-                if (intLongueurLigne(entry.path().string()) == kLongueurLigneIUF)
-                    files.push_back({entry.path().string(), "un fichier IUF"});
+                if (intLongueurLigne(path) == kLongueurLigneIUF) files.push_back({path, "un fichier IUF"});
             } catch (const Error&) {
             }
         }
