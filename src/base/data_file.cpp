@@ -25,6 +25,7 @@ void DataFile::Open(const std::string& path) {
     file_ = f;
     path_ = path;
     buffer_.resize(kBufferSize);
+    bufferStart_ = 0;
     pos_ = end_ = 0;
     if (!Fill()) return;
     std::string_view head(buffer_.data(), end_ < 3 ? end_ : 3);
@@ -49,6 +50,7 @@ void DataFile::Close() noexcept {
 bool DataFile::Fill() {
     if (pos_ < end_) return true;
     if (file_ == nullptr) return false;
+    bufferStart_ += end_;
     std::size_t n = std::fread(buffer_.data(), 1, buffer_.size(), file_);
     if (n == 0 && std::ferror(file_)) {
         int err = errno;
@@ -58,6 +60,13 @@ bool DataFile::Fill() {
     pos_ = 0;
     end_ = n;
     return n > 0;
+}
+
+void DataFile::Seek(std::uint64_t offset) {
+    if (file_ == nullptr || std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0)
+        throw Error(errnum::kDeviceIO, "Erreur d'entrée/sortie en relisant le fichier " + path_);
+    bufferStart_ = offset;
+    pos_ = end_ = 0;
 }
 
 bool DataFile::AtEnd() {

@@ -1,6 +1,7 @@
 #pragma once
 // The one way every pass reads an export file: line by line, as raw single-byte text.
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -35,6 +36,10 @@ public:
     std::string_view ReadLine();
     // The whole length of the last line read, including the bytes that were not kept.
     std::size_t LastLineLength() const noexcept { return length_; }
+    // Where the next line starts, as a byte offset that Seek() takes back.
+    std::uint64_t Tell() const noexcept { return bufferStart_ + pos_; }
+    // Reads on from `offset`, a value Tell() gave. Throws quorvel::Error on a failure.
+    void Seek(std::uint64_t offset);
 
 private:
     bool Fill();
@@ -42,6 +47,7 @@ private:
     std::FILE* file_ = nullptr;
     std::string path_;
     std::vector<char> buffer_;
+    std::uint64_t bufferStart_ = 0; // offset in the file of buffer_[0]
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     std::string line_;

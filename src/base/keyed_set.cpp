@@ -28,8 +28,16 @@ bool KeyedSet::FoldEqual::operator()(std::string_view a, std::string_view b) con
 }
 
 void KeyedSet::Add(std::string_view key) {
-    if (!keys_.emplace(key).second)
+    auto [at, added] = keys_.emplace(key);
+    if (!added)
         throw Error(errnum::kDuplicateKey, "Cette clé est déjà associée à un élément de cette collection");
+    added_.push_back(&*at);
+}
+
+void KeyedSet::Rewind() noexcept {
+    for (auto it = added_.rbegin(); it != added_.rend(); ++it)
+        keys_.erase(keys_.find(**it));
+    added_.clear();
 }
 
 bool KeyedSet::Contains(std::string_view key) const {

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 namespace quorvel::base {
 
@@ -16,7 +17,14 @@ public:
     void Add(std::string_view key);
     bool Contains(std::string_view key) const;
     // Removes every key.
-    void Clear() noexcept { keys_.clear(); }
+    void Clear() noexcept {
+        keys_.clear();
+        added_.clear();
+    }
+    // Starts remembering the keys added from now on, so that Rewind() can take them out again.
+    void Mark() noexcept { added_.clear(); }
+    // Removes the keys added since Mark().
+    void Rewind() noexcept;
 
 private:
     struct FoldHash {
@@ -28,6 +36,8 @@ private:
         bool operator()(std::string_view a, std::string_view b) const noexcept;
     };
     std::unordered_set<std::string, FoldHash, FoldEqual> keys_;
+    // The keys added since Mark(), in order (a set's elements stay in place as it grows).
+    std::vector<const std::string*> added_;
 };
 
 } // namespace quorvel::base

@@ -52,20 +52,20 @@ public:
         case ClubResult::AlreadyHandled:
             return;
         case ClubResult::Created:
-            ++crees_;
+            ++n_.crees;
             break;
         case ClubResult::NameFilledIn:
-            ++misAJour_;
+            ++n_.misAJour;
             break;
         case ClubResult::SameName:
-            ++connus_;
+            ++n_.connus;
             break;
         case ClubResult::OtherName: {
             // This report has no "Erreur"/"Warning" tag and no full stop after the number.
             std::string note = message_ + std::string(tracelog::kCrLf) + "Nom dans le fichier : " + name_;
             trace_.WriteLineEntry("Ligne n° : " + std::to_string(number) + " " + note, number, "Warning",
                                   note);
-            ++connusAutreNom_;
+            ++n_.connusAutreNom;
             break;
         }
         }
@@ -74,39 +74,46 @@ public:
 
     void Summary(long lignes) override {
         using std::to_string;
-        tracelog::TracePluriel(trace_, crees_,
-                               std::string(tracelog::kCrLf) + "Récupération de " + to_string(crees_) +
+        tracelog::TracePluriel(trace_, n_.crees,
+                               std::string(tracelog::kCrLf) + "Récupération de " + to_string(n_.crees) +
                                    " club<PLURIEL> sur " + to_string(lignes) + ".");
-        tracelog::TracePluriel(trace_, connus_, to_string(connus_) + " club<PLURIEL> déjà connu<PLURIEL>.");
-        tracelog::TracePluriel(trace_, connusAutreNom_,
-                               to_string(connusAutreNom_) +
+        tracelog::TracePluriel(trace_, n_.connus, to_string(n_.connus) + " club<PLURIEL> déjà connu<PLURIEL>.");
+        tracelog::TracePluriel(trace_, n_.connusAutreNom,
+                               to_string(n_.connusAutreNom) +
                                    " club<PLURIEL> déjà connu<PLURIEL> sous un autre libellé.");
-        tracelog::TracePluriel(trace_, misAJour_, to_string(misAJour_) + " club<PLURIEL> mis à jour.");
-        tracelog::TracePluriel(trace_, erreurs_, to_string(erreurs_) + " club<PLURIEL> en erreur.");
+        tracelog::TracePluriel(trace_, n_.misAJour, to_string(n_.misAJour) + " club<PLURIEL> mis à jour.");
+        tracelog::TracePluriel(trace_, n_.erreurs, to_string(n_.erreurs) + " club<PLURIEL> en erreur.");
     }
 
     std::vector<std::pair<const char*, long>> Counts() const override {
-        return {{"created", crees_},
-                {"known", connus_},
-                {"knownOtherName", connusAutreNom_},
-                {"updated", misAJour_},
-                {"errors", erreurs_}};
+        return {{"created", n_.crees},
+                {"known", n_.connus},
+                {"knownOtherName", n_.connusAutreNom},
+                {"updated", n_.misAJour},
+                {"errors", n_.erreurs}};
     }
+
+    void Mark() override { marked_ = n_; }
+    void Rewind() override { n_ = marked_; }
 
 private:
     void Erreur(long number, std::string_view message) {
         tracelog::TraceLigne(trace_, number, message, "Erreur");
-        ++erreurs_;
+        ++n_.erreurs;
     }
 
     ImportSession& session_;
     tracelog::TraceLog& trace_;
     std::string line_, code_, name_, message_;
-    long crees_ = 0;
-    long misAJour_ = 0;
-    long connus_ = 0;
-    long connusAutreNom_ = 0;
-    long erreurs_ = 0;
+    struct Counters {
+        long crees = 0;
+        long misAJour = 0;
+        long connus = 0;
+        long connusAutreNom = 0;
+        long erreurs = 0;
+    };
+    Counters n_;
+    Counters marked_;
 };
 
 } // namespace

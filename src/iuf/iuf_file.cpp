@@ -11,6 +11,8 @@
 
 #include <array>
 #include <string_view>
+#include <tuple>
+#include <utility>
 
 namespace quorvel {
 
@@ -77,6 +79,9 @@ public:
         return {{"updated", misAJour_}, {"unknown", inconnues_}};
     }
 
+    void Mark() override { marked_ = {misAJour_, inconnues_}; }
+    void Rewind() override { std::tie(misAJour_, inconnues_) = marked_; }
+
 private:
     ImportSession& session_;
     bool onlyMyClub_;
@@ -89,6 +94,7 @@ private:
     std::string codeUnique_; // the trimmed IUF code (UTF-8)
     long misAJour_ = 0;
     long inconnues_ = 0;
+    std::pair<long, long> marked_;
 };
 
 } // namespace

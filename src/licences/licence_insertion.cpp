@@ -87,6 +87,8 @@ bool bAjout_Licence(ImportSession& session, LicenceRecord& record, long& lngClub
                                   "Problème lors de l'ajout du nageur dans la sélection." + kLineBreak +
                                       tracelog::strTexteErreur(base::CurrentError()),
                                   lngLigne);
+            // When the engine undid the whole transaction, the licence went with the selection.
+            if (session.objConnexion.TransactionLost()) return false;
         }
         return true;
     } catch (...) {

@@ -1,7 +1,6 @@
 #include "licences/licence_pass.hpp"
 
 #include "base/current_error.hpp"
-#include "base/current_error.hpp"
 #include "base/encoding.hpp"
 #include "base/text_conversion.hpp"
 #include "clubs/club_registry.hpp"
@@ -82,6 +81,13 @@ public:
                 {"relay", n_.relais},
                 {"errors", n_.erreurs},
                 {"clubsAdded", n_.clubsAjoutes}};
+    }
+
+    void Mark() override { marked_ = n_; }
+    void Rewind() override {
+        n_ = marked_;
+        // A club found may have been created by the lines undone.
+        knownClubs_.clear();
     }
 
 private:
@@ -240,6 +246,7 @@ private:
     std::string today_;
     long ligne_ = 0;
     Counters n_;
+    Counters marked_;
 
     std::string line_, message_, club_, licence_, selCode_, selLicence_, key_;
     std::string storedNom_, storedPrenom_, num_, fileNom_, filePrenom_;

@@ -3,12 +3,20 @@
 #include "base/current_error.hpp"
 #include "base/data_file.hpp"
 #include "session/import_session.hpp"
+#include "session/unit_of_work.hpp"
 #include "tracelog/progress.hpp"
 #include "tracelog/trace_log.hpp"
+
+#include <chrono>
+#include <optional>
 
 namespace quorvel {
 
 namespace {
+
+// A batch ends after this long, or after this many lines, whichever comes first.
+constexpr std::chrono::milliseconds kBatchTime{250};
+constexpr long kBatchLines = 20000;
 
 void EndPass(ImportSession& session, bool completed, long lines, const PassBody& body) {
     std::vector<std::pair<const char*, long>> counts{{"lines", lines}};
@@ -17,40 +25,97 @@ void EndPass(ImportSession& session, bool completed, long lines, const PassBody&
     session.recorder.EndPass(completed, counts);
 }
 
+void WriteInterruption(ImportSession& session, const PassInfo& info, long line, const Error& e) {
+    if (info.alwaysLineEntry)
+        tracelog::TraceLigne(session.trace, line,
+                             std::string(info.interrupted) + std::string(tracelog::kCrLf) +
+                                 tracelog::strTexteErreur(e),
+                             "Erreur");
+    else
+        tracelog::TraceErreur(session.trace, info.interrupted, line, &e);
+}
+
 } // namespace
 
 void RunPass(ImportSession& session, const std::string& path, double dblPas, const PassInfo& info,
              PassBody& body) {
     base::DataFile file;
+    storage::Connection& db = session.objConnexion;
+    UnitOfWork work(session, body);
     long lines = 0;
+    // A redone batch ends after this line (the one before the line that made the engine undo it).
+    long redoUntil = 0;
+    // Lines up to this one are committed one at a time (a commit of theirs was refused).
+    long aloneUntil = 0;
+    bool completed = false;
     session.recorder.BeginPass(info.name, path);
     try {
+        // A batch holds the pass's lines and nothing else.
+        db.Commit();
         file.Open(path);
-        while (!file.AtEnd()) {
-            if (session.cancel != nullptr && session.cancel->load())
-                throw Error(errnum::kCancelled, "Traitement arrêté à la demande de l'utilisateur");
-            ++lines;
-            body.Line(file.ReadLine(), lines);
-            tracelog::AvanceProgression(session.objForm, dblPas);
+        for (;;) {
+            work.Begin(lines, file.Tell());
+            const auto started = std::chrono::steady_clock::now();
+            std::optional<Error> failure;
+            bool atEnd = false;
+            try {
+                for (;;) {
+                    if (file.AtEnd()) {
+                        atEnd = true;
+                        break;
+                    }
+                    if (session.cancel != nullptr && session.cancel->load())
+                        throw Error(errnum::kCancelled, "Traitement arrêté à la demande de l'utilisateur");
+                    ++lines;
+                    body.Line(file.ReadLine(), lines);
+                    tracelog::AvanceProgression(session.objForm, dblPas);
+                    if (db.TransactionLost() || lines == redoUntil || lines <= aloneUntil ||
+                        lines - work.Line() >= kBatchLines ||
+                        std::chrono::steady_clock::now() - started >= kBatchTime)
+                        break;
+                }
+            } catch (...) {
+                failure = base::CurrentError();
+            }
+            if (db.TransactionLost() && lines > work.Line() + 1) {
+                // Line `lines` made the engine undo the batch: the lines before it are done again,
+                // then it alone.
+                redoUntil = lines - 1;
+                work.Undo();
+                file.Seek(work.Offset());
+                lines = work.Line();
+                continue;
+            }
+            if (failure) WriteInterruption(session, info, lines, *failure);
+            if (std::optional<Error> refused = work.Commit()) {
+                if (lines > work.Line() + 1) {
+                    // A commit fails for no line of its own: the batch is done again, one line per
+                    // commit, so that only what cannot be stored is left out.
+                    aloneUntil = lines;
+                    file.Seek(work.Offset());
+                    lines = work.Line();
+                    continue;
+                }
+                WriteInterruption(session, info, lines, *refused);
+                break;
+            }
+            if (failure) break;
+            if (atEnd) {
+                completed = true;
+                break;
+            }
         }
+        work.Release();
         file.Close();
-        session.objConnexion.Commit();
-        body.Summary(lines);
-        EndPass(session, true, lines, body);
+        if (completed) body.Summary(lines);
     } catch (...) {
+        // The file could not be opened or read again: every batch is committed or undone by now.
         Error e = base::CurrentError();
+        work.Release();
         file.Close();
-        if (info.alwaysLineEntry)
-            tracelog::TraceLigne(session.trace, lines,
-                                 std::string(info.interrupted) + std::string(tracelog::kCrLf) +
-                                     tracelog::strTexteErreur(e),
-                                 "Erreur");
-        else
-            tracelog::TraceErreur(session.trace, info.interrupted, lines, &e);
-        // What was stored before the failure stays stored.
-        session.objConnexion.Commit();
-        EndPass(session, false, lines, body);
+        WriteInterruption(session, info, lines, e);
     }
+    EndPass(session, completed, lines, body);
     session.trace.Write("");
 }
 

@@ -2,6 +2,12 @@
 // The one skeleton of a pass over a data file: the club pass, the licence pass and each IUF file
 // read their lines, count them, advance the progress bar, commit, write their summary or their
 // interruption, and end their part of the run report through it.
+//
+// Lines are committed in batches, each one unit of work. When the engine undoes a batch because
+// of one of its lines, the lines before that one are done again as a batch and that line alone,
+// so it gets its own truthful entry. When a commit is refused, the batch is done again one line
+// per commit; a line whose own commit is refused interrupts the pass. Either way the counts and
+// entries published are those of the lines the database holds.
 
 #include <string>
 #include <string_view>
@@ -22,6 +28,11 @@ public:
     virtual void Summary(long lines) = 0;
     // The counts of the summary after "lines", in its order, for the run report.
     virtual std::vector<std::pair<const char*, long>> Counts() const = 0;
+    // A batch of lines starts: remembers the counts.
+    virtual void Mark() = 0;
+    // The batch is undone: back to the counts remembered, forgetting whatever the batch's lines
+    // taught about the database (what they stored is gone).
+    virtual void Rewind() = 0;
 };
 
 // How a pass names itself.
@@ -39,7 +50,8 @@ struct PassInfo {
 // after each line handled. A stop request of the caller is a failure raised before the next
 // line. At the end the work is committed and the summary written. A failure
 // stops the pass: what was stored before it is committed, the interruption is written with the
-// line number and the error, and nothing leaves the pass. Either way an empty line closes it.
+// line number and the error, and nothing leaves the pass but a failure to write the TraceLog.
+// Either way an empty line closes it.
 void RunPass(ImportSession& session, const std::string& path, double dblPas, const PassInfo& info,
              PassBody& body);
 

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <filesystem>
+#include <thread>
 
 namespace quorvel::storage {
 
@@ -12,6 +13,10 @@ namespace {
 constexpr std::string_view kDataSource = "Data Source=";
 constexpr std::string_view kPassword = ";Jet OLEDB:Database Password=";
 constexpr int kBusyTimeoutMs = 10000;
+// A connection that has held the write lock this long pauses for other writers before it takes
+// it again, for longer than the engine's busy handler sleeps between two tries.
+constexpr std::chrono::seconds kHoldAtMost{2};
+constexpr std::chrono::milliseconds kPauseForOthers{120};
 // Page cache of the connection: licence keys arrive in random order, so a large cache keeps
 // the index pages of a national file in memory.
 constexpr int kCacheKiB = 32 * 1024;
@@ -61,16 +66,20 @@ Connection::~Connection() {
 void Connection::Fail(int rc) {
     int code = rc & 0xFF;
     std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
-    if (db_ != nullptr && inTransaction_ && !sqlite3_get_autocommit(db_) &&
-        (code == SQLITE_CORRUPT || code == SQLITE_NOTADB || code == SQLITE_IOERR || code == SQLITE_FULL ||
-         code == SQLITE_NOMEM)) {
+    if (db_ != nullptr && inTransaction_) {
         // After a damaged page or a failed write the engine refuses every further statement of the
-        // transaction ("SQL logic error"), COMMIT included. Keep what it can still commit, else undo
-        // the transaction, so that the next statement starts afresh and reports its own failure.
-        if (preview_ || sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+        // transaction ("SQL logic error"), COMMIT included: it is undone, as the engine undoes it
+        // by itself in other cases, and the caller learns that its work since the last commit is
+        // gone.
+        if (!sqlite3_get_autocommit(db_) && (code == SQLITE_CORRUPT || code == SQLITE_NOTADB ||
+                                             code == SQLITE_IOERR || code == SQLITE_FULL || code == SQLITE_NOMEM))
             sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        if (sqlite3_get_autocommit(db_)) {
+            inTransaction_ = false;
+            lost_ = true;
+            releasedAt_ = std::chrono::steady_clock::now();
+        }
     }
-    if (db_ != nullptr && inTransaction_ && sqlite3_get_autocommit(db_)) inTransaction_ = false;
     throw Error(code, message);
 }
 
@@ -152,21 +161,34 @@ void Connection::Close() {
 
 void Connection::BeginIfNeeded() {
     if (inTransaction_) return;
+    auto now = std::chrono::steady_clock::now();
+    if (now - releasedAt_ >= kPauseForOthers) {
+        // The lock was free long enough for a waiting writer to take it.
+        lockedSince_ = now;
+    } else if (now - lockedSince_ >= kHoldAtMost) {
+        // Another writer polls the lock at least every 100 ms while it waits: a longer pause
+        // lets it in.
+        std::this_thread::sleep_for(kPauseForOthers);
+        lockedSince_ = std::chrono::steady_clock::now();
+    }
     Run("BEGIN IMMEDIATE");
     inTransaction_ = true;
-    transactionStart_ = std::chrono::steady_clock::now();
 }
 
 void Connection::Commit() {
+    lost_ = false;
     if (db_ == nullptr || !inTransaction_ || preview_) return;
     if (beforeCommit_) beforeCommit_();
     Run("COMMIT");
     inTransaction_ = false;
+    releasedAt_ = std::chrono::steady_clock::now();
 }
 
-void Connection::AfterStatement() {
-    if (inTransaction_ && !preview_ && std::chrono::steady_clock::now() - transactionStart_ >= interval_)
-        Commit();
+void Connection::Rollback() noexcept {
+    if (db_ != nullptr && !sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (inTransaction_ || lost_) releasedAt_ = std::chrono::steady_clock::now();
+    inTransaction_ = false;
+    lost_ = false;
 }
 
 sqlite3_stmt* Connection::Start(std::string_view sql, Params params) {
@@ -206,26 +228,16 @@ bool Connection::Step(sqlite3_stmt* stmt) {
     Fail(rc == SQLITE_OK ? SQLITE_ERROR : rc);
 }
 
-void Connection::StepGuard::Finish() {
-    finished = true;
+Connection::StepGuard::~StepGuard() {
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);
-    conn->AfterStatement();
-}
-
-Connection::StepGuard::~StepGuard() {
-    if (!finished) {
-        sqlite3_reset(stmt);
-        sqlite3_clear_bindings(stmt);
-    }
 }
 
 void Connection::Execute(std::string_view sql, Params params) {
     sqlite3_stmt* stmt = Start(sql, params);
-    StepGuard guard{this, stmt};
+    StepGuard guard{stmt};
     while (Step(stmt)) {
     }
-    guard.Finish();
 }
 
 } // namespace quorvel::storage

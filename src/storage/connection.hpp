@@ -2,11 +2,12 @@
 // The connection to the host database: an SQLCipher file opened with the database password.
 //
 // Work is grouped into transactions so that a large import does not pay one disk sync per
-// statement: the first statement opens a transaction and it is committed once it has been open
-// for the commit interval, and whenever Commit() is called (end of a pass, an interruption,
-// disconnection). A failing statement undoes only itself; what ran before it stays and is
-// committed with the rest. The write lock is never held longer than about one interval, so the
-// host application can still reach the database during an import.
+// statement: the first statement opens a transaction, and it lasts until Commit() (the passes
+// commit a batch of lines at a time) or Rollback(). The engine may roll a transaction back by
+// itself (a full disk, a failed write, a trigger raising ROLLBACK): TransactionLost() then tells
+// the caller that the work since the last commit is gone. Other writers get their turn: a
+// connection that has held the write lock for a while leaves it free for a moment before it
+// takes it again.
 
 #include <quorvel/error.hpp>
 
@@ -85,29 +86,32 @@ public:
     // number of selected columns.
     template <class F> int Query(std::string_view sql, Params params, F&& onRow) {
         sqlite3_stmt* stmt = Start(sql, params);
-        StepGuard guard{this, stmt};
+        StepGuard guard{stmt};
         while (Step(stmt))
             onRow(Row(stmt));
-        guard.Finish();
         return Row(stmt).ColumnCount();
     }
 
-    // Ends the current transaction, making its work durable (a no-op in preview).
+    // Ends the current transaction, making its work durable (a no-op in preview), and forgets
+    // that the engine undid an earlier one. Throws
+    // quorvel::Error when the engine refuses; the work is then still pending or already lost, and
+    // the caller rolls back.
     void Commit();
+    // Undoes the work since the last commit, and forgets that the engine undid it by itself.
+    void Rollback() noexcept;
+    // True when the engine rolled back a transaction on its own since the last Commit() or
+    // Rollback(): the statements that ran in it are undone.
+    bool TransactionLost() const noexcept { return lost_; }
     // Called before each commit (the TraceLog is written through then, so that it never tells
     // less than the database holds).
     void SetBeforeCommit(std::function<void()> f) { beforeCommit_ = std::move(f); }
-    // How long a transaction may stay open before it is committed.
-    void SetCommitInterval(std::chrono::milliseconds interval) { interval_ = interval; }
     // In preview nothing is ever committed: Close() and the destructor roll everything back.
     void SetPreview(bool preview) { preview_ = preview; }
 
 private:
+    // Resets a statement (and clears its values) once it has run, whatever happens.
     struct StepGuard {
-        Connection* conn;
         sqlite3_stmt* stmt;
-        bool finished = false;
-        void Finish();
         ~StepGuard();
     };
     struct StringHash {
@@ -117,7 +121,6 @@ private:
 
     sqlite3_stmt* Start(std::string_view sql, Params params);
     bool Step(sqlite3_stmt* stmt);
-    void AfterStatement();
     void BeginIfNeeded();
     void OpenFile(const std::string& path, const std::string& key, bool create);
     void Run(const char* sql);
@@ -127,9 +130,12 @@ private:
     sqlite3* db_ = nullptr;
     std::unordered_map<std::string, sqlite3_stmt*, StringHash, std::equal_to<>> cache_;
     bool inTransaction_ = false;
+    bool lost_ = false;
     bool preview_ = false;
-    std::chrono::steady_clock::time_point transactionStart_{};
-    std::chrono::milliseconds interval_{250};
+    // Since when the write lock has been taken without a pause for other writers.
+    std::chrono::steady_clock::time_point lockedSince_{};
+    // When the write lock was last given up.
+    std::chrono::steady_clock::time_point releasedAt_{};
     std::function<void()> beforeCommit_;
 };
 

@@ -33,10 +33,17 @@ public:
     // An entry about the run as a whole.
     void RunEntry(std::string_view kind, std::string_view message) { FileEntry({}, kind, message); }
 
+    // A batch of lines starts; Rewind() takes back the entries made since.
+    void Mark() noexcept { marked_ = report_ != nullptr ? report_->entries.size() : 0; }
+    void Rewind() {
+        if (report_ != nullptr && report_->entries.size() > marked_) report_->entries.resize(marked_);
+    }
+
 private:
     void StoreCodes(std::string_view club, std::string_view licence, std::string_view selection);
 
     RunReport* report_;
+    std::size_t marked_ = 0;
     std::string file_;
     std::string club_;
     std::string licence_;

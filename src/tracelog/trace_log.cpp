@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <unistd.h>
 
 namespace quorvel::tracelog {
 
@@ -30,6 +31,8 @@ void TraceLog::Open(const std::string& path) {
     file_ = f;
     path_ = path;
     buffer_.clear();
+    written_ = marked_ = 0;
+    held_ = false;
 }
 
 void TraceLog::Flush() {
@@ -39,7 +42,23 @@ void TraceLog::Flush() {
         buffer_.clear();
         throw base::PathError(path_, err);
     }
+    written_ += buffer_.size();
     buffer_.clear();
+}
+
+void TraceLog::Mark() {
+    Flush();
+    marked_ = written_;
+    held_ = true;
+}
+
+void TraceLog::Rewind() {
+    buffer_.clear();
+    if (file_ == nullptr || written_ == marked_) return;
+    if (std::fflush(file_) != 0 || ::ftruncate(::fileno(file_), static_cast<off_t>(marked_)) != 0 ||
+        std::fseek(file_, 0, SEEK_END) != 0)
+        throw base::PathError(path_, errno);
+    written_ = marked_;
 }
 
 void TraceLog::Close() {
@@ -67,7 +86,7 @@ void TraceLog::Write(std::string_view text) {
         if (c < 0x20 && c != '\r' && c != '\n' && c != '\t') buffer_[i] = '?';
     }
     buffer_ += kCrLf;
-    if (buffer_.size() >= kFlushAt) Flush();
+    if (buffer_.size() >= kFlushAt && !held_) Flush();
 }
 
 void TraceLog::WriteLineEntry(std::string_view text, long line, std::string_view kind,

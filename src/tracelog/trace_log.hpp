@@ -4,6 +4,7 @@
 #include <quorvel/clock.hpp>
 #include <quorvel/error.hpp>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -40,6 +41,14 @@ public:
     // Pushes buffered entries to the file.
     void Flush();
 
+    // A batch of lines starts: what is buffered goes to the file, and from now on entries stay
+    // buffered until Flush(), so that Rewind() can take the batch's entries back.
+    void Mark();
+    // Takes back every entry written since Mark(), from the buffer and from the file.
+    void Rewind();
+    // The batch is over: entries go to the file again whenever the buffer is full.
+    void Release() noexcept { held_ = false; }
+
     // The recorder that also receives the entries the run report lists, or null.
     void SetRecorder(RunRecorder* recorder) noexcept { recorder_ = recorder; }
 
@@ -47,6 +56,10 @@ private:
     std::FILE* file_ = nullptr;
     std::string path_;
     std::string buffer_;
+    // Bytes in the file, and their number when Mark() was called.
+    std::uint64_t written_ = 0;
+    std::uint64_t marked_ = 0;
+    bool held_ = false;
     RunRecorder* recorder_ = nullptr;
 };
 

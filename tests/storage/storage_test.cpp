@@ -89,19 +89,29 @@ TEST(Storage, QueriesReadTextAndAFailingStatementUndoesOnlyItself) {
     EXPECT_EQ(Scalar(db, "select group_concat(licence) from Licence"), "OK1,OK2");
 }
 
-TEST(Storage, WorkIsCommittedWithinTheIntervalAndAPreviewChangesNoByte) {
+TEST(Storage, AnUndoneTransactionIsToldAndAPreviewChangesNoByte) {
     TempDir dir;
     std::string db = dir / "club.db";
     CreateDatabase(db);
+    Exec(db, "CREATE TRIGGER undo BEFORE INSERT ON Licence WHEN NEW.licence = 'X' "
+             "BEGIN SELECT RAISE(ROLLBACK, 'tout annulé'); END;");
     {
         Connection c;
         Connexion(c, db);
-        c.SetCommitInterval(std::chrono::milliseconds(50));
         c.Execute("INSERT INTO Licence (Code_club, licence) VALUES ('A', '1')");
-        std::this_thread::sleep_for(std::chrono::milliseconds(80));
+        c.Commit();
+        EXPECT_EQ(Scalar(db, "select count(*) from Licence"), "1") << "seen once committed";
         c.Execute("INSERT INTO Licence (Code_club, licence) VALUES ('A', '2')");
-        EXPECT_EQ(Scalar(db, "select count(*) from Licence"), "2") << "seen before the connection closes";
+        EXPECT_FALSE(c.TransactionLost());
+        EXPECT_EQ(ErrorNumber([&] { c.Execute("INSERT INTO Licence (Code_club, licence) VALUES ('A', 'X')"); }),
+                  19);
+        EXPECT_TRUE(c.TransactionLost()) << "the engine undid licence 2 with it";
+        c.Execute("INSERT INTO Licence (Code_club, licence) VALUES ('A', '3')");
+        c.Rollback();
+        EXPECT_FALSE(c.TransactionLost());
+        c.Execute("INSERT INTO Licence (Code_club, licence) VALUES ('A', '4')");
     }
+    EXPECT_EQ(Scalar(db, "select group_concat(licence) from Licence"), "1,4");
     std::string before = ReadFile(db);
     {
         Connection c;

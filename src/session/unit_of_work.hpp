@@ -1,0 +1,47 @@
+#pragma once
+// A batch of lines as one unit of work: its rows, TraceLog entries, report entries, counts and
+// progress are published together when its commit succeeds, and all taken back together when the
+// database loses or refuses its work.
+
+#include <quorvel/error.hpp>
+
+#include <cstdint>
+#include <optional>
+
+namespace quorvel {
+struct ImportSession;
+class PassBody;
+
+class UnitOfWork {
+public:
+    UnitOfWork(ImportSession& session, PassBody& body) : session_(session), body_(body) {}
+    ~UnitOfWork() { Release(); }
+    UnitOfWork(const UnitOfWork&) = delete;
+    UnitOfWork& operator=(const UnitOfWork&) = delete;
+
+    // A batch starts after line `line` of the file, its next line read from `offset`. What was
+    // written to the TraceLog before goes to the file.
+    void Begin(long line, std::uint64_t offset);
+    // The last line before the batch, and where the batch's first line starts.
+    long Line() const noexcept { return line_; }
+    std::uint64_t Offset() const noexcept { return offset_; }
+
+    // Takes back everything the batch did: the database's work, the entries, the counts, the keys
+    // handled and the progress.
+    void Undo();
+    // Writes the TraceLog through, then commits. When the database refuses the commit, the batch
+    // is undone and the refusal returned. A TraceLog that cannot be written undoes the database's
+    // work and throws: the database never holds what the TraceLog does not tell.
+    std::optional<Error> Commit();
+    // Entries go to the TraceLog file as they come again.
+    void Release() noexcept;
+
+private:
+    ImportSession& session_;
+    PassBody& body_;
+    long line_ = 0;
+    std::uint64_t offset_ = 0;
+    double progress_ = 0;
+};
+
+} // namespace quorvel
