@@ -43,9 +43,9 @@ void RunPass(ImportSession& session, const std::string& path, double dblPas, con
     storage::Connection& db = session.objConnexion;
     UnitOfWork work(session, body);
     long lines = 0;
-    // A redone batch ends after this line (the one before the line that made the engine undo it).
+    // A batch done again ends after line `redoUntil`; lines after it up to `aloneUntil` are then
+    // handled one by one, each statement committed on its own, as if no batch existed.
     long redoUntil = 0;
-    // Lines up to this one are committed one at a time (a commit of theirs was refused).
     long aloneUntil = 0;
     bool completed = false;
     session.recorder.BeginPass(info.name, path);
@@ -54,6 +54,8 @@ void RunPass(ImportSession& session, const std::string& path, double dblPas, con
         db.Commit();
         file.Open(path);
         for (;;) {
+            const bool alone = lines >= redoUntil && lines < aloneUntil;
+            db.SetStatementCommits(alone);
             work.Begin(lines, file.Tell());
             const auto started = std::chrono::steady_clock::now();
             std::optional<Error> failure;
@@ -69,18 +71,18 @@ void RunPass(ImportSession& session, const std::string& path, double dblPas, con
                     ++lines;
                     body.Line(file.ReadLine(), lines);
                     tracelog::AvanceProgression(session.objForm, dblPas);
-                    if (db.TransactionLost() || lines == redoUntil || lines <= aloneUntil ||
-                        lines - work.Line() >= kBatchLines ||
+                    if (alone || db.TransactionLost() || lines == redoUntil || lines - work.Line() >= kBatchLines ||
                         std::chrono::steady_clock::now() - started >= kBatchTime)
                         break;
                 }
             } catch (...) {
                 failure = base::CurrentError();
             }
-            if (db.TransactionLost() && lines > work.Line() + 1) {
-                // Line `lines` made the engine undo the batch: the lines before it are done again,
-                // then it alone.
+            if (db.TransactionLost()) {
+                // Line `lines` made the engine undo the batch: the lines before it are done again
+                // as a batch, then it alone.
                 redoUntil = lines - 1;
+                aloneUntil = lines;
                 work.Undo();
                 file.Seek(work.Offset());
                 lines = work.Line();
@@ -88,16 +90,13 @@ void RunPass(ImportSession& session, const std::string& path, double dblPas, con
             }
             if (failure) WriteInterruption(session, info, lines, *failure);
             if (std::optional<Error> refused = work.Commit()) {
-                if (lines > work.Line() + 1) {
-                    // A commit fails for no line of its own: the batch is done again, one line per
-                    // commit, so that only what cannot be stored is left out.
-                    aloneUntil = lines;
-                    file.Seek(work.Offset());
-                    lines = work.Line();
-                    continue;
-                }
-                WriteInterruption(session, info, lines, *refused);
-                break;
+                // The commit was refused for no line of its own: the batch is done again, line by
+                // line, so that each line not stored gets its own entry.
+                redoUntil = work.Line();
+                aloneUntil = lines;
+                file.Seek(work.Offset());
+                lines = work.Line();
+                continue;
             }
             if (failure) break;
             if (atEnd) {
@@ -105,12 +104,14 @@ void RunPass(ImportSession& session, const std::string& path, double dblPas, con
                 break;
             }
         }
+        db.SetStatementCommits(false);
         work.Release();
         file.Close();
         if (completed) body.Summary(lines);
     } catch (...) {
         // The file could not be opened or read again: every batch is committed or undone by now.
         Error e = base::CurrentError();
+        db.SetStatementCommits(false);
         work.Release();
         file.Close();
         WriteInterruption(session, info, lines, e);

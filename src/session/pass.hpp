@@ -4,10 +4,10 @@
 // interruption, and end their part of the run report through it.
 //
 // Lines are committed in batches, each one unit of work. When the engine undoes a batch because
-// of one of its lines, the lines before that one are done again as a batch and that line alone,
-// so it gets its own truthful entry. When a commit is refused, the batch is done again one line
-// per commit; a line whose own commit is refused interrupts the pass. Either way the counts and
-// entries published are those of the lines the database holds.
+// of one of its lines, the lines before that one are done again as a batch, and that line alone
+// with each statement committed on its own; when a batch's commit is refused, its lines are done
+// again that way, one by one. A line then fares as it would without batches, with its own
+// truthful entries, and the counts and entries published are those of what the database holds.
 
 #include <string>
 #include <string_view>

@@ -160,7 +160,7 @@ void Connection::Close() {
 }
 
 void Connection::BeginIfNeeded() {
-    if (inTransaction_) return;
+    if (inTransaction_ || (statementCommits_ && !preview_)) return;
     auto now = std::chrono::steady_clock::now();
     if (now - releasedAt_ >= kPauseForOthers) {
         // The lock was free long enough for a waiting writer to take it.

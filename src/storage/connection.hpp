@@ -105,6 +105,9 @@ public:
     // Called before each commit (the TraceLog is written through then, so that it never tells
     // less than the database holds).
     void SetBeforeCommit(std::function<void()> f) { beforeCommit_ = std::move(f); }
+    // When on, every statement is committed on its own as it runs, outside any transaction (not
+    // in preview). Call it between transactions.
+    void SetStatementCommits(bool on) noexcept { statementCommits_ = on; }
     // In preview nothing is ever committed: Close() and the destructor roll everything back.
     void SetPreview(bool preview) { preview_ = preview; }
 
@@ -131,6 +134,7 @@ private:
     std::unordered_map<std::string, sqlite3_stmt*, StringHash, std::equal_to<>> cache_;
     bool inTransaction_ = false;
     bool lost_ = false;
+    bool statementCommits_ = false;
     bool preview_ = false;
     // Since when the write lock has been taken without a pause for other writers.
     std::chrono::steady_clock::time_point lockedSince_{};

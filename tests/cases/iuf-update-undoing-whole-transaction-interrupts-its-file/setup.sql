@@ -1,0 +1,6 @@
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA4080380012', '100001', 'DUPONT', 'Jean');
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA4080380012', '100002', 'DUPONT', 'Jean');
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA4080380012', '100003', 'DUPONT', 'Jean');
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA4080380012', '100004', 'DUPONT', 'Jean');
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA5110750001', '200001', 'DUPONT', 'Jean');
+CREATE TRIGGER boom BEFORE UPDATE ON Licence WHEN NEW.Code_unique = 'BOOM' BEGIN SELECT RAISE(ROLLBACK, 'refus'); END;
