@@ -77,7 +77,8 @@ public:
         tracelog::TracePluriel(trace_, n_.crees,
                                std::string(tracelog::kCrLf) + "Récupération de " + to_string(n_.crees) +
                                    " club<PLURIEL> sur " + to_string(lignes) + ".");
-        tracelog::TracePluriel(trace_, n_.connus, to_string(n_.connus) + " club<PLURIEL> déjà connu<PLURIEL>.");
+        tracelog::TracePluriel(trace_, n_.connus,
+                               to_string(n_.connus) + " club<PLURIEL> déjà connu<PLURIEL>.");
         tracelog::TracePluriel(trace_, n_.connusAutreNom,
                                to_string(n_.connusAutreNom) +
                                    " club<PLURIEL> déjà connu<PLURIEL> sous un autre libellé.");

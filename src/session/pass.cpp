@@ -71,7 +71,8 @@ void RunPass(ImportSession& session, const std::string& path, double dblPas, con
                     ++lines;
                     body.Line(file.ReadLine(), lines);
                     tracelog::AvanceProgression(session.objForm, dblPas);
-                    if (alone || db.TransactionLost() || lines == redoUntil || lines - work.Line() >= kBatchLines ||
+                    if (alone || db.TransactionLost() || lines == redoUntil ||
+                        lines - work.Line() >= kBatchLines ||
                         std::chrono::steady_clock::now() - started >= kBatchTime)
                         break;
                 }

@@ -71,8 +71,9 @@ void Connection::Fail(int rc) {
         // transaction ("SQL logic error"), COMMIT included: it is undone, as the engine undoes it
         // by itself in other cases, and the caller learns that its work since the last commit is
         // gone.
-        if (!sqlite3_get_autocommit(db_) && (code == SQLITE_CORRUPT || code == SQLITE_NOTADB ||
-                                             code == SQLITE_IOERR || code == SQLITE_FULL || code == SQLITE_NOMEM))
+        if (!sqlite3_get_autocommit(db_) &&
+            (code == SQLITE_CORRUPT || code == SQLITE_NOTADB || code == SQLITE_IOERR || code == SQLITE_FULL ||
+             code == SQLITE_NOMEM))
             sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         if (sqlite3_get_autocommit(db_)) {
             inTransaction_ = false;
@@ -185,7 +186,8 @@ void Connection::Commit() {
 }
 
 void Connection::Rollback() noexcept {
-    if (db_ != nullptr && !sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (db_ != nullptr && !sqlite3_get_autocommit(db_))
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     if (inTransaction_ || lost_) releasedAt_ = std::chrono::steady_clock::now();
     inTransaction_ = false;
     lost_ = false;

@@ -5,12 +5,14 @@
 #include "support/support.hpp"
 
 #include <quorvel/clsRecupLicence.hpp>
+#include <quorvel/run_report.hpp>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <functional>
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <thread>
@@ -78,16 +80,28 @@ private:
 } // namespace
 
 TEST(Faults, ARowRefusedMidFileUndoesOnlyItselfAndAnInterruptionKeepsEveryEarlierRow) {
-    Workspace w;
-    WriteFile(w.source + "/licence.txt", LicenceLines(20000));
-    Exec(w.db, "CREATE TRIGGER refuse BEFORE INSERT ON Licence WHEN NEW.Nom = 'NOM10000' "
-               "BEGIN SELECT RAISE(ABORT, 'refus'); END;");
-    ASSERT_TRUE(Import(w, w.work));
-    auto lines = ReadTrace(w.trace);
-    EXPECT_TRUE(Has(lines, "Erreur Ligne n° : 10001."));
-    EXPECT_TRUE(Has(lines, "Récupération de 19999 licences sur 20000."));
-    EXPECT_EQ(Scalar(w.db, "select count(*) from Licence"), "19999");
-    EXPECT_EQ(Scalar(w.db, "select count(*) from Licence where Nom in ('NOM9999', 'NOM10001')"), "2");
+    // The engine undoes the refused statement alone, or the whole transaction with it.
+    for (const char* undo : {"ABORT", "ROLLBACK"}) {
+        SCOPED_TRACE(undo);
+        Workspace w;
+        WriteFile(w.source + "/licence.txt", LicenceLines(20000));
+        Exec(w.db, std::string("CREATE TRIGGER refuse BEFORE INSERT ON Licence WHEN NEW.Nom = 'NOM10000' "
+                               "BEGIN SELECT RAISE(") +
+                       undo + ", 'refus'); END;");
+        RunReport report;
+        std::filesystem::create_directories(w.work);
+        ASSERT_TRUE(clsRecupLicence(FixedClock(2026, 12, 6))
+                        .bImport_Licence(w.db, w.source, w.work, w.trace, nullptr, {.report = &report}));
+        auto lines = ReadTrace(w.trace);
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "Erreur Ligne n° : 10001."), 2);
+        EXPECT_TRUE(Has(lines, "Récupération de 19999 licences sur 20000."));
+        EXPECT_TRUE(Has(lines, "1 entrée en erreur."));
+        EXPECT_EQ(std::count_if(report.entries.begin(), report.entries.end(),
+                                [](const ReportEntry& e) { return e.line == 10001; }),
+                  2);
+        EXPECT_EQ(Scalar(w.db, "select count(*) from Licence"), "19999");
+        EXPECT_EQ(Scalar(w.db, "select count(*) from Licence where Nom in ('NOM9999', 'NOM10001')"), "2");
+    }
 
     // A licence number that does not open with a year stops the pass at its line.
     Workspace v;
@@ -185,4 +199,161 @@ TEST(Faults, ADamagedDatabaseIsReportedAndNotDamagedFurther) {
     EXPECT_TRUE(Has(lines, "Erreur n° 11: database disk image is malformed"));
     EXPECT_EQ(Damage(w.db), damage);
     EXPECT_EQ(Query(w.db, "select * from Club order by Num"), clubs);
+}
+
+namespace {
+
+// A tmpfs of `size` mounted for a test, and unmounted after it. Mounting needs root: `mounted`
+// says whether it worked.
+struct SmallDisk {
+    explicit SmallDisk(const std::string& size) : path(dir / "disk") {
+        std::filesystem::create_directories(path);
+        mounted = RunProgram({"mount", "-t", "tmpfs", "-o", "size=" + size, "tmpfs", path}).status == 0;
+    }
+    ~SmallDisk() {
+        if (mounted) RunProgram({"umount", path});
+    }
+    TempDir dir;
+    std::string path;
+    bool mounted = false;
+};
+
+// Stops the run the first time the bar moves, until the parent answers through the pipes.
+class HandshakeForm : public RecordingForm {
+public:
+    HandshakeForm(int out, int in) : out_(out), in_(in) {}
+    void SetProgressValue(double v) override {
+        value = v;
+        if (done_) return;
+        done_ = true;
+        char c = 'x';
+        if (::write(out_, &c, 1) != 1 || ::read(in_, &c, 1) != 1) _exit(3);
+    }
+
+private:
+    int out_, in_;
+    bool done_ = false;
+};
+
+// Runs an import of `w` in a child process that waits at its first progress step until `during`
+// has run in this process; returns the import's result.
+bool ImportAround(Workspace& w, const std::function<void()>& during) {
+    int toParent[2], toChild[2];
+    if (::pipe(toParent) != 0 || ::pipe(toChild) != 0) return false;
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        HandshakeForm form(toParent[1], toChild[0]);
+        _exit(Import(w, w.work, &form) ? 0 : 1);
+    }
+    char c = 0;
+    bool started = ::read(toParent[0], &c, 1) == 1;
+    if (started) during();
+    if (::write(toChild[1], "x", 1) != 1) started = false;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]})
+        ::close(fd);
+    return started && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The TraceLog with the workspace's own paths taken out, so that two workspaces compare.
+std::vector<std::string> TraceOf(const Workspace& w) {
+    auto lines = ReadTrace(w.trace);
+    for (auto& line : lines)
+        for (const std::string& path : {w.source, w.work})
+            for (auto at = line.find(path); at != std::string::npos; at = line.find(path))
+                line.replace(at, path.size(), "$");
+    return lines;
+}
+
+long Count(const std::string& db, const std::string& table) {
+    return std::stol(Scalar(db, "select count(*) from " + table));
+}
+
+} // namespace
+
+TEST(Faults, ADiskThatFillsUpMidImportLeavesEveryLineNotStoredWithItsEntry) {
+    SmallDisk disk("1m");
+    if (!disk.mounted) GTEST_SKIP() << "mounting a tmpfs needs root";
+    Workspace w;
+    std::string db = disk.path + "/club.db";
+    std::filesystem::copy_file(w.db, db);
+    w.db = db;
+    WriteFile(w.source + "/licence.txt", LicenceLines(20000));
+    RunReport report;
+    clsRecupLicence(FixedClock(2026, 12, 6))
+        .bImport_Licence(w.db, w.source, w.work, w.trace, nullptr, {.report = &report});
+    long stored = Count(db, "Licence");
+    EXPECT_GT(stored, 0);
+    EXPECT_LT(stored, 20000) << "the disk was meant to fill up";
+    auto lines = ReadTrace(w.trace);
+    EXPECT_TRUE(Has(lines, "Récupération de " + std::to_string(stored) + " licences sur 20000."));
+    EXPECT_TRUE(Has(lines, std::to_string(20000 - stored) + " entrées en erreur."));
+    long lineErrors = std::count_if(report.entries.begin(), report.entries.end(),
+                                    [](const ReportEntry& e) { return e.line > 0 && e.kind == "Erreur"; });
+    EXPECT_GE(lineErrors, 20000 - stored) << "every line not stored has its entry";
+    EXPECT_EQ(Scalar(db, "PRAGMA integrity_check"), "ok");
+}
+
+TEST(Faults, AReaderHoldingTheDatabasePastTheBusyTimeoutBlamesNoLine) {
+    auto sample = [](Workspace& w) {
+        for (const char* name : {"licence.txt", "club.txt"})
+            WriteFile(w.source + "/" + name, ReadFile(std::string(QUORVEL_SAMPLE_DIR) + "/" + name));
+    };
+    Workspace alone, shared;
+    sample(alone);
+    sample(shared);
+    ASSERT_TRUE(Import(alone, alone.work));
+    // The club pass's commit waits for the reader past the connection's 10 s busy timeout.
+    ASSERT_TRUE(ImportAround(shared, [&] {
+        sqlite3* reader = nullptr;
+        sqlite3_open_v2(shared.db.c_str(), &reader, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_exec(reader, "PRAGMA key = 'quenoril'; BEGIN; SELECT count(*) FROM Club;", nullptr, nullptr,
+                     nullptr);
+        std::thread([reader] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(11000));
+            sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr);
+            sqlite3_close_v2(reader);
+        }).detach();
+    }));
+    EXPECT_EQ(TraceOf(shared), TraceOf(alone));
+    EXPECT_EQ(Query(shared.db, "select * from Club order by Num"),
+              Query(alone.db, "select * from Club order by Num"));
+    EXPECT_EQ(Content(shared.db), Content(alone.db));
+}
+
+TEST(Faults, AnotherWriterGetsItsTurnDuringALongImport) {
+    constexpr int kLines = 300000;
+    Workspace w;
+    // Three clubs of 100,000 licences each: the generated numbers repeat after 100,000.
+    std::string text;
+    for (char club : {'2', '3', '4'}) {
+        std::string part = LicenceLines(kLines / 3);
+        for (std::size_t at = 0; at < part.size(); at += 250)
+            part[at + 12] = club;
+        text += part;
+    }
+    WriteFile(w.source + "/licence.txt", text);
+    int rc = -1;
+    std::string seen;
+    std::thread writer;
+    ASSERT_TRUE(ImportAround(w, [&] {
+        writer = std::thread([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            sqlite3* h = nullptr;
+            sqlite3_open_v2(w.db.c_str(), &h, SQLITE_OPEN_READWRITE, nullptr);
+            sqlite3_busy_timeout(h, 5000);
+            rc = sqlite3_exec(h,
+                              "PRAGMA key = 'quenoril'; INSERT INTO Club (Code_federal, Intitule) "
+                              "VALUES ('FRA9999999999', 'Autre écriture')",
+                              nullptr, nullptr, nullptr);
+            seen = Scalar(w.db, "select count(*) from Licence");
+            sqlite3_close_v2(h);
+        });
+    }));
+    writer.join();
+    EXPECT_EQ(rc, SQLITE_OK);
+    EXPECT_LT(std::stol(seen), kLines) << "the write came in while the import was under way";
+    EXPECT_EQ(Count(w.db, "Licence"), kLines);
+    EXPECT_EQ(Count(w.db, "Club where Code_federal = 'FRA9999999999'"), 1);
 }

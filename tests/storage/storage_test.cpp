@@ -103,8 +103,9 @@ TEST(Storage, AnUndoneTransactionIsToldAndAPreviewChangesNoByte) {
         EXPECT_EQ(Scalar(db, "select count(*) from Licence"), "1") << "seen once committed";
         c.Execute("INSERT INTO Licence (Code_club, licence) VALUES ('A', '2')");
         EXPECT_FALSE(c.TransactionLost());
-        EXPECT_EQ(ErrorNumber([&] { c.Execute("INSERT INTO Licence (Code_club, licence) VALUES ('A', 'X')"); }),
-                  19);
+        EXPECT_EQ(
+            ErrorNumber([&] { c.Execute("INSERT INTO Licence (Code_club, licence) VALUES ('A', 'X')"); }),
+            19);
         EXPECT_TRUE(c.TransactionLost()) << "the engine undid licence 2 with it";
         c.Execute("INSERT INTO Licence (Code_club, licence) VALUES ('A', '3')");
         c.Rollback();
