@@ -5,43 +5,85 @@
 namespace quorvel::base {
 
 namespace {
-inline unsigned char Fold(char c) {
-    auto b = static_cast<unsigned char>(c);
-    return (b >= 'a' && b <= 'z') ? static_cast<unsigned char>(b - 32) : b;
-}
-} // namespace
 
-std::size_t KeyedSet::FoldHash::operator()(std::string_view s) const noexcept {
-    std::size_t h = 1469598103934665603ull;
+inline char Fold(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+
+std::uint64_t FoldHash(std::string_view s) noexcept {
+    std::uint64_t h = 1469598103934665603ull;
     for (char c : s) {
-        h ^= Fold(c);
+        h ^= static_cast<unsigned char>(Fold(c));
         h *= 1099511628211ull;
     }
-    return h;
+    // The low bits pick the slot: mix the high ones down.
+    return h ^ (h >> 29) ^ (h >> 47);
 }
 
-bool KeyedSet::FoldEqual::operator()(std::string_view a, std::string_view b) const noexcept {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (Fold(a[i]) != Fold(b[i])) return false;
-    return true;
-}
+} // namespace
 
-void KeyedSet::Add(std::string_view key) {
-    auto [at, added] = keys_.emplace(key);
-    if (!added)
-        throw Error(errnum::kDuplicateKey, "Cette clé est déjà associée à un élément de cette collection");
-    added_.push_back(&*at);
-}
-
-void KeyedSet::Rewind() noexcept {
-    for (auto it = added_.rbegin(); it != added_.rend(); ++it)
-        keys_.erase(keys_.find(**it));
-    added_.clear();
+std::size_t KeyedSet::Find(std::string_view key, std::uint64_t hash) const noexcept {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        std::uint32_t index = slots_[slot];
+        if (index == kEmpty) return slot;
+        const Key& k = keys_[index];
+        if (k.hash != hash || k.length != key.size()) continue;
+        const char* stored = text_.data() + k.offset;
+        std::size_t i = 0;
+        while (i < key.size() && Fold(key[i]) == stored[i])
+            ++i;
+        if (i == key.size()) return slot;
+    }
 }
 
 bool KeyedSet::Contains(std::string_view key) const {
-    return keys_.find(key) != keys_.end();
+    if (keys_.empty()) return false;
+    return slots_[Find(key, FoldHash(key))] != kEmpty;
+}
+
+void KeyedSet::Add(std::string_view key) {
+    // At most half full, so that probe runs stay short.
+    if ((keys_.size() + 1) * 2 > slots_.size()) Grow();
+    std::uint64_t hash = FoldHash(key);
+    std::size_t slot = Find(key, hash);
+    if (slots_[slot] != kEmpty)
+        throw Error(errnum::kDuplicateKey, "Cette clé est déjà associée à un élément de cette collection");
+    Key k{hash, static_cast<std::uint32_t>(text_.size()), static_cast<std::uint32_t>(key.size())};
+    for (char c : key)
+        text_ += Fold(c);
+    slots_[slot] = static_cast<std::uint32_t>(keys_.size());
+    keys_.push_back(k);
+}
+
+void KeyedSet::Grow() {
+    std::size_t size = slots_.empty() ? 64 : slots_.size() * 2;
+    slots_.assign(size, kEmpty);
+    const std::size_t mask = size - 1;
+    for (std::uint32_t index = 0; index < keys_.size(); ++index) {
+        std::size_t slot = keys_[index].hash & mask;
+        while (slots_[slot] != kEmpty)
+            slot = (slot + 1) & mask;
+        slots_[slot] = index;
+    }
+}
+
+void KeyedSet::Rewind() noexcept {
+    // The table always looks as if its keys had been added in order (Grow() places them so):
+    // the newest key lies on no other key's probe run, and its slot can simply be emptied.
+    while (keys_.size() > marked_) {
+        const Key& k = keys_.back();
+        slots_[Find(std::string_view(text_).substr(k.offset, k.length), k.hash)] = kEmpty;
+        text_.resize(k.offset);
+        keys_.pop_back();
+    }
+}
+
+void KeyedSet::Clear() noexcept {
+    text_.clear();
+    keys_.clear();
+    slots_.clear();
+    marked_ = 0;
 }
 
 } // namespace quorvel::base

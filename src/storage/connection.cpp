@@ -16,7 +16,7 @@ constexpr int kBusyTimeoutMs = 10000;
 // A connection that has held the write lock this long pauses for other writers before it takes
 // it again, for longer than the engine's busy handler sleeps between two tries.
 constexpr std::chrono::seconds kHoldAtMost{2};
-constexpr std::chrono::milliseconds kPauseForOthers{120};
+constexpr std::chrono::milliseconds kPauseForOthers{150};
 // Page cache of the connection: licence keys arrive in random order, so a large cache keeps
 // the index pages of a national file in memory.
 constexpr int kCacheKiB = 32 * 1024;
