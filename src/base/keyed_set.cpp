@@ -25,9 +25,10 @@ std::uint64_t FoldHash(std::string_view s) noexcept {
 std::size_t KeyedSet::Find(std::string_view key, std::uint64_t hash) const noexcept {
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        std::uint32_t index = slots_[slot];
-        if (index == kEmpty) return slot;
-        const Key& k = keys_[index];
+        std::uint64_t held = slots_[slot];
+        if (held == kEmpty) return slot;
+        if ((held ^ hash) >> 32 != 0) continue;
+        const Key& k = keys_[held & 0xFFFFFFFFu];
         if (k.hash != hash || k.length != key.size()) continue;
         const char* stored = text_.data() + k.offset;
         std::size_t i = 0;
@@ -44,7 +45,7 @@ bool KeyedSet::Contains(std::string_view key) const {
 
 void KeyedSet::Add(std::string_view key) {
     // At most half full, so that probe runs stay short.
-    if ((keys_.size() + 1) * 2 > slots_.size()) Grow();
+    if ((keys_.size() + 1) * 2 > slots_.size()) Rehash(slots_.empty() ? 64 : slots_.size() * 2);
     std::uint64_t hash = FoldHash(key);
     std::size_t slot = Find(key, hash);
     if (slots_[slot] != kEmpty)
@@ -52,24 +53,32 @@ void KeyedSet::Add(std::string_view key) {
     Key k{hash, static_cast<std::uint32_t>(text_.size()), static_cast<std::uint32_t>(key.size())};
     for (char c : key)
         text_ += Fold(c);
-    slots_[slot] = static_cast<std::uint32_t>(keys_.size());
+    slots_[slot] = Slot(hash, keys_.size());
     keys_.push_back(k);
 }
 
-void KeyedSet::Grow() {
-    std::size_t size = slots_.empty() ? 64 : slots_.size() * 2;
+void KeyedSet::Rehash(std::size_t size) {
     slots_.assign(size, kEmpty);
     const std::size_t mask = size - 1;
-    for (std::uint32_t index = 0; index < keys_.size(); ++index) {
+    for (std::size_t index = 0; index < keys_.size(); ++index) {
         std::size_t slot = keys_[index].hash & mask;
         while (slots_[slot] != kEmpty)
             slot = (slot + 1) & mask;
-        slots_[slot] = index;
+        slots_[slot] = Slot(keys_[index].hash, index);
     }
 }
 
+void KeyedSet::Reserve(std::size_t count, std::size_t length) {
+    std::size_t size = slots_.empty() ? 64 : slots_.size();
+    while (count * 2 > size)
+        size *= 2;
+    if (size > slots_.size()) Rehash(size);
+    keys_.reserve(count);
+    text_.reserve(count * length);
+}
+
 void KeyedSet::Rewind() noexcept {
-    // The table always looks as if its keys had been added in order (Grow() places them so):
+    // The table always looks as if its keys had been added in order (Rehash() places them so):
     // the newest key lies on no other key's probe run, and its slot can simply be emptied.
     while (keys_.size() > marked_) {
         const Key& k = keys_.back();

@@ -22,6 +22,8 @@ public:
     bool Contains(std::string_view key) const;
     // Removes every key.
     void Clear() noexcept;
+    // Makes room for `count` keys in all, of about `length` bytes each, at once.
+    void Reserve(std::size_t count, std::size_t length);
     // Starts remembering the keys added from now on, so that Rewind() can take them out again.
     void Mark() noexcept { marked_ = keys_.size(); }
     // Removes the keys added since Mark().
@@ -33,15 +35,20 @@ private:
         std::uint32_t offset; // in text_
         std::uint32_t length;
     };
-    static constexpr std::uint32_t kEmpty = UINT32_MAX;
+    // A slot holds the upper half of its key's hash code and the key's index in keys_, so that
+    // most probes that do not match are told apart without reading the key.
+    static constexpr std::uint64_t kEmpty = UINT64_MAX;
+    static std::uint64_t Slot(std::uint64_t hash, std::size_t index) noexcept {
+        return (hash & 0xFFFFFFFF00000000ull) | index;
+    }
 
     // The slot holding `key` (of hash `hash`), or the empty slot where it would go.
     std::size_t Find(std::string_view key, std::uint64_t hash) const noexcept;
-    void Grow();
+    void Rehash(std::size_t size);
 
     std::string text_;                 // the keys, folded, end to end
     std::vector<Key> keys_;            // in the order they were added
-    std::vector<std::uint32_t> slots_; // index in keys_, or kEmpty; a power of two long
+    std::vector<std::uint64_t> slots_; // Slot() or kEmpty; a power of two long
     std::size_t marked_ = 0;
 };
 

@@ -8,6 +8,7 @@
 #include "session/origin_file.hpp"
 #include "tracelog/progress.hpp"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace quorvel {
@@ -16,6 +17,8 @@ namespace {
 // Record lengths of the two data files, line end included.
 constexpr std::int64_t kLongueurClub = 43;
 constexpr std::int64_t kLongueurLicence = 248;
+// A licence's key: its club code and its number.
+constexpr std::size_t kLongueurCleLicence = 13 + 6;
 } // namespace
 
 bool bTraitementImport(ImportSession& session) {
@@ -41,6 +44,9 @@ bool bTraitementImport(ImportSession& session) {
     }
     trace.Write("");
     trace.Write("Traitement des licences depuis fichier Licence.txt");
+    // Room for the licences handled, at once rather than by doublings (up to a national file).
+    session.colLicencesTraitees.Reserve(static_cast<std::size_t>(std::min<std::int64_t>(nLicences, 500000)),
+                                        kLongueurCleLicence);
     licences::Import_Licences(session, session.strFileLicence, dblPas);
     trace.Write("Fin importation : " + tracelog::strDateHeure(session.Now()));
     return true;

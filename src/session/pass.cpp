@@ -15,8 +15,8 @@ namespace quorvel {
 namespace {
 
 // A batch ends after this long, or after this many lines, whichever comes first.
-constexpr std::chrono::milliseconds kBatchTime{250};
-constexpr long kBatchLines = 20000;
+constexpr std::chrono::milliseconds kBatchTime{1000};
+constexpr long kBatchLines = 100000;
 
 void EndPass(ImportSession& session, bool completed, long lines, const PassBody& body) {
     std::vector<std::pair<const char*, long>> counts{{"lines", lines}};

@@ -54,7 +54,7 @@ std::vector<std::string> Damage(const std::string& db) {
 }
 
 // Reports reaching `threshold` percent through a pipe, then waits to be killed. Half-way there it
-// pauses past the commit interval, so that some work is committed and some is not.
+// pauses past the time a batch of lines may last, so that some work is committed and some is not.
 class StopAtForm : public RecordingForm {
 public:
     StopAtForm(double threshold, int fd) : threshold_(threshold), fd_(fd) {}
@@ -62,7 +62,7 @@ public:
         value = v;
         if (v >= threshold_ / 2 && !paused_) {
             paused_ = true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1200));
         }
         if (v >= threshold_) {
             if (::write(fd_, "x", 1) != 1) _exit(3);
