@@ -59,6 +59,7 @@ bool DataFile::Fill() {
     }
     pos_ = 0;
     end_ = n;
+    cr_ = lf_ = kUnknown;
     return n > 0;
 }
 
@@ -67,6 +68,20 @@ void DataFile::Seek(std::uint64_t offset) {
         throw Error(errnum::kDeviceIO, "Erreur d'entrée/sortie en relisant le fichier " + path_);
     bufferStart_ = offset;
     pos_ = end_ = 0;
+    cr_ = lf_ = kUnknown;
+}
+
+std::size_t DataFile::NextBreak() noexcept {
+    // The next CR and the next LF are each searched for once, however many lines lie before
+    // them; a file of CR-only line ends does not rescan its buffer for LFs at every line.
+    auto find = [this](std::size_t& at, char c) {
+        if (at != kUnknown && at >= pos_) return;
+        const void* p = std::memchr(buffer_.data() + pos_, c, end_ - pos_);
+        at = p == nullptr ? end_ : static_cast<std::size_t>(static_cast<const char*>(p) - buffer_.data());
+    };
+    find(cr_, '\r');
+    find(lf_, '\n');
+    return cr_ < lf_ ? cr_ : lf_;
 }
 
 bool DataFile::AtEnd() {
@@ -86,9 +101,7 @@ std::string_view DataFile::ReadLine() {
     for (;;) {
         const char* start = buffer_.data() + pos_;
         std::size_t avail = end_ - pos_;
-        std::size_t i = 0;
-        while (i < avail && start[i] != '\r' && start[i] != '\n')
-            ++i;
+        std::size_t i = NextBreak() - pos_;
         keep(start, i);
         if (i < avail) {
             char term = start[i];

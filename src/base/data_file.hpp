@@ -43,6 +43,9 @@ public:
 
 private:
     bool Fill();
+    // Where in the buffer the line at pos_ ends (end_ when it goes on past the buffer).
+    std::size_t NextBreak() noexcept;
+    static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
 
     std::FILE* file_ = nullptr;
     std::string path_;
@@ -50,6 +53,9 @@ private:
     std::uint64_t bufferStart_ = 0; // offset in the file of buffer_[0]
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
+    // Positions in the buffer of the next CR and LF found, or kUnknown.
+    std::size_t cr_ = kUnknown;
+    std::size_t lf_ = kUnknown;
     std::string line_;
     std::size_t length_ = 0;
 };

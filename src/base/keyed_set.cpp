@@ -2,6 +2,11 @@
 
 #include <quorvel/error.hpp>
 
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+#include <sys/mman.h>
+
 namespace quorvel::base {
 
 namespace {
@@ -23,7 +28,7 @@ std::uint64_t FoldHash(std::string_view s) noexcept {
 } // namespace
 
 std::size_t KeyedSet::Find(std::string_view key, std::uint64_t hash) const noexcept {
-    const std::size_t mask = slots_.size() - 1;
+    const std::size_t mask = slotCount_ - 1;
     for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
         std::uint64_t held = slots_[slot];
         if (held == kEmpty) return slot;
@@ -45,7 +50,7 @@ bool KeyedSet::Contains(std::string_view key) const {
 
 void KeyedSet::Add(std::string_view key) {
     // At most half full, so that probe runs stay short.
-    if ((keys_.size() + 1) * 2 > slots_.size()) Rehash(slots_.empty() ? 64 : slots_.size() * 2);
+    if ((keys_.size() + 1) * 2 > slotCount_) Rehash(slotCount_ == 0 ? 64 : slotCount_ * 2);
     std::uint64_t hash = FoldHash(key);
     std::size_t slot = Find(key, hash);
     if (slots_[slot] != kEmpty)
@@ -57,8 +62,19 @@ void KeyedSet::Add(std::string_view key) {
     keys_.push_back(k);
 }
 
+void KeyedSet::Free::operator()(std::uint64_t* p) const noexcept {
+    std::free(p);
+}
+
 void KeyedSet::Rehash(std::size_t size) {
-    slots_.assign(size, kEmpty);
+    constexpr std::size_t kHugePage = 2 << 20;
+    std::size_t bytes = size * sizeof(std::uint64_t);
+    void* p = bytes >= kHugePage ? std::aligned_alloc(kHugePage, bytes) : std::malloc(bytes);
+    if (p == nullptr) throw std::bad_alloc();
+    if (bytes >= kHugePage) ::madvise(p, bytes, MADV_HUGEPAGE);
+    slots_.reset(static_cast<std::uint64_t*>(p));
+    slotCount_ = size;
+    std::fill_n(slots_.get(), size, kEmpty);
     const std::size_t mask = size - 1;
     for (std::size_t index = 0; index < keys_.size(); ++index) {
         std::size_t slot = keys_[index].hash & mask;
@@ -69,10 +85,10 @@ void KeyedSet::Rehash(std::size_t size) {
 }
 
 void KeyedSet::Reserve(std::size_t count, std::size_t length) {
-    std::size_t size = slots_.empty() ? 64 : slots_.size();
+    std::size_t size = slotCount_ == 0 ? 64 : slotCount_;
     while (count * 2 > size)
         size *= 2;
-    if (size > slots_.size()) Rehash(size);
+    if (size > slotCount_) Rehash(size);
     keys_.reserve(count);
     text_.reserve(count * length);
 }
@@ -91,7 +107,8 @@ void KeyedSet::Rewind() noexcept {
 void KeyedSet::Clear() noexcept {
     text_.clear();
     keys_.clear();
-    slots_.clear();
+    slots_.reset();
+    slotCount_ = 0;
     marked_ = 0;
 }
 

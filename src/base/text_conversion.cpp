@@ -3,6 +3,8 @@
 #include "base/encoding.hpp"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 namespace quorvel::base {
 namespace {
@@ -29,12 +31,26 @@ constexpr std::array<unsigned char, 256> MakeDosTable() {
 }
 constexpr auto kDosTable = MakeDosTable();
 
+// Where the first byte of `text` from `from` on that is not plain ASCII lies (or its size): most
+// export lines are ASCII from end to end, and are passed over eight bytes at a time.
+std::size_t NextNonAscii(std::string_view text, std::size_t from) {
+    std::size_t i = from;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        if ((word & 0x8080808080808080ull) != 0) break;
+    }
+    while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80)
+        ++i;
+    return i;
+}
+
 } // namespace
 
 void ConvertDosInPlace(std::string& line) {
-    for (char& c : line) {
-        unsigned char r = kDosTable[static_cast<unsigned char>(c)];
-        if (r != 0) c = static_cast<char>(r);
+    for (std::size_t i = NextNonAscii(line, 0); i < line.size(); i = NextNonAscii(line, i + 1)) {
+        unsigned char r = kDosTable[static_cast<unsigned char>(line[i])];
+        if (r != 0) line[i] = static_cast<char>(r);
     }
 }
 
@@ -46,13 +62,8 @@ std::string strConversionDos(std::string_view strTexte) {
 
 bool Utf8LineToCp1252(std::string& line) {
     bool beyondAscii = false;
-    std::size_t i = 0;
-    while (i < line.size()) {
+    for (std::size_t i = NextNonAscii(line, 0); i < line.size(); i = NextNonAscii(line, i)) {
         auto b = static_cast<unsigned char>(line[i]);
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
         // Lead bytes of 2-, 3- and 4-byte sequences without overlong forms (C0, C1, F5-FF never occur).
         std::size_t extra = b >= 0xC2 && b <= 0xDF   ? 1
                             : b >= 0xE0 && b <= 0xEF ? 2
