@@ -58,13 +58,21 @@ std::string Cp1252ToUtf8(std::string_view cp1252) {
 
 std::string Utf8ToCp1252(std::string_view utf8) {
     std::string out;
-    out.reserve(utf8.size());
+    AppendUtf8AsCp1252(out, utf8);
+    return out;
+}
+
+void AppendUtf8AsCp1252(std::string& out, std::string_view utf8) {
+    out.reserve(out.size() + utf8.size());
     std::size_t i = 0;
     while (i < utf8.size()) {
         auto b = static_cast<unsigned char>(utf8[i]);
         if (b < 0x80) {
-            out.push_back(static_cast<char>(b));
-            ++i;
+            std::size_t run = i + 1;
+            while (run < utf8.size() && static_cast<unsigned char>(utf8[run]) < 0x80)
+                ++run;
+            out.append(utf8.data() + i, run - i);
+            i = run;
             continue;
         }
         int extra = (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
@@ -91,7 +99,6 @@ std::string Utf8ToCp1252(std::string_view utf8) {
         out.push_back(ByteOf(cp));
         i += extra + 1;
     }
-    return out;
 }
 
 char Cp1252Lower(char c) {

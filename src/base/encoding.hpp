@@ -21,6 +21,8 @@ inline void AssignCp1252AsUtf8(std::string& out, std::string_view cp1252) {
 // The Windows-1252 bytes of the UTF-8 text `utf8`. A character with no Windows-1252 byte, or a
 // malformed UTF-8 sequence, becomes "?".
 std::string Utf8ToCp1252(std::string_view utf8);
+// The same, appended to `out`.
+void AppendUtf8AsCp1252(std::string& out, std::string_view utf8);
 
 // Letter case of single Windows-1252 bytes, as a Windows ANSI text function changes it
 // (accented letters included: É <-> é, Œ <-> œ, Ÿ <-> ÿ; ß and µ have no other case).

@@ -2,11 +2,6 @@
 
 #include <quorvel/error.hpp>
 
-#include <algorithm>
-#include <cstdlib>
-#include <new>
-#include <sys/mman.h>
-
 namespace quorvel::base {
 
 namespace {
@@ -28,7 +23,7 @@ std::uint64_t FoldHash(std::string_view s) noexcept {
 } // namespace
 
 std::size_t KeyedSet::Find(std::string_view key, std::uint64_t hash) const noexcept {
-    const std::size_t mask = slotCount_ - 1;
+    const std::size_t mask = slots_.size() - 1;
     for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
         std::uint64_t held = slots_[slot];
         if (held == kEmpty) return slot;
@@ -50,31 +45,21 @@ bool KeyedSet::Contains(std::string_view key) const {
 
 void KeyedSet::Add(std::string_view key) {
     // At most half full, so that probe runs stay short.
-    if ((keys_.size() + 1) * 2 > slotCount_) Rehash(slotCount_ == 0 ? 64 : slotCount_ * 2);
+    if ((keys_.size() + 1) * 2 > slots_.size()) Rehash(slots_.empty() ? 64 : slots_.size() * 2);
     std::uint64_t hash = FoldHash(key);
     std::size_t slot = Find(key, hash);
     if (slots_[slot] != kEmpty)
         throw Error(errnum::kDuplicateKey, "Cette clé est déjà associée à un élément de cette collection");
     Key k{hash, static_cast<std::uint32_t>(text_.size()), static_cast<std::uint32_t>(key.size())};
-    for (char c : key)
-        text_ += Fold(c);
+    char* folded = text_.append(key.size());
+    for (std::size_t i = 0; i < key.size(); ++i)
+        folded[i] = Fold(key[i]);
     slots_[slot] = Slot(hash, keys_.size());
     keys_.push_back(k);
 }
 
-void KeyedSet::Free::operator()(std::uint64_t* p) const noexcept {
-    std::free(p);
-}
-
 void KeyedSet::Rehash(std::size_t size) {
-    constexpr std::size_t kHugePage = 2 << 20;
-    std::size_t bytes = size * sizeof(std::uint64_t);
-    void* p = bytes >= kHugePage ? std::aligned_alloc(kHugePage, bytes) : std::malloc(bytes);
-    if (p == nullptr) throw std::bad_alloc();
-    if (bytes >= kHugePage) ::madvise(p, bytes, MADV_HUGEPAGE);
-    slots_.reset(static_cast<std::uint64_t*>(p));
-    slotCount_ = size;
-    std::fill_n(slots_.get(), size, kEmpty);
+    slots_.assign(size, kEmpty);
     const std::size_t mask = size - 1;
     for (std::size_t index = 0; index < keys_.size(); ++index) {
         std::size_t slot = keys_[index].hash & mask;
@@ -85,10 +70,10 @@ void KeyedSet::Rehash(std::size_t size) {
 }
 
 void KeyedSet::Reserve(std::size_t count, std::size_t length) {
-    std::size_t size = slotCount_ == 0 ? 64 : slotCount_;
+    std::size_t size = slots_.empty() ? 64 : slots_.size();
     while (count * 2 > size)
         size *= 2;
-    if (size > slotCount_) Rehash(size);
+    if (size > slots_.size()) Rehash(size);
     keys_.reserve(count);
     text_.reserve(count * length);
 }
@@ -98,8 +83,8 @@ void KeyedSet::Rewind() noexcept {
     // the newest key lies on no other key's probe run, and its slot can simply be emptied.
     while (keys_.size() > marked_) {
         const Key& k = keys_.back();
-        slots_[Find(std::string_view(text_).substr(k.offset, k.length), k.hash)] = kEmpty;
-        text_.resize(k.offset);
+        slots_[Find(std::string_view(text_.data() + k.offset, k.length), k.hash)] = kEmpty;
+        text_.resize_down(k.offset);
         keys_.pop_back();
     }
 }
@@ -107,8 +92,7 @@ void KeyedSet::Rewind() noexcept {
 void KeyedSet::Clear() noexcept {
     text_.clear();
     keys_.clear();
-    slots_.reset();
-    slotCount_ = 0;
+    slots_.clear();
     marked_ = 0;
 }
 

@@ -3,11 +3,10 @@
 // already handled.
 
 #include <cstddef>
+#include "base/huge_array.hpp"
+
 #include <cstdint>
-#include <memory>
-#include <string>
 #include <string_view>
-#include <vector>
 
 namespace quorvel::base {
 
@@ -47,15 +46,10 @@ private:
     std::size_t Find(std::string_view key, std::uint64_t hash) const noexcept;
     void Rehash(std::size_t size);
 
-    std::string text_;      // the keys, folded, end to end
-    std::vector<Key> keys_; // in the order they were added
-    // Slot() or kEmpty, slotCount_ of them (a power of two). A large table asks for huge pages:
-    // its slots are read at random, one per key looked up.
-    struct Free {
-        void operator()(std::uint64_t* p) const noexcept;
-    };
-    std::unique_ptr<std::uint64_t[], Free> slots_;
-    std::size_t slotCount_ = 0;
+    HugeArray<char> text_; // the keys, folded, end to end
+    HugeArray<Key> keys_;  // in the order they were added
+    // Slot() or kEmpty; a power of two long.
+    HugeArray<std::uint64_t> slots_;
     std::size_t marked_ = 0;
 };
 

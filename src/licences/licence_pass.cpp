@@ -18,8 +18,9 @@ namespace quorvel::licences {
 
 namespace {
 
+// Only the first licence found counts.
 constexpr std::string_view kSelectLicence =
-    "select Nom, Prenom, Num from Licence where Code_Club = ?1 and Licence = ?2";
+    "select Nom, Prenom, Num from Licence where Code_Club = ?1 and Licence = ?2 limit 1";
 constexpr std::string_view kCountSelection =
     "select count(*) from Selection where Code_Sel = ?1 and Num_Lic = ?2";
 

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <charconv>
 #include <climits>
 #include <filesystem>
 #include <thread>
@@ -45,6 +46,12 @@ bool Row::IsNull(int column) const {
     return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
 }
 std::string_view Row::Text(int column) const {
+    if (sqlite3_column_type(stmt_, column) == SQLITE_INTEGER) {
+        // Written here rather than by the engine, which would allocate a text copy of the value.
+        auto [end, ec] =
+            std::to_chars(number_, number_ + sizeof number_, sqlite3_column_int64(stmt_, column));
+        return std::string_view(number_, static_cast<std::size_t>(end - number_));
+    }
     const unsigned char* p = sqlite3_column_text(stmt_, column);
     int n = sqlite3_column_bytes(stmt_, column);
     return p == nullptr ? std::string_view() : std::string_view(reinterpret_cast<const char*>(p), n);

@@ -48,11 +48,13 @@ public:
     int ColumnCount() const;
     bool IsNull(int column) const;
     // The value's text form: text as stored, integers in decimal, reals as the engine prints them.
+    // Valid until the next call.
     std::string_view Text(int column) const;
     long long Integer(int column) const;
 
 private:
     sqlite3_stmt* stmt_;
+    mutable char number_[24];
 };
 
 class Connection {

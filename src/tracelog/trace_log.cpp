@@ -78,7 +78,7 @@ void TraceLog::Close() {
 void TraceLog::Write(std::string_view text) {
     if (file_ == nullptr) throw Error(errnum::kFileNotOpen, "Le journal de traitement n'est pas ouvert.");
     std::size_t from = buffer_.size();
-    buffer_ += base::Utf8ToCp1252(text);
+    base::AppendUtf8AsCp1252(buffer_, text);
     // Control characters echoed from a damaged file (NUL, Ctrl-Z...) have no visible form and cut
     // the text short in some viewers: they are shown as "?". Entries hold no others but CR and LF.
     for (std::size_t i = from; i < buffer_.size(); ++i) {
