@@ -40,12 +40,16 @@ char ByteOf(char32_t cp) {
 } // namespace
 
 void AppendCp1252AsUtf8(std::string& out, std::string_view cp1252) {
-    for (char c : cp1252) {
-        auto b = static_cast<unsigned char>(c);
-        if (b < 0x80)
-            out.push_back(c);
-        else
-            AppendUtf8(out, CodePoint(b));
+    std::size_t i = 0;
+    while (i < cp1252.size()) {
+        // A run of plain ASCII goes over as it is.
+        std::size_t run = i;
+        while (run < cp1252.size() && static_cast<unsigned char>(cp1252[run]) < 0x80)
+            ++run;
+        out.append(cp1252.data() + i, run - i);
+        if (run == cp1252.size()) break;
+        AppendUtf8(out, CodePoint(static_cast<unsigned char>(cp1252[run])));
+        i = run + 1;
     }
 }
 

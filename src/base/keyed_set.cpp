@@ -10,14 +10,23 @@ inline char Fold(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
-std::uint64_t FoldHash(std::string_view s) noexcept {
-    std::uint64_t h = 1469598103934665603ull;
+constexpr std::uint64_t kHashStart = 1469598103934665603ull;
+
+std::uint64_t HashOn(std::uint64_t h, std::string_view s) noexcept {
     for (char c : s) {
         h ^= static_cast<unsigned char>(Fold(c));
         h *= 1099511628211ull;
     }
-    // The low bits pick the slot: mix the high ones down.
+    return h;
+}
+
+// The low bits pick the slot: the high ones are mixed down.
+std::uint64_t Mixed(std::uint64_t h) noexcept {
     return h ^ (h >> 29) ^ (h >> 47);
+}
+
+std::uint64_t FoldHash(std::string_view s) noexcept {
+    return Mixed(HashOn(kHashStart, s));
 }
 
 } // namespace
@@ -36,6 +45,12 @@ std::size_t KeyedSet::Find(std::string_view key, std::uint64_t hash) const noexc
             ++i;
         if (i == key.size()) return slot;
     }
+}
+
+void KeyedSet::Prefetch(std::string_view first, std::string_view second) const noexcept {
+    if (slots_.empty()) return;
+    std::uint64_t hash = Mixed(HashOn(HashOn(kHashStart, first), second));
+    __builtin_prefetch(slots_.data() + (hash & (slots_.size() - 1)));
 }
 
 bool KeyedSet::Contains(std::string_view key) const {

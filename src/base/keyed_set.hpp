@@ -20,6 +20,9 @@ public:
     // Adds `key`; throws quorvel::Error (key already associated) when it is already present.
     void Add(std::string_view key);
     bool Contains(std::string_view key) const;
+    // Tells the processor to fetch the slot where the key `first` + `second` would be, so that a
+    // lookup of it a little later finds it in the cache.
+    void Prefetch(std::string_view first, std::string_view second) const noexcept;
     // Removes every key.
     void Clear() noexcept;
     // Makes room for `count` keys in all, of about `length` bytes each, at once.

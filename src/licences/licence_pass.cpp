@@ -50,6 +50,8 @@ public:
         : session_(session), trace_(session.trace), today_(Ymd(session.Now())) {}
 
     void Line(std::string_view raw, long number) override {
+        // The licence's key is looked up once the line is converted: its slot is fetched meanwhile.
+        session_.colLicencesTraitees.Prefetch(RawField(raw, kCodeClub), RawField(raw, kLicence));
         ligne_ = number;
         message_.clear();
         line_.assign(raw);
