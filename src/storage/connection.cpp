@@ -149,6 +149,7 @@ void Connection::CloseHandle() noexcept {
     for (auto& [sql, stmt] : cache_)
         sqlite3_finalize(stmt);
     cache_.clear();
+    recent_.fill({});
     sqlite3_close_v2(db_);
     db_ = nullptr;
     inTransaction_ = false;
@@ -200,18 +201,28 @@ void Connection::Rollback() noexcept {
     lost_ = false;
 }
 
+sqlite3_stmt* Connection::Recent(std::string_view sql) const noexcept {
+    // The statements of a line are few and their texts are constants: they are found by where
+    // their text lies, then checked, without hashing it.
+    for (const RecentStatement& r : recent_)
+        if (r.where == sql.data() && r.sql != nullptr && *r.sql == sql) return r.stmt;
+    return nullptr;
+}
+
 sqlite3_stmt* Connection::Start(std::string_view sql, Params params) {
     if (db_ == nullptr)
         throw Error(errnum::kObjectClosed, "L'opération n'est pas autorisée si l'objet est fermé.");
     BeginIfNeeded();
-    sqlite3_stmt* stmt = nullptr;
-    auto it = cache_.find(sql);
-    if (it != cache_.end()) {
+    sqlite3_stmt* stmt = Recent(sql);
+    if (stmt == nullptr) {
+        auto it = cache_.find(sql);
+        if (it == cache_.end()) {
+            int rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt, nullptr);
+            if (rc != SQLITE_OK) Fail(rc);
+            it = cache_.emplace(std::string(sql), stmt).first;
+        }
         stmt = it->second;
-    } else {
-        int rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt, nullptr);
-        if (rc != SQLITE_OK) Fail(rc);
-        cache_.emplace(std::string(sql), stmt);
+        recent_[nextRecent_++ % recent_.size()] = {sql.data(), &it->first, stmt};
     }
     int index = 1;
     for (const Param& p : params) {

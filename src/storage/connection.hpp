@@ -11,6 +11,7 @@
 
 #include <quorvel/error.hpp>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -125,6 +126,7 @@ private:
     };
 
     sqlite3_stmt* Start(std::string_view sql, Params params);
+    sqlite3_stmt* Recent(std::string_view sql) const noexcept;
     bool Step(sqlite3_stmt* stmt);
     void BeginIfNeeded();
     void OpenFile(const std::string& path, const std::string& key, bool create);
@@ -134,6 +136,14 @@ private:
 
     sqlite3* db_ = nullptr;
     std::unordered_map<std::string, sqlite3_stmt*, StringHash, std::equal_to<>> cache_;
+    // The statements used last, by the address of the text they were asked with.
+    struct RecentStatement {
+        const char* where = nullptr;
+        const std::string* sql = nullptr;
+        sqlite3_stmt* stmt = nullptr;
+    };
+    std::array<RecentStatement, 8> recent_{};
+    std::size_t nextRecent_ = 0;
     bool inTransaction_ = false;
     bool lost_ = false;
     bool statementCommits_ = false;
