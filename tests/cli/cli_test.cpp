@@ -143,3 +143,33 @@ TEST(Cli, SigtermStopsAfterTheCurrentLineAndTheRecordMatchesTheDatabase) {
     EXPECT_NE(ReadFile(w.dir / "r.json").find("\"imported\": " + stored + ","), std::string::npos) << stored;
     EXPECT_EQ(Scalar(w.db, "select LastClose from Info"), "1");
 }
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUORVEL_TEST_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define QUORVEL_TEST_ASAN 1
+#endif
+
+TEST(Cli, AGigabyteLineRunsInBoundedMemory) {
+#ifdef QUORVEL_TEST_ASAN
+    GTEST_SKIP() << "the address sanitizer reserves more address space than the limit";
+#endif
+    Workspace w;
+    // A sparse file: one line of 1 GiB (zero bytes, no line end), beside a real IUF file.
+    std::filesystem::create_directories(w.source);
+    WriteFile(w.source + "/a.iuf", "");
+    std::filesystem::resize_file(w.source + "/a.iuf", std::uintmax_t{1} << 30);
+    WriteFile(w.source + "/b.iuf", std::string(45, ' ') + "\r\n");
+    std::string command = "ulimit -v 524288; exec " + std::string(QUORVEL_CLI) + " update-iuf --db " + w.db +
+                          " --source " + w.source + " --trace " + w.trace;
+    Outcome o = RunProgram({"sh", "-c", command});
+    EXPECT_EQ(o.status, 0) << o.err;
+    auto lines = ReadTrace(w.trace);
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "Longueur des lignes dans le fichier " + w.source + "/a.iuf insuffisante."),
+              lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Mise à jour de 0 licence sur 1."), lines.end());
+}
