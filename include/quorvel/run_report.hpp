@@ -4,7 +4,9 @@
 #include <quorvel/export.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -58,6 +60,20 @@ struct QUORVEL_API RunReport {
     std::string ToJson() const;
 };
 
+// Where a run stands: handed to ImportOptions::progress after every line of a file.
+struct ProgressStep {
+    // "clubs", "licences" or "iuf".
+    std::string_view pass;
+    // The file being read (a working copy, or an IUF file).
+    std::string_view file;
+    // Lines handled so far in this file.
+    long line = 0;
+    // Lines the file is expected to hold (its size over its first line's length).
+    long estimate = 0;
+    // True once: the file is done, read to its end or its pass interrupted.
+    bool finished = false;
+};
+
 // How a public method runs.
 struct ImportOptions {
     // Do everything and write the TraceLog as a real run would, but leave the database unchanged
@@ -71,6 +87,10 @@ struct ImportOptions {
     // commits what it stored, and writes its interruption ("stopped on request"); every later
     // pass stops the same way. The method then returns normally.
     const std::atomic<bool>* cancel = nullptr;
+    // When set, called at the start of each file, after each of its lines and when it is done: a
+    // plain alternative to the HostForm's progress bar. (A batch of lines that the database undid
+    // is done again, so `line` may step back.)
+    std::function<void(const ProgressStep&)> progress;
 };
 
 } // namespace quorvel

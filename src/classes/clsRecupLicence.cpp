@@ -23,9 +23,9 @@ bool clsRecupLicence::bImport_Licence(const std::string& strFileBase_P, const st
                    "Aperçu de l'import : simulation, aucune modification n'est enregistrée dans la base.");
     try {
         session.strFileBase = strFileBase_P;
-        session.strFileLicence = strCheminFichier(strRepSource, "licence.txt");
-        session.strFileClub = strCheminFichier(strRepSource, "club.txt");
-        session.strFileOrigine = strCheminFichier(strRepSource, "origine.txt");
+        session.strFileLicence = strFichierSource(strRepSource, "licence.txt");
+        session.strFileClub = strFichierSource(strRepSource, "club.txt");
+        session.strFileOrigine = strFichierSource(strRepSource, "origine.txt");
         VerifierSortie(strFileTrace_P,
                        {{strFileBase_P, "la base de données"},
                         {session.strFileLicence, "un fichier source"},

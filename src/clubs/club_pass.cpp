@@ -119,9 +119,9 @@ private:
 
 } // namespace
 
-void Import_Club(ImportSession& session, const std::string& strFichier, double dblPas) {
+void Import_Club(ImportSession& session, const std::string& strFichier, double dblPas, long estimate) {
     ClubPass pass(session);
-    RunPass(session, strFichier, dblPas, kClubPass, pass);
+    RunPass(session, strFichier, dblPas, estimate, kClubPass, pass);
 }
 
 } // namespace quorvel::clubs

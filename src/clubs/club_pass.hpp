@@ -14,7 +14,7 @@ namespace clubs {
 // `dblPas` per line and ends with the five-line summary. A failure (the file cannot be read, the
 // TraceLog or the form fails) ends the pass with "Import des clubs interrompu." and no summary;
 // nothing leaves the pass.
-void Import_Club(ImportSession& session, const std::string& strFichier, double dblPas);
+void Import_Club(ImportSession& session, const std::string& strFichier, double dblPas, long estimate);
 
 } // namespace clubs
 } // namespace quorvel

@@ -99,10 +99,10 @@ private:
 
 } // namespace
 
-void Maj_FichierIUF(ImportSession& session, const std::string& path, double dblPas, bool bOnlyMonCLub,
-                    const std::string& strCodeMonClub) {
+void Maj_FichierIUF(ImportSession& session, const std::string& path, double dblPas, long estimate,
+                    bool bOnlyMonCLub, const std::string& strCodeMonClub) {
     IufPass pass(session, bOnlyMonCLub, strCodeMonClub);
-    RunPass(session, path, dblPas, kIufPass, pass);
+    RunPass(session, path, dblPas, estimate, kIufPass, pass);
 }
 
 } // namespace quorvel

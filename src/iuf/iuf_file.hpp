@@ -17,7 +17,7 @@ struct ImportSession;
 // updates already made stay), then an empty line. A failure while reading the file or updating
 // the database is reported and the call returns normally; only a failure to write the TraceLog
 // or to make the earlier updates durable leaves it.
-void Maj_FichierIUF(ImportSession& session, const std::string& path, double dblPas, bool bOnlyMonCLub,
-                    const std::string& strCodeMonClub);
+void Maj_FichierIUF(ImportSession& session, const std::string& path, double dblPas, long estimate,
+                    bool bOnlyMonCLub, const std::string& strCodeMonClub);
 
 } // namespace quorvel

@@ -47,7 +47,7 @@ bool bMaj_CodesIUF(ImportSession& session, const std::string& strRepSource, bool
         }
         double dblPas = 100.0 / lngTotal;
         tracelog::MetProgression(session.objForm, 0);
-        Maj_FichierIUF(session, path, dblPas, bOnlyMonCLub, strCodeMonClub);
+        Maj_FichierIUF(session, path, dblPas, lignes, bOnlyMonCLub, strCodeMonClub);
     }
     session.trace.Write("Fin mise à jour : " + tracelog::strDateHeure(session.Now()));
     return true;

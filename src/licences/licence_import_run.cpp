@@ -38,7 +38,7 @@ bool bTraitementImport(ImportSession& session) {
 
     if (base::FileExists(session.strFileClub)) {
         trace.Write("Vérification des clubs depuis fichier Club.txt");
-        clubs::Import_Club(session, session.strFileClub, dblPas);
+        clubs::Import_Club(session, session.strFileClub, dblPas, static_cast<long>(nClubs));
     } else {
         trace.Write("Fichier Club.txt non disponible.");
     }
@@ -47,7 +47,7 @@ bool bTraitementImport(ImportSession& session) {
     // Room for the licences handled, at once rather than by doublings (up to a national file).
     session.colLicencesTraitees.Reserve(static_cast<std::size_t>(std::min<std::int64_t>(nLicences, 500000)),
                                         kLongueurCleLicence);
-    licences::Import_Licences(session, session.strFileLicence, dblPas);
+    licences::Import_Licences(session, session.strFileLicence, dblPas, static_cast<long>(nLicences));
     trace.Write("Fin importation : " + tracelog::strDateHeure(session.Now()));
     return true;
 }

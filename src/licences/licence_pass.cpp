@@ -265,9 +265,9 @@ private:
 
 } // namespace
 
-void Import_Licences(ImportSession& session, const std::string& strFichier, double dblPas) {
+void Import_Licences(ImportSession& session, const std::string& strFichier, double dblPas, long estimate) {
     LicencePass pass(session);
-    RunPass(session, strFichier, dblPas, kLicencePass, pass);
+    RunPass(session, strFichier, dblPas, estimate, kLicencePass, pass);
 }
 
 } // namespace quorvel::licences

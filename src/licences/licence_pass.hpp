@@ -20,7 +20,7 @@ namespace licences {
 // A run-time failure (the file cannot be read, a lookup fails, a licence number that does not
 // open with a year, ...) ends the pass with "Import des licences interrompu." and the error, for
 // the current line, and no summary; what was stored before stays stored. Nothing leaves the pass.
-void Import_Licences(ImportSession& session, const std::string& strFichier, double dblPas);
+void Import_Licences(ImportSession& session, const std::string& strFichier, double dblPas, long estimate);
 
 } // namespace licences
 } // namespace quorvel

@@ -9,8 +9,10 @@
 
 #include <quorvel/clock.hpp>
 #include <quorvel/host_form.hpp>
+#include <quorvel/run_report.hpp>
 
 #include <atomic>
+#include <functional>
 #include <string>
 
 namespace quorvel {
@@ -43,6 +45,8 @@ struct ImportSession {
     tracelog::RunRecorder recorder;
     // The caller's stop request, or null.
     const std::atomic<bool>* cancel = nullptr;
+    // The caller's progress callback, or null.
+    const std::function<void(const ProgressStep&)>* progress = nullptr;
 
     LocalDateTime Now() const { return clock(); }
 };

@@ -37,8 +37,8 @@ void WriteInterruption(ImportSession& session, const PassInfo& info, long line, 
 
 } // namespace
 
-void RunPass(ImportSession& session, const std::string& path, double dblPas, const PassInfo& info,
-             PassBody& body) {
+void RunPass(ImportSession& session, const std::string& path, double dblPas, long estimate,
+             const PassInfo& info, PassBody& body) {
     base::DataFile file;
     storage::Connection& db = session.objConnexion;
     UnitOfWork work(session, body);
@@ -49,6 +49,10 @@ void RunPass(ImportSession& session, const std::string& path, double dblPas, con
     long aloneUntil = 0;
     bool completed = false;
     session.recorder.BeginPass(info.name, path);
+    auto progress = [&](bool finished) {
+        if (session.progress != nullptr) (*session.progress)({info.name, path, lines, estimate, finished});
+    };
+    progress(false);
     try {
         // A batch holds the pass's lines and nothing else.
         db.Commit();
@@ -71,6 +75,7 @@ void RunPass(ImportSession& session, const std::string& path, double dblPas, con
                     ++lines;
                     body.Line(file.ReadLine(), lines);
                     tracelog::AvanceProgression(session.objForm, dblPas);
+                    progress(false);
                     if (alone || db.TransactionLost() || lines == redoUntil ||
                         lines - work.Line() >= kBatchLines ||
                         // (the clock is read every 64 lines)
@@ -119,6 +124,7 @@ void RunPass(ImportSession& session, const std::string& path, double dblPas, con
         WriteInterruption(session, info, lines, e);
     }
     EndPass(session, completed, lines, body);
+    progress(true);
     session.trace.Write("");
 }
 

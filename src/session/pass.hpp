@@ -52,7 +52,9 @@ struct PassInfo {
 // stops the pass: what was stored before it is committed, the interruption is written with the
 // line number and the error, and nothing leaves the pass but a failure to write the TraceLog.
 // Either way an empty line closes it.
-void RunPass(ImportSession& session, const std::string& path, double dblPas, const PassInfo& info,
-             PassBody& body);
+// `estimate` is the number of lines the caller expects the file to hold, for the caller's
+// progress callback.
+void RunPass(ImportSession& session, const std::string& path, double dblPas, long estimate,
+             const PassInfo& info, PassBody& body);
 
 } // namespace quorvel

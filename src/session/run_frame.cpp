@@ -27,6 +27,7 @@ RunFrame::RunFrame(ImportSession& session, const ImportOptions& options, const c
     ImportSession& s = session_;
     session_.objConnexion.SetBeforeCommit([&s] { s.trace.Flush(); });
     session_.cancel = options.cancel;
+    session_.progress = options.progress ? &options.progress : nullptr;
 }
 
 void RunFrame::Start() {

@@ -16,7 +16,25 @@ bool NameTaken(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
 }
+
+std::string SmallLetters(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
 } // namespace
+
+std::string strFichierSource(const std::string& strRep, const std::string& strNom) {
+    std::string path = strCheminFichier(strRep, strNom);
+    if (base::FileExists(path)) return path;
+    try {
+        for (const std::string& file : base::ListFiles(strRep))
+            if (SmallLetters(base::GetFileName(file)) == SmallLetters(strNom)) return file;
+    } catch (const Error&) {
+        // A folder that cannot be listed is reported when the file is looked for.
+    }
+    return path;
+}
 
 std::string strCheminFichier(const std::string& strRep, const std::string& strNom) {
     std::string path = strRep;
@@ -32,7 +50,7 @@ bool bLecteurPret(const std::string& strRep) {
 bool bCopieSource(tracelog::TraceLog& trace, std::string& strFichier, const std::string& strRepTempo,
                   std::string_view kindIfMissing) {
     if (base::FileExists(strFichier)) {
-        strFichier = strCopieFichier(strFichier, strRepTempo);
+        strFichier = strCopieFichier(strFichier, SmallLetters(base::GetFileName(strFichier)), strRepTempo);
         return true;
     }
     trace.WriteFileEntry("Fichier " + base::GetFileName(strFichier) +
@@ -42,8 +60,9 @@ bool bCopieSource(tracelog::TraceLog& trace, std::string& strFichier, const std:
     return false;
 }
 
-std::string strCopieFichier(const std::string& strFichier, const std::string& strRepTempo) {
-    std::string destination = strNomLibre(strFichier, strRepTempo);
+std::string strCopieFichier(const std::string& strFichier, const std::string& strNomCopie,
+                            const std::string& strRepTempo) {
+    std::string destination = strNomLibre(strNomCopie, strRepTempo);
     base::CopyFile(strFichier, destination);
     return destination;
 }

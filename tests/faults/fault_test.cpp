@@ -91,8 +91,10 @@ TEST(Faults, ARowRefusedMidFileUndoesOnlyItselfAndAnInterruptionKeepsEveryEarlie
                        undo + ", 'refus'); END;");
         RunReport report;
         std::filesystem::create_directories(w.work);
+        ImportOptions options;
+        options.report = &report;
         ASSERT_TRUE(clsRecupLicence(FixedClock(2026, 12, 6))
-                        .bImport_Licence(w.db, w.source, w.work, w.trace, nullptr, {.report = &report}));
+                        .bImport_Licence(w.db, w.source, w.work, w.trace, nullptr, options));
         auto lines = ReadTrace(w.trace);
         EXPECT_EQ(std::count(lines.begin(), lines.end(), "Erreur Ligne n° : 10001."), 2);
         EXPECT_TRUE(Has(lines, "Récupération de 19999 licences sur 20000."));
@@ -278,8 +280,10 @@ TEST(Faults, ADiskThatFillsUpMidImportLeavesEveryLineNotStoredWithItsEntry) {
     w.db = db;
     WriteFile(w.source + "/licence.txt", LicenceLines(20000));
     RunReport report;
+    ImportOptions options;
+    options.report = &report;
     clsRecupLicence(FixedClock(2026, 12, 6))
-        .bImport_Licence(w.db, w.source, w.work, w.trace, nullptr, {.report = &report});
+        .bImport_Licence(w.db, w.source, w.work, w.trace, nullptr, options);
     long stored = Count(db, "Licence");
     EXPECT_GT(stored, 0);
     EXPECT_LT(stored, 20000) << "the disk was meant to fill up";
