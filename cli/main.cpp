@@ -1,6 +1,8 @@
 // quorvel: brings the swimming federation's exports into the club application's database.
 
-#include "terminal_form.hpp"
+#include "progress_display.hpp"
+#include "suggestion.hpp"
+#include "summary.hpp"
 
 #include <quorvel/clsMajIUF.hpp>
 #include <quorvel/clsRecupLicence.hpp>
@@ -59,14 +61,47 @@ std::string ReportClash(const std::string& report, const std::vector<std::string
     return {};
 }
 
-// Parses YYYY-MM-DD into a fixed clock; throws CLI::ValidationError on a bad date.
+// Parses YYYY-MM-DD, a real calendar date, into a fixed clock; throws CLI::ValidationError
+// otherwise.
 quorvel::Clock ParseToday(const std::string& text) {
     int y = 0, m = 0, d = 0;
     char tail = 0;
-    if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &tail) != 3 || m < 1 || m > 12 || d < 1 ||
-        d > 31 || y < 1900 || y > 9999)
-        throw CLI::ValidationError("--today", "expected a date as YYYY-MM-DD, got '" + text + "'");
+    bool read = std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &tail) == 3 && text.size() == 10;
+    bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (!read || y < 1900 || y > 9999 || m < 1 || m > 12 || d < 1 || d > kDays[m - 1] + (m == 2 && leap))
+        throw CLI::ValidationError("--today", "expected a real date as YYYY-MM-DD, got '" + text + "'");
     return quorvel::FixedClock(y, m, d);
+}
+
+// For a command or option the parser did not know, the nearest one as a suggestion.
+std::string Suggestion(const CLI::App& app, int argc, char** argv) {
+    std::vector<std::string> commands;
+    for (const CLI::App* sub : app.get_subcommands({}))
+        commands.push_back(sub->get_name());
+    if (argc < 2) return {};
+    std::string first = argv[1];
+    if (first.empty() || first[0] == '-') return {};
+    const CLI::App* command = nullptr;
+    for (const CLI::App* sub : app.get_subcommands({}))
+        if (sub->get_name() == first) command = sub;
+    if (command == nullptr) {
+        std::string near = quorvel::cli::Nearest(first, commands);
+        return "unknown command '" + first + "'" + (near.empty() ? "" : "; did you mean '" + near + "'?");
+    }
+    std::vector<std::string> options;
+    for (const CLI::Option* option : command->get_options())
+        for (const std::string& name : option->get_lnames())
+            options.push_back("--" + name);
+    for (int i = 2; i < argc; ++i) {
+        std::string word = argv[i];
+        if (word.rfind("--", 0) != 0) continue;
+        word = word.substr(0, word.find('='));
+        if (std::find(options.begin(), options.end(), word) != options.end()) continue;
+        std::string near = quorvel::cli::Nearest(word, options);
+        return "unknown option '" + word + "'" + (near.empty() ? "" : "; did you mean '" + near + "'?");
+    }
+    return {};
 }
 
 // The bundled reference data: beside an installed program (<prefix>/share/quorvel/...), at the
@@ -107,8 +142,8 @@ int main(int argc, char** argv) {
     CLI::App app{"quorvel brings the swimming federation's export files into the club application's\n"
                  "encrypted database and writes a French TraceLog of what was done."};
     app.require_subcommand(1);
-    app.set_version_flag("--version", std::string("quorvel ") + QUORVEL_FILE_VERSION_TEXT +
-                                          " (file version " QUORVEL_FILE_VERSION ")");
+    app.set_version_flag("-V,--version", std::string("quorvel ") + QUORVEL_FILE_VERSION_TEXT +
+                                             " (file version " QUORVEL_FILE_VERSION ")");
     app.footer("Exit status: 0 when the run got through, 1 when it could not start (see the TraceLog),\n"
                "2 when it failed with an error (one line on stderr), 3 when it got through but a pass\n"
                "was interrupted (the TraceLog says at which line), 130 or 143 when Ctrl-C or SIGTERM\n"
@@ -119,13 +154,14 @@ int main(int argc, char** argv) {
     std::string db, source, work, trace, today, club, reference, reportFile;
     bool noReference = false;
     bool dryRun = false;
+    bool quiet = false;
     auto* imp = app.add_subcommand("import-licences",
                                    "Import clubs (club.txt) and licences (licence.txt) of an export folder.");
     imp->add_option("--db", db, "Database file of the club application (must exist)")->required();
     imp->add_option("--source", source, "Folder holding licence.txt, club.txt and origine.txt")->required();
     imp->add_option("--work", work,
                     "Working folder that receives copies of the export files "
-                    "(licence.txt, licence1.txt... the first free name)")
+                    "(licence.txt, licence1.txt... the first free name); created when missing")
         ->required();
     imp->add_option("--trace", trace, "TraceLog file to create (Windows-1252 text, CR LF)")->required();
     imp->add_option("--today", today,
@@ -137,6 +173,7 @@ int main(int argc, char** argv) {
     imp->add_option("--report", reportFile,
                     "Also write a JSON report of the counts, warnings and errors "
                     "(schema: docs/run-report.schema.json)");
+    imp->add_flag("-q,--quiet", quiet, "Print nothing on success (the TraceLog still tells everything)");
     imp->footer(
         "Example:\n  quorvel import-licences --db club.db --source export/ --work work/ --trace import.log\n"
         "A licence.txt missing from the source folder imports nothing (exit 1).");
@@ -156,6 +193,7 @@ int main(int argc, char** argv) {
     iuf->add_option("--today", today, "Pin today's date (YYYY-MM-DD) for the TraceLog's time stamps");
     iuf->add_flag("--dry-run", dryRun, "Preview: write the TraceLog as a real update would, change nothing");
     iuf->add_option("--report", reportFile, "Also write a JSON report of the counts, warnings and errors");
+    iuf->add_flag("-q,--quiet", quiet, "Print nothing on success (the TraceLog still tells everything)");
     iuf->footer(
         "Example:\n  quorvel update-iuf --db club.db --source iuf/ --trace iuf.log --club FRA1750750123");
 
@@ -171,6 +209,12 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
+        std::string suggestion = e.get_exit_code() == 0 ? std::string() : Suggestion(app, argc, argv);
+        if (!suggestion.empty()) {
+            std::cerr << "quorvel: " << suggestion
+                      << "\nRun 'quorvel --help' for the commands and their options.\n";
+            return kExitError;
+        }
         int rc = app.exit(e);
         return rc == 0 ? 0 : kExitError;
     }
@@ -193,13 +237,20 @@ int main(int argc, char** argv) {
         }
     }
 
-    quorvel::cli::TerminalForm form;
+    const std::string command = imp->parsed() ? "import-licences" : "update-iuf";
+    if (iuf->parsed() && iuf->count("--club") > 0 && club.size() != 13) {
+        std::cerr << "quorvel update-iuf: --club expects a federal club code of 13 characters "
+                     "(e.g. FRA1750750123), got '"
+                  << club << "' (" << club.size() << " characters); nothing was changed\n";
+        return kExitError;
+    }
+    quorvel::cli::ProgressDisplay display;
     quorvel::RunReport report;
     quorvel::ImportOptions options;
     options.preview = dryRun;
     options.report = &report;
     options.cancel = &stopRequested;
-    const std::string command = imp->parsed() ? "import-licences" : "update-iuf";
+    options.progress = [&display](const quorvel::ProgressStep& step) { display.Step(step); };
     if (!reportFile.empty()) {
         std::string clash =
             ReportClash(reportFile, {db, trace}, source, imp->parsed() ? work : std::string());
@@ -209,26 +260,57 @@ int main(int argc, char** argv) {
             return kExitError;
         }
     }
+    // A working folder that does not exist yet is made (and removed again after a preview).
+    bool workMade = false;
+    if (imp->parsed()) {
+        std::error_code ec;
+        if (!std::filesystem::exists(work, ec)) {
+            workMade = std::filesystem::create_directories(work, ec);
+            if (ec) {
+                std::cerr << "quorvel import-licences: cannot create the working folder " << work << ": "
+                          << ec.message() << "\n";
+                return kExitError;
+            }
+        }
+    }
+    struct RemoveAfterPreview {
+        bool remove;
+        const std::string& folder;
+        ~RemoveAfterPreview() {
+            std::error_code ec;
+            if (remove) std::filesystem::remove(folder, ec);
+        }
+    } removeWork{workMade && dryRun, work};
     std::signal(SIGINT, RequestStop);
     std::signal(SIGTERM, RequestStop);
     try {
         bool ok = false;
         if (imp->parsed()) {
             quorvel::clsRecupLicence importer(clock ? *clock : quorvel::SystemClock());
-            ok = importer.bImport_Licence(db, source, work, trace, &form, options);
+            ok = importer.bImport_Licence(db, source, work, trace, nullptr, options);
         } else {
             quorvel::clsMajIUF updater(clock ? *clock : quorvel::SystemClock());
-            ok = updater.bImport_CodeIUF(source, db, trace, &form, !club.empty(), club, options);
+            ok = updater.bImport_CodeIUF(source, db, trace, nullptr, !club.empty(), club, options);
         }
-        form.Finish();
-        std::cout << "TraceLog: " << trace << "\n";
+        display.Finish();
         if (!WriteReport(reportFile, report)) return kExitError;
-        if (stopSignal != 0) return 128 + stopSignal;
+        int status = ok ? kExitTrue : kExitFalse;
         for (const auto& pass : report.passes)
-            if (!pass.completed) return kExitInterrupted;
-        return ok ? kExitTrue : kExitFalse;
+            if (!pass.completed) status = kExitInterrupted;
+        if (stopSignal != 0) status = 128 + stopSignal;
+        if (!ok) {
+            std::string why = quorvel::cli::StartFailure(report);
+            std::cerr << "quorvel " << command << ": " << (why.empty() ? "the run could not start" : why)
+                      << " (see the TraceLog " << trace << ")\n";
+        }
+        if (!quiet || status != kExitTrue) {
+            std::vector<std::string> outputs{"TraceLog : " + trace};
+            if (!reportFile.empty()) outputs.push_back("Rapport : " + reportFile);
+            std::cout << quorvel::cli::Summary(report, outputs);
+        }
+        return status;
     } catch (const quorvel::Error& e) {
-        form.Finish();
+        display.Finish();
         WriteReport(reportFile, report);
         Fail(command, e);
         return stopSignal != 0 ? 128 + stopSignal : kExitError;

@@ -24,15 +24,28 @@ std::vector<std::string> Import(const Workspace& w, const std::string& source,
 
 } // namespace
 
-TEST(Cli, ExitStatusFollowsTheRunsResult) {
+TEST(Cli, ExitStatusAndTheTerminalFollowTheRunsResult) {
     Workspace w;
     Outcome ok = Quorvel(Import(w, QUORVEL_SAMPLE_DIR));
     EXPECT_EQ(ok.status, 0) << ok.err;
-    EXPECT_NE(ok.out.find(w.trace), std::string::npos) << "says where the TraceLog is";
+    EXPECT_EQ(ok.out, "Clubs (club.txt) : 6 lignes — 6 créés, 0 déjà connu, 0 connu sous un autre libellé, "
+                      "0 mis à jour, 0 en erreur\n"
+                      "Licences (licence.txt) : 25 lignes — 21 importées, 0 déjà connue, 1 de type relais, "
+                      "0 en erreur, 1 club ajouté\n"
+                      "1 avertissement, 0 erreur :\n"
+                      "  Warning, licence.txt ligne 22 : Code club (FRA6120450018) inconnu de la base. "
+                      "Création avec Le libelle Null.\n"
+                      "TraceLog : " +
+                          w.trace + "\n");
     EXPECT_EQ(ReadTrace(w.trace)[0], "Début de l'import : 06/12/2026 00:00:00");
+    Outcome quiet = Quorvel(Import(w, QUORVEL_SAMPLE_DIR, {"--quiet"}));
+    EXPECT_EQ(quiet.out + quiet.err, "");
 
-    EXPECT_EQ(Quorvel(Import(w, w.source + "//")).status, 1) << "no licence.txt";
+    Outcome cannot = Quorvel(Import(w, w.source + "//"));
+    EXPECT_EQ(cannot.status, 1) << "no licence.txt";
     EXPECT_EQ(ReadTrace(w.trace)[2], "Fichier licence.txt non trouvé dans le répertoire : " + w.source);
+    EXPECT_EQ(cannot.err,
+              "quorvel import-licences: Fichier non trouvé. (see the TraceLog " + w.trace + ")\n");
 
     Outcome failed = Quorvel(Import(w, w.dir / "missing", {"--report", w.dir / "r.json"}));
     EXPECT_EQ(failed.status, 2);
@@ -70,19 +83,37 @@ TEST(Cli, BadArgumentsAreRefusedClearlyAndEveryCommandExplainsItself) {
     Outcome again = Quorvel({"init-db", w.db});
     EXPECT_EQ(again.status, 2);
     EXPECT_NE(again.err.find("existe déjà"), std::string::npos) << again.err;
-    Outcome date = Quorvel({"import-licences", "--db", w.db, "--source", "x", "--work", "y", "--trace", "z",
-                            "--today", "06/12/2026"});
-    EXPECT_EQ(date.status, 2);
-    EXPECT_NE(date.err.find("YYYY-MM-DD"), std::string::npos) << date.err;
+    for (const char* today : {"06/12/2026", "2026-02-30", "2025-02-29", "2026-12-6"}) {
+        Outcome date = Quorvel({"import-licences", "--db", w.db, "--source", "x", "--work", "y", "--trace",
+                                "z", "--today", today});
+        EXPECT_EQ(date.status, 2);
+        EXPECT_NE(date.err.find("expected a real date as YYYY-MM-DD"), std::string::npos) << date.err;
+    }
+    Outcome club = Quorvel({"update-iuf", "--db", w.db, "--source", "x", "--trace", "z", "--club", "FRA999"});
+    EXPECT_EQ(club.status, 2);
+    EXPECT_NE(club.err.find("13 characters"), std::string::npos) << club.err;
     EXPECT_EQ(Quorvel({"import-licences", "--db", w.db}).status, 2) << "required options missing";
     EXPECT_EQ(Quorvel({}).status, 2) << "no command";
+    EXPECT_EQ(Quorvel({"import-licence"}).err,
+              "quorvel: unknown command 'import-licence'; did you mean 'import-licences'?\n"
+              "Run 'quorvel --help' for the commands and their options.\n");
+    EXPECT_NE(Quorvel({"update-iuf", "--sourse", "x"}).err.find("did you mean '--source'?"),
+              std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists("z")) << "nothing ran";
+
+    // A working folder that does not exist yet is made.
+    std::vector<std::string> args = Import(w, QUORVEL_SAMPLE_DIR);
+    args[6] = w.dir / "new/work";
+    Outcome made = Quorvel(args);
+    EXPECT_EQ(made.status, 0) << made.err;
+    EXPECT_TRUE(std::filesystem::exists(w.dir / "new/work/licence.txt"));
 
     for (const char* command : {"import-licences", "update-iuf", "init-db"}) {
         Outcome help = Quorvel({command, "--help"});
         EXPECT_EQ(help.status, 0) << command;
         EXPECT_NE(help.out.find("Example:"), std::string::npos) << command;
     }
-    Outcome version = Quorvel({"--version"});
+    Outcome version = Quorvel({"-V"});
     EXPECT_EQ(version.status, 0);
     EXPECT_NE(version.out.find(QUORVEL_FILE_VERSION_TEXT), std::string::npos) << version.out;
 }
@@ -172,4 +203,20 @@ TEST(Cli, AGigabyteLineRunsInBoundedMemory) {
                         "Longueur des lignes dans le fichier " + w.source + "/a.iuf insuffisante."),
               lines.end());
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Mise à jour de 0 licence sur 1."), lines.end());
+}
+
+TEST(Cli, OnATerminalTheProgressNamesEachFileAndEndsAtItsTrueCount) {
+    Workspace w;
+    std::string command = QUORVEL_CLI;
+    for (const std::string& arg : Import(w, QUORVEL_SAMPLE_DIR, {"--quiet"}))
+        command += " " + arg;
+    Outcome o = RunProgram({"script", "-qec", command, "/dev/null"}); // stderr made a terminal
+    EXPECT_EQ(o.status, 0) << o.out;
+    EXPECT_NE(o.out.find("Clubs            [##############################] 100 %   6 lignes"),
+              std::string::npos)
+        << o.out;
+    EXPECT_NE(o.out.find("Licences         [####################..........]  68 %   17 / 25 lignes"),
+              std::string::npos);
+    EXPECT_NE(o.out.find("Licences         [##############################] 100 %   25 lignes"),
+              std::string::npos);
 }
