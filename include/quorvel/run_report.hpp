@@ -29,6 +29,17 @@ struct ReportEntry {
     std::string message;
 };
 
+// The counts of a club pass, a licence pass and an IUF file, by name.
+struct ClubCounts {
+    long lines = 0, created = 0, known = 0, knownOtherName = 0, updated = 0, errors = 0;
+};
+struct LicenceCounts {
+    long lines = 0, imported = 0, known = 0, relay = 0, errors = 0, clubsAdded = 0;
+};
+struct IufCounts {
+    long lines = 0, updated = 0, unknown = 0;
+};
+
 // One pass over one file, with the counts of its TraceLog summary.
 struct PassReport {
     // "clubs", "licences" or "iuf".
@@ -39,6 +50,23 @@ struct PassReport {
     bool completed = false;
     // The counts in the order of the TraceLog summary, e.g. {"lines", 10}, {"created", 3}...
     std::vector<std::pair<std::string, long>> counts;
+
+    // The count named `name`; 0 when the pass has none of that name.
+    long Count(std::string_view name) const {
+        for (const auto& [n, value] : counts)
+            if (n == name) return value;
+        return 0;
+    }
+    // The counts as fields (a pass of another kind gives zeros).
+    ClubCounts Clubs() const {
+        return {Count("lines"),          Count("created"), Count("known"),
+                Count("knownOtherName"), Count("updated"), Count("errors")};
+    }
+    LicenceCounts Licences() const {
+        return {Count("lines"), Count("imported"), Count("known"),
+                Count("relay"), Count("errors"),   Count("clubsAdded")};
+    }
+    IufCounts Iuf() const { return {Count("lines"), Count("updated"), Count("unknown")}; }
 };
 
 // What one call did. Filled by the public methods when ImportOptions::report is set.

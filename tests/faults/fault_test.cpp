@@ -293,6 +293,9 @@ TEST(Faults, ADiskThatFillsUpMidImportLeavesEveryLineNotStoredWithItsEntry) {
     long lineErrors = std::count_if(report.entries.begin(), report.entries.end(),
                                     [](const ReportEntry& e) { return e.line > 0 && e.kind == "Erreur"; });
     EXPECT_GE(lineErrors, 20000 - stored) << "every line not stored has its entry";
+    LicenceCounts counts = report.passes.back().Licences();
+    EXPECT_EQ(counts.imported, stored);
+    EXPECT_EQ(counts.imported + counts.errors, counts.lines);
     EXPECT_EQ(Scalar(db, "PRAGMA integrity_check"), "ok");
 }
 
