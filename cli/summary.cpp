@@ -107,7 +107,8 @@ std::string Summary(const RunReport& report, const std::vector<std::string>& out
 
 std::string StartFailure(const RunReport& report) {
     for (auto e = report.entries.rbegin(); e != report.entries.rend(); ++e)
-        if (e->kind == "Erreur" && e->line == 0) return OneLine(e->message);
+        if (e->kind == "Erreur" && e->line == 0)
+            return OneLine(e->message) + (e->file.empty() ? "" : " — " + e->file);
     return {};
 }
 

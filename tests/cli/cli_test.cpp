@@ -44,8 +44,8 @@ TEST(Cli, ExitStatusAndTheTerminalFollowTheRunsResult) {
     Outcome cannot = Quorvel(Import(w, w.source + "//"));
     EXPECT_EQ(cannot.status, 1) << "no licence.txt";
     EXPECT_EQ(ReadTrace(w.trace)[2], "Fichier licence.txt non trouvé dans le répertoire : " + w.source);
-    EXPECT_EQ(cannot.err,
-              "quorvel import-licences: Fichier non trouvé. (see the TraceLog " + w.trace + ")\n");
+    EXPECT_EQ(cannot.err, "quorvel import-licences: Fichier non trouvé. — " + w.source +
+                              "//licence.txt (see the TraceLog " + w.trace + ")\n");
 
     Outcome failed = Quorvel(Import(w, w.dir / "missing", {"--report", w.dir / "r.json"}));
     EXPECT_EQ(failed.status, 2);
