@@ -40,8 +40,8 @@ _quorvel() {
     esac
 
     case $command in
-    import-licences) options="--db --source --work --trace --today --dry-run --report --help" ;;
-    update-iuf) options="--db --source --trace --club --today --dry-run --report --help" ;;
+    import-licences) options="--db --source --work --trace --today --dry-run --report --quiet --help" ;;
+    update-iuf) options="--db --source --trace --club --today --dry-run --report --quiet --help" ;;
     init-db)
         options="--no-reference --reference --help"
         if [[ $cur != -* ]]; then # the database file to create
@@ -51,7 +51,7 @@ _quorvel() {
         fi
         ;;
     *)
-        mapfile -t COMPREPLY < <(compgen -W "import-licences update-iuf init-db --help --version" -- "$cur")
+        mapfile -t COMPREPLY < <(compgen -W "import-licences update-iuf init-db --help -V --version" -- "$cur")
         return
         ;;
     esac
