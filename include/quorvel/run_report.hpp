@@ -76,6 +76,12 @@ struct QUORVEL_API RunReport {
     // "bImport_Licence" or "bImport_CodeIUF".
     std::string method;
     bool preview = false;
+    // When the run started, as the TraceLog's first line gives it ("dd/mm/yyyy hh:mm:ss"); empty
+    // when the call stopped before its TraceLog was opened.
+    std::string started;
+    // The source folder and the database file, as the caller named them.
+    std::string source;
+    std::string database;
     // True when the method returned a result; false when an error left it (see errorNumber).
     bool returned = false;
     bool result = false;

@@ -22,7 +22,8 @@ bool clsMajIUF::bImport_CodeIUF(const std::string& strRepSource, const std::stri
     session.strFileBase = strFileBase_P;
     RunFrame frame(
         session, options, "bImport_CodeIUF",
-        "Aperçu de la mise à jour : simulation, aucune modification n'est enregistrée dans la base.");
+        "Aperçu de la mise à jour : simulation, aucune modification n'est enregistrée dans la base.",
+        strRepSource, strFileBase_P);
     try {
         // The IUF files of the folder are protected; any other file there (an earlier TraceLog, a
         // file that cannot be read) is not read by the update and may be replaced. A folder that

@@ -20,7 +20,8 @@ bool clsRecupLicence::bImport_Licence(const std::string& strFileBase_P, const st
     session.clock = clock_;
     session.strFileTrace = strFileTrace_P;
     RunFrame frame(session, options, "bImport_Licence",
-                   "Aperçu de l'import : simulation, aucune modification n'est enregistrée dans la base.");
+                   "Aperçu de l'import : simulation, aucune modification n'est enregistrée dans la base.",
+                   strRepSource, strFileBase_P);
     try {
         session.strFileBase = strFileBase_P;
         session.strFileLicence = strFichierSource(strRepSource, "licence.txt");

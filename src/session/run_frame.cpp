@@ -14,12 +14,14 @@ const std::string kLineBreak(tracelog::kCrLf);
 }
 
 RunFrame::RunFrame(ImportSession& session, const ImportOptions& options, const char* method,
-                   const char* previewLine)
+                   const char* previewLine, const std::string& source, const std::string& database)
     : session_(session), report_(options.report), preview_(options.preview), previewLine_(previewLine) {
     if (report_ != nullptr) {
         *report_ = RunReport{};
         report_->method = method;
         report_->preview = preview_;
+        report_->source = source;
+        report_->database = database;
     }
     session_.recorder = tracelog::RunRecorder(report_);
     session_.trace.SetRecorder(&session_.recorder);
@@ -32,7 +34,9 @@ RunFrame::RunFrame(ImportSession& session, const ImportOptions& options, const c
 
 void RunFrame::Start() {
     session_.trace.Open(session_.strFileTrace);
-    std::string start = "Début de l'import : " + tracelog::strDateHeure(session_.Now());
+    const std::string started = tracelog::strDateHeure(session_.Now());
+    if (report_ != nullptr) report_->started = started;
+    std::string start = "Début de l'import : " + started;
     if (preview_) {
         session_.trace.Write(start);
         session_.trace.Write(previewLine_ + kLineBreak);

@@ -13,17 +13,19 @@
 
 namespace quorvel {
 
-// Sets up a session for one call: attaches the report and puts the connection in preview.
-// On destruction (whichever way the call ends) removes a preview's working copies.
+// Sets up a session for one call: attaches the report (which names the call's source folder and
+// database) and puts the connection in preview. On destruction (whichever way the call ends)
+// removes a preview's working copies.
 class RunFrame {
 public:
     RunFrame(ImportSession& session, const ImportOptions& options, const char* method,
-             const char* previewLine);
+             const char* previewLine, const std::string& source, const std::string& database);
     ~RunFrame();
     RunFrame(const RunFrame&) = delete;
     RunFrame& operator=(const RunFrame&) = delete;
 
-    // Opens the TraceLog and writes the start line (and, for a preview, the line that says so).
+    // Opens the TraceLog and writes the start line (and, for a preview, the line that says so);
+    // the report takes the same date.
     void Start();
     // True when the source folder's drive answers; otherwise reports it and returns false.
     // Throws when the folder does not exist.

@@ -73,6 +73,10 @@ std::string RunReport::ToJson() const {
     Bool(out, "returned", returned);
     Quote(out, "result");
     out += returned ? (result ? ": true" : ": false") : ": null";
+    out += ",\n  ";
+    Field(out, "started", started);
+    Field(out, "source", source);
+    Field(out, "database", database, false);
     out += ",\n  \"error\": ";
     if (returned) {
         out += "null";
