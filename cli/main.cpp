@@ -117,11 +117,12 @@ std::string DefaultReference() {
     return QUORVEL_SOURCE_REFERENCE;
 }
 
-// Writes the run's JSON report when one was asked for; false (with a message) when it cannot.
-bool WriteReport(const std::string& path, const quorvel::RunReport& report) {
+// Writes the run's JSON report (or its HTML page) when one was asked for; false (with a message)
+// when it cannot.
+bool WriteReport(const std::string& path, const quorvel::RunReport& report, bool html = false) {
     if (path.empty()) return true;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << report.ToJson();
+    out << (html ? report.ToHtml() : report.ToJson());
     out.close();
     if (!out) {
         std::cerr << "quorvel: cannot write the report " << path << "\n";
@@ -151,7 +152,7 @@ int main(int argc, char** argv) {
                "Run 'quorvel COMMAND --help' for each command's options and an example.");
 
     // import-licences
-    std::string db, source, work, trace, today, club, reference, reportFile;
+    std::string db, source, work, trace, today, club, reference, reportFile, htmlFile;
     bool noReference = false;
     bool dryRun = false;
     bool quiet = false;
@@ -174,6 +175,7 @@ int main(int argc, char** argv) {
                     "Also write a JSON report of the counts, warnings and errors "
                     "(schema: docs/run-report.schema.json)");
     imp->add_flag("-q,--quiet", quiet, "Print nothing on success (the TraceLog still tells everything)");
+    imp->add_option("--html", htmlFile, "Also write the report as an HTML page to read or print (in French)");
     imp->footer(
         "Example:\n  quorvel import-licences --db club.db --source export/ --work work/ --trace import.log\n"
         "A licence.txt missing from the source folder imports nothing (exit 1).");
@@ -194,6 +196,7 @@ int main(int argc, char** argv) {
     iuf->add_flag("--dry-run", dryRun, "Preview: write the TraceLog as a real update would, change nothing");
     iuf->add_option("--report", reportFile, "Also write a JSON report of the counts, warnings and errors");
     iuf->add_flag("-q,--quiet", quiet, "Print nothing on success (the TraceLog still tells everything)");
+    iuf->add_option("--html", htmlFile, "Also write the report as an HTML page to read or print (in French)");
     iuf->footer(
         "Example:\n  quorvel update-iuf --db club.db --source iuf/ --trace iuf.log --club FRA1750750123");
 
@@ -260,6 +263,19 @@ int main(int argc, char** argv) {
             return kExitError;
         }
     }
+    if (!htmlFile.empty()) {
+        std::string clash = ReportClash(htmlFile, {db, trace, reportFile}, source, imp->parsed() ? work : "");
+        namespace fs = std::filesystem; // outputs not written yet are compared by name
+        for (const std::string& other : {trace, reportFile})
+            if (clash.empty() && !other.empty() &&
+                fs::absolute(htmlFile).lexically_normal() == fs::absolute(other).lexically_normal())
+                clash = other;
+        if (!clash.empty()) {
+            std::cerr << "quorvel " << command << ": the HTML page " << htmlFile << " would overwrite "
+                      << clash << "; choose another name (nothing was changed)\n";
+            return kExitError;
+        }
+    }
     // A working folder that does not exist yet is made (and removed again after a preview).
     bool workMade = false;
     if (imp->parsed()) {
@@ -294,6 +310,7 @@ int main(int argc, char** argv) {
         }
         display.Finish();
         if (!WriteReport(reportFile, report)) return kExitError;
+        if (!WriteReport(htmlFile, report, true)) return kExitError;
         int status = ok ? kExitTrue : kExitFalse;
         for (const auto& pass : report.passes)
             if (!pass.completed) status = kExitInterrupted;
@@ -306,12 +323,14 @@ int main(int argc, char** argv) {
         if (!quiet || status != kExitTrue) {
             std::vector<std::string> outputs{"TraceLog : " + trace};
             if (!reportFile.empty()) outputs.push_back("Rapport : " + reportFile);
+            if (!htmlFile.empty()) outputs.push_back("Page HTML : " + htmlFile);
             std::cout << quorvel::cli::Summary(report, outputs);
         }
         return status;
     } catch (const quorvel::Error& e) {
         display.Finish();
         WriteReport(reportFile, report);
+        WriteReport(htmlFile, report, true);
         Fail(command, e);
         return stopSignal != 0 ? 128 + stopSignal : kExitError;
     }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds quorvel and runs the whole test suite: the layering check, the suite in the normal build,
 # then again in a build with AddressSanitizer and UndefinedBehaviorSanitizer (whose leak check
-# also proves that nothing stays allocated). `--quick` runs the normal build only.
+# also proves that nothing stays allocated). `--quick` runs the normal build only. Installs
+# chromium when missing, for the test that renders the HTML report.
 # The sanitizer build uses clang with libFuzzer's instrumentation, so that scripts/fuzz.sh can
 # build its targets there without compiling the library a third time (CI does so).
 # The build folders are build/ and build-asan/ unless QUORVEL_BUILD_DIR / QUORVEL_ASAN_BUILD_DIR say
@@ -13,6 +14,8 @@ asan=${QUORVEL_ASAN_BUILD_DIR:-build-asan}
 
 bash scripts/check-layers.sh
 
+# The HTML report's test opens the page in a headless browser (it skips itself without one).
+bash scripts/setup.sh --packages-only chromium
 QUORVEL_BUILD_DIR=$build bash scripts/setup.sh
 (cd "$build" && ctest --output-on-failure -j"$(nproc)")
 

@@ -19,7 +19,7 @@ _quorvel() {
     done
 
     case $prev in
-    --db | --trace | --report | --reference)
+    --db | --trace | --report | --html | --reference)
         compopt -o filenames 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")
         return
@@ -40,8 +40,8 @@ _quorvel() {
     esac
 
     case $command in
-    import-licences) options="--db --source --work --trace --today --dry-run --report --quiet --help" ;;
-    update-iuf) options="--db --source --trace --club --today --dry-run --report --quiet --help" ;;
+    import-licences) options="--db --source --work --trace --today --dry-run --report --html --quiet --help" ;;
+    update-iuf) options="--db --source --trace --club --today --dry-run --report --html --quiet --help" ;;
     init-db)
         options="--no-reference --reference --help"
         if [[ $cur != -* ]]; then # the database file to create

@@ -92,6 +92,9 @@ struct QUORVEL_API RunReport {
 
     // The report as a JSON document (UTF-8), following docs/run-report.schema.json.
     std::string ToJson() const;
+    // The report as one self-contained HTML page in French (UTF-8, no script, printable on A4),
+    // for the club's secretary.
+    std::string ToHtml() const;
 };
 
 // Where a run stands: handed to ImportOptions::progress after every line of a file.
