@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const std::string path = quorvel::fuzz::Folder() + "/club.txt";
     quorvel::fuzz::WriteFile(path, {reinterpret_cast<const char*>(data), size});
     quorvel::ImportSession& session = quorvel::fuzz::Session();
-    quorvel::clubs::Import_Club(session, path, 1.0);
+    quorvel::clubs::Import_Club(session, path, 1.0, 1);
     if (quorvel::fuzz::Rows(session.objConnexion, "select changed from Watch") != "|\n")
         quorvel::fuzz::Finding("the club pass changed or removed a stored row");
     return 0;

@@ -14,10 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::WriteFile(path, {reinterpret_cast<const char*>(data), size});
     ImportSession& session = fuzz::Session();
     std::string others = fuzz::Rows(session.objConnexion, kOthers);
-    Maj_FichierIUF(session, path, 1.0, true, "FRA1010350007");
+    Maj_FichierIUF(session, path, 1.0, 1, true, "FRA1010350007");
     if (fuzz::Rows(session.objConnexion, kOthers) != others)
         fuzz::Finding("the filter let another club through");
-    Maj_FichierIUF(session, path, 1.0, false, "");
+    Maj_FichierIUF(session, path, 1.0, 1, false, "");
     if (fuzz::Rows(session.objConnexion, "select changed from Watch") != "|\n")
         fuzz::Finding("the IUF update changed more than IUF codes");
     return 0;
