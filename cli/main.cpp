@@ -48,8 +48,13 @@ std::string ReportClash(const std::string& report, const std::vector<std::string
     std::vector<std::string> files = others;
     for (const auto& entry : fs::directory_iterator(source, ec))
         files.push_back(entry.path().string());
+    // Outputs not written yet are compared by name.
+    auto same = [&](const std::string& file) {
+        return fs::equivalent(report, file, ec) ||
+               fs::absolute(report, ec).lexically_normal() == fs::absolute(file, ec).lexically_normal();
+    };
     for (const auto& file : files)
-        if (fs::equivalent(report, file, ec)) return file;
+        if (!file.empty() && same(file)) return file;
     fs::path path(report);
     std::string name = path.filename().string();
     for (char& c : name)
@@ -265,11 +270,6 @@ int main(int argc, char** argv) {
     }
     if (!htmlFile.empty()) {
         std::string clash = ReportClash(htmlFile, {db, trace, reportFile}, source, imp->parsed() ? work : "");
-        namespace fs = std::filesystem; // outputs not written yet are compared by name
-        for (const std::string& other : {trace, reportFile})
-            if (clash.empty() && !other.empty() &&
-                fs::absolute(htmlFile).lexically_normal() == fs::absolute(other).lexically_normal())
-                clash = other;
         if (!clash.empty()) {
             std::cerr << "quorvel " << command << ": the HTML page " << htmlFile << " would overwrite "
                       << clash << "; choose another name (nothing was changed)\n";

@@ -133,9 +133,11 @@ TEST(Cli, AnOutputNamingTheDatabaseOrASourceFileIsRefusedBeforeAnythingIsTouched
                       std::string::npos)
                 << o.err;
         }
-        Outcome report = Quorvel(Import(w, w.source, {"--report", w.db}));
-        EXPECT_EQ(report.status, 2);
-        EXPECT_NE(report.err.find("would overwrite " + w.db), std::string::npos) << report.err;
+        for (const std::string& output : {w.db, w.trace}) { // the TraceLog does not exist yet
+            Outcome report = Quorvel(Import(w, w.source, {"--report", output}));
+            EXPECT_EQ(report.status, 2);
+            EXPECT_NE(report.err.find("would overwrite " + output), std::string::npos) << report.err;
+        }
     }
     EXPECT_EQ(ReadFile(w.db), db);
     EXPECT_EQ(ReadFile(w.source + "/licence.txt"), licences);
