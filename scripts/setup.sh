@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make pkg-config libsqlcipher-dev sqlcipher libgtest-dev libcli11-dev help2man)
+packages=(cmake g++ make pkg-config libsqlcipher-dev sqlcipher libpq-dev libgtest-dev libcli11-dev help2man)
 packages_only=0
 if [ "${1:-}" = "--packages-only" ]; then
   shift

@@ -14,6 +14,8 @@ namespace quorvel {
 // LastClose true. When `referenceFile` is not empty, the reference tables are filled from
 // that file (see data/reference/france.txt for its format). Throws quorvel::Error if `path`
 // already exists, or if the file cannot be created or the reference file read.
+// `path` may also be a PostgreSQL URI (postgresql://user@host:port/dbname): the tables are then
+// created in that database, which must exist and hold none of them yet.
 QUORVEL_API void CreateHostDatabase(const std::string& path, const std::string& referenceFile);
 
 } // namespace quorvel

@@ -1,62 +1,30 @@
 #pragma once
-// The connection to the host database: an SQLCipher file opened with the database password.
+// The connection to the host database: an SQLCipher file opened with the database password, or
+// a PostgreSQL database named by its URI. The engine behind it (storage/sqlite_engine,
+// storage/postgres_engine) makes both read the same to the rest of the code.
 //
 // Work is grouped into transactions so that a large import does not pay one disk sync per
 // statement: the first statement opens a transaction, and it lasts until Commit() (the passes
 // commit a batch of lines at a time) or Rollback(). The engine may roll a transaction back by
 // itself (a full disk, a failed write, a trigger raising ROLLBACK): TransactionLost() then tells
-// the caller that the work since the last commit is gone. Other writers get their turn: a
+// the caller that the work since the last commit is gone (PostgreSQL ends the whole transaction
+// at any failed statement, which reads the same way). Other writers get their turn: a
 // connection that has held the write lock for a while leaves it free for a moment before it
 // takes it again.
 
-#include <quorvel/error.hpp>
+#include "storage/engine.hpp"
 
-#include <array>
 #include <chrono>
-#include <cstdint>
 #include <functional>
-#include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-
-struct sqlite3;
-struct sqlite3_stmt;
 
 namespace quorvel::storage {
 
-// A value bound to a statement's parameter (?1, ?2...): text (UTF-8) or integer. Text is not
-// copied: it must live until the statement has run.
-struct Param {
-    enum class Kind { Text, Integer };
-    Param(std::string_view t) : kind(Kind::Text), text(t) {}
-    Param(const std::string& t) : kind(Kind::Text), text(t) {}
-    Param(const char* t) : kind(Kind::Text), text(t) {}
-    Param(long long i) : kind(Kind::Integer), integer(i) {}
-    Param(int i) : kind(Kind::Integer), integer(i) {}
-    Param(long i) : kind(Kind::Integer), integer(i) {}
-
-    Kind kind;
-    std::string_view text;
-    long long integer = 0;
-};
-using Params = std::initializer_list<Param>;
-
-// One row of a query being read.
-class Row {
-public:
-    explicit Row(sqlite3_stmt* stmt) : stmt_(stmt) {}
-    int ColumnCount() const;
-    bool IsNull(int column) const;
-    // The value's text form: text as stored, integers in decimal, reals as the engine prints them.
-    // Valid until the next call.
-    std::string_view Text(int column) const;
-    long long Integer(int column) const;
-
-private:
-    sqlite3_stmt* stmt_;
-    mutable char number_[24];
-};
+// True when `database` names a PostgreSQL database (a postgresql:// or postgres:// URI) rather
+// than a file.
+bool IsServerUri(std::string_view database) noexcept;
 
 class Connection {
 public:
@@ -68,16 +36,18 @@ public:
 
     // Opens the database named by `connectionString`, which reads
     // "...;Data Source=<path>;Jet OLEDB:Database Password=<key>;": the path is opened (never
-    // created) and the password is the SQLCipher key. Throws quorvel::Error with the engine's
+    // created) and the password is the SQLCipher key; a PostgreSQL URI in its place connects to
+    // that database (the key is not used). Throws quorvel::Error with the engine's
     // result code and message when the file is missing, is not a database or the key is wrong.
     void Open(const std::string& connectionString);
     // Creates the database file `path` (which must not exist yet) under the database key, and
-    // opens it. Throws quorvel::Error with the engine's result code and message on failure.
+    // opens it; for a PostgreSQL URI, connects to the existing (empty) database. Throws quorvel::Error with
+    // the engine's result code and message on failure.
     void Create(const std::string& path);
     // Commits pending work and closes. Throws (and stays open) when the commit fails.
     void Close();
     // 1 while open, 0 when closed.
-    int State() const noexcept { return db_ != nullptr ? 1 : 0; }
+    int State() const noexcept { return engine_ != nullptr ? 1 : 0; }
 
     // Runs a statement that changes data.
     void Execute(std::string_view sql, Params params = {});
@@ -88,11 +58,11 @@ public:
     // reset whatever happens, so a query that fails part-way leaves nothing open. Returns the
     // number of selected columns.
     template <class F> int Query(std::string_view sql, Params params, F&& onRow) {
-        sqlite3_stmt* stmt = Start(sql, params);
-        StepGuard guard{stmt};
-        while (Step(stmt))
-            onRow(Row(stmt));
-        return Row(stmt).ColumnCount();
+        Row& row = Start(sql, params);
+        StepGuard guard{*engine_, row};
+        while (Step(row))
+            onRow(static_cast<const Row&>(row));
+        return row.ColumnCount();
     }
 
     // Ends the current transaction, making its work durable (a no-op in preview), and forgets
@@ -112,38 +82,29 @@ public:
     // in preview). Call it between transactions.
     void SetStatementCommits(bool on) noexcept { statementCommits_ = on; }
     // In preview nothing is ever committed: Close() and the destructor roll everything back.
-    void SetPreview(bool preview) { preview_ = preview; }
+    void SetPreview(bool preview) {
+        preview_ = preview;
+        if (engine_ != nullptr) engine_->SetPreview(preview);
+    }
 
 private:
     // Resets a statement (and clears its values) once it has run, whatever happens.
     struct StepGuard {
-        sqlite3_stmt* stmt;
-        ~StepGuard();
-    };
-    struct StringHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+        Engine& engine;
+        Row& row;
+        ~StepGuard() { engine.Reset(row); }
     };
 
-    sqlite3_stmt* Start(std::string_view sql, Params params);
-    sqlite3_stmt* Recent(std::string_view sql) const noexcept;
-    bool Step(sqlite3_stmt* stmt);
+    Row& Start(std::string_view sql, Params params);
+    bool Step(Row& row);
     void BeginIfNeeded();
-    void OpenFile(const std::string& path, const std::string& key, bool create);
+    void Attach(std::unique_ptr<Engine> engine);
     void Run(const char* sql);
+    // After the engine failed: when it ended the transaction by itself, its work is lost.
+    void Failed() noexcept;
     void CloseHandle() noexcept;
-    [[noreturn]] void Fail(int rc);
 
-    sqlite3* db_ = nullptr;
-    std::unordered_map<std::string, sqlite3_stmt*, StringHash, std::equal_to<>> cache_;
-    // The statements used last, by the address of the text they were asked with.
-    struct RecentStatement {
-        const char* where = nullptr;
-        const std::string* sql = nullptr;
-        sqlite3_stmt* stmt = nullptr;
-    };
-    std::array<RecentStatement, 8> recent_{};
-    std::size_t nextRecent_ = 0;
+    std::unique_ptr<Engine> engine_;
     bool inTransaction_ = false;
     bool lost_ = false;
     bool statementCommits_ = false;

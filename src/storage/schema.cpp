@@ -7,6 +7,7 @@
 #include "base/file_system.hpp"
 
 #include "storage/connection.hpp"
+#include "storage/postgres_schema.hpp"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -158,7 +159,42 @@ void LoadReference(storage::Connection& db, const std::string& referenceFile) {
 
 } // namespace
 
+namespace {
+
+// `uri` without the password it may hold.
+std::string Shown(const std::string& uri) {
+    auto scheme = uri.find("://");
+    auto at = uri.find('@');
+    auto colon = uri.find(':', scheme + 3);
+    if (scheme == std::string::npos || at == std::string::npos || colon > at) return uri;
+    return uri.substr(0, colon) + uri.substr(at);
+}
+
+// Creates the tables in the empty PostgreSQL database `uri`, in one transaction.
+void CreateServerDatabase(const std::string& uri, const std::string& referenceFile) {
+    storage::Connection db;
+    db.Create(uri);
+    bool present = false;
+    db.Query(storage::kPostgresTablesPresent, {},
+             [&](const storage::Row& row) { present = row.Integer(0) > 0; });
+    if (present) {
+        db.Rollback();
+        throw Error(errnum::kFileExists, "La base contient déjà les tables de l'application : " + Shown(uri));
+    }
+    try {
+        db.ExecuteScript(storage::kPostgresSchema);
+        if (!referenceFile.empty()) LoadReference(db, referenceFile);
+        db.Close();
+    } catch (...) {
+        db.Rollback();
+        throw;
+    }
+}
+
+} // namespace
+
 void CreateHostDatabase(const std::string& path, const std::string& referenceFile) {
+    if (storage::IsServerUri(path)) return CreateServerDatabase(path, referenceFile);
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) throw Error(errnum::kFileExists, "Le fichier existe déjà : " + path);
     try {

@@ -1,0 +1,72 @@
+#pragma once
+// What a database engine offers the connection: prepared statements run with bound values, their
+// rows, and transactions. The connection keeps the batching, the preview and the bookkeeping of an
+// undone transaction; an engine only tells whether a transaction is still open after a failure.
+
+#include <quorvel/error.hpp>
+
+#include <initializer_list>
+#include <string_view>
+
+namespace quorvel::storage {
+
+// A value bound to a statement's parameter (?1, ?2...): text (UTF-8) or integer. Text is not
+// copied: it must live until the statement has run.
+struct Param {
+    enum class Kind { Text, Integer };
+    Param(std::string_view t) : kind(Kind::Text), text(t) {}
+    Param(const std::string& t) : kind(Kind::Text), text(t) {}
+    Param(const char* t) : kind(Kind::Text), text(t) {}
+    Param(long long i) : kind(Kind::Integer), integer(i) {}
+    Param(int i) : kind(Kind::Integer), integer(i) {}
+    Param(long i) : kind(Kind::Integer), integer(i) {}
+
+    Kind kind;
+    std::string_view text;
+    long long integer = 0;
+};
+using Params = std::initializer_list<Param>;
+
+// A statement being run, seen through its current row.
+class Row {
+public:
+    virtual int ColumnCount() const = 0;
+    virtual bool IsNull(int column) const = 0;
+    // The value's text form: text as stored, integers in decimal, reals as the engine prints them.
+    // Valid until the next call.
+    virtual std::string_view Text(int column) const = 0;
+    virtual long long Integer(int column) const = 0;
+
+protected:
+    ~Row() = default;
+};
+
+class Engine {
+public:
+    virtual ~Engine() = default;
+
+    // The statement of text `sql` (prepared once per text) with `params` bound, ready to step.
+    virtual Row& Start(std::string_view sql, Params params) = 0;
+    // Moves to the next row; false once there is none. Throws quorvel::Error when the statement
+    // fails.
+    virtual bool Step(Row& statement) = 0;
+    // Makes the statement ready for its next run and lets go of its values.
+    virtual void Reset(Row& statement) noexcept = 0;
+    // Runs statements without parameters, one after the other.
+    virtual void Run(const char* sql) = 0;
+
+    virtual void Begin() = 0;
+    virtual void Commit() = 0;
+    // Undoes the open transaction, if any.
+    virtual void Rollback() noexcept = 0;
+    // True while a transaction is open: after a failure, false tells that the engine ended it.
+    virtual bool InTransaction() const noexcept = 0;
+    // True when a writer keeps every other writer out until it commits: a long import then leaves
+    // them a moment now and then.
+    virtual bool WriterExcludesOthers() const noexcept = 0;
+    // In preview, nothing is committed and one transaction holds the whole run: a failing statement
+    // must then undo only itself.
+    virtual void SetPreview(bool /*preview*/) noexcept {}
+};
+
+} // namespace quorvel::storage

@@ -1,0 +1,288 @@
+#include "storage/postgres_engine.hpp"
+
+#include <libpq-fe.h>
+
+#include <cctype>
+#include <charconv>
+#include <cstdlib>
+#include <vector>
+
+namespace quorvel::storage {
+
+namespace {
+
+// The file engine's result codes that the failures are reported with.
+constexpr int kSqlError = 1;
+constexpr int kBusy = 5;
+constexpr int kIoError = 10;
+constexpr int kFull = 13;
+constexpr int kCantOpen = 14;
+constexpr int kConstraint = 19;
+constexpr int kMismatch = 20;
+
+// The key of the advisory lock that imports into one database take turns on.
+constexpr const char* kTakeTurn = "SELECT pg_advisory_lock(7238633396597645)";
+// As long as the file engine waits for a busy database.
+constexpr const char* kSession = "SET lock_timeout = '10s'";
+constexpr const char* kSavepoint = "SAVEPOINT quorvel_statement";
+
+std::string FirstLine(const char* text) {
+    std::string s = text != nullptr ? text : "";
+    if (s.starts_with("FATAL:  ")) s.erase(0, 8);
+    if (auto end = s.find('\n'); end != std::string::npos) s.erase(end);
+    return s;
+}
+
+// The text between the `n`th pair of double quotes of `message`.
+std::string Quoted(std::string_view message, int n) {
+    std::size_t at = 0;
+    for (int i = 0; i <= n; ++i) {
+        auto open = message.find('"', at);
+        if (open == std::string_view::npos) return {};
+        auto close = message.find('"', open + 1);
+        if (close == std::string_view::npos) return {};
+        if (i == n) return std::string(message.substr(open + 1, close - open - 1));
+        at = close + 1;
+    }
+    return {};
+}
+
+// `name` as the statement spells it (the server folds unquoted names to small letters).
+std::string AsWritten(std::string_view sql, const std::string& name) {
+    auto word = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+    for (std::size_t at = 0; at + name.size() <= sql.size(); ++at) {
+        if ((at > 0 && word(sql[at - 1])) || (at + name.size() < sql.size() && word(sql[at + name.size()])))
+            continue;
+        bool same = true;
+        for (std::size_t i = 0; i < name.size() && same; ++i)
+            same = std::tolower(static_cast<unsigned char>(sql[at + i])) ==
+                   std::tolower(static_cast<unsigned char>(name[i]));
+        if (same) return std::string(sql.substr(at, name.size()));
+    }
+    return name;
+}
+
+Error Mapped(std::string_view state, std::string message, std::string_view sql) {
+    if (state.starts_with("23") || state == "P0001") return Error(kConstraint, message);
+    if (state == "53100") return Error(kFull, "database or disk is full");
+    if (state == "55P03" || state == "40P01" || state == "40001") return Error(kBusy, "database is locked");
+    if (state == "42P01") return Error(kSqlError, "no such table: " + AsWritten(sql, Quoted(message, 0)));
+    if (state == "42703") {
+        std::string column = AsWritten(sql, Quoted(message, 0));
+        std::string table = Quoted(message, 1);
+        return Error(kSqlError, table.empty()
+                                    ? "no such column: " + column
+                                    : "table " + AsWritten(sql, table) + " has no column named " + column);
+    }
+    if (state.starts_with("22")) return Error(kMismatch, message);
+    if (state.empty() || state.starts_with("08") || state.starts_with("57P")) return Error(kIoError, message);
+    return Error(kSqlError, message);
+}
+
+} // namespace
+
+std::string PostgresParameters(std::string_view sql, int& count) {
+    std::string out;
+    out.reserve(sql.size() + 8);
+    count = 0;
+    int next = 0;
+    for (std::size_t i = 0; i < sql.size(); ++i) {
+        char c = sql[i];
+        if (c == '\'' || c == '"') {
+            // A literal or a quoted name is copied as it is.
+            auto close = sql.find(c, i + 1);
+            if (close == std::string_view::npos) close = sql.size() - 1;
+            out.append(sql.substr(i, close - i + 1));
+            i = close;
+            continue;
+        }
+        if (c != '?') {
+            out += c;
+            continue;
+        }
+        int n = 0;
+        while (i + 1 < sql.size() && std::isdigit(static_cast<unsigned char>(sql[i + 1])))
+            n = n * 10 + (sql[++i] - '0');
+        if (n == 0) n = next + 1;
+        next = n;
+        if (n > count) count = n;
+        out += '$' + std::to_string(n);
+    }
+    return out;
+}
+
+class PostgresEngine::Statement final : public Row {
+public:
+    Statement(std::string sql, std::string name, int parameters)
+        : sql_(std::move(sql)), name_(std::move(name)), values_(parameters), pointers_(parameters) {}
+    ~Statement() { Clear(); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    int ColumnCount() const override { return result_ != nullptr ? PQnfields(result_) : 0; }
+    bool IsNull(int column) const override { return PQgetisnull(result_, row_, column) != 0; }
+    std::string_view Text(int column) const override {
+        return std::string_view(PQgetvalue(result_, row_, column),
+                                static_cast<std::size_t>(PQgetlength(result_, row_, column)));
+    }
+    long long Integer(int column) const override {
+        // As the file engine reads a number from text: its leading digits, 0 without any.
+        return std::strtoll(PQgetvalue(result_, row_, column), nullptr, 10);
+    }
+
+    void Bind(Params params) {
+        std::size_t i = 0;
+        for (const Param& p : params) {
+            if (i >= values_.size()) break;
+            if (p.kind == Param::Kind::Text) {
+                values_[i].assign(p.text);
+            } else {
+                char digits[24];
+                auto [end, ec] = std::to_chars(digits, digits + sizeof digits, p.integer);
+                values_[i].assign(digits, end);
+            }
+            pointers_[i] = values_[i].c_str();
+            ++i;
+        }
+        for (; i < values_.size(); ++i)
+            pointers_[i] = nullptr;
+    }
+    void Clear() noexcept {
+        PQclear(result_);
+        result_ = nullptr;
+        row_ = -1;
+    }
+
+    std::string sql_;
+    std::string name_;
+    bool prepared_ = false;
+    std::vector<std::string> values_;
+    std::vector<const char*> pointers_;
+    PGresult* result_ = nullptr;
+    int row_ = -1;
+};
+
+PostgresEngine::PostgresEngine(const std::string& uri) {
+    conn_ = PQconnectdb(uri.c_str());
+    if (PQstatus(conn_) != CONNECTION_OK) {
+        std::string message = FirstLine(PQerrorMessage(conn_));
+        PQfinish(conn_);
+        // A database that does not exist reads as a missing file does.
+        if (message.starts_with("database \"") && message.ends_with("\" does not exist"))
+            message = "unable to open database file";
+        throw Error(kCantOpen, message);
+    }
+    try {
+        if (PQsetClientEncoding(conn_, "UTF8") != 0) Fail(nullptr, {});
+        Exec(kTakeTurn);
+        Exec(kSession);
+    } catch (...) {
+        PQfinish(conn_);
+        throw;
+    }
+}
+
+PostgresEngine::~PostgresEngine() {
+    cache_.clear();
+    PQfinish(conn_);
+}
+
+void PostgresEngine::Fail(PGresult* result, std::string_view sql) {
+    std::string state, message;
+    if (result != nullptr) {
+        const char* s = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+        const char* m = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY);
+        state = s != nullptr ? s : "";
+        message = m != nullptr ? m : FirstLine(PQresultErrorMessage(result));
+        PQclear(result);
+    }
+    if (message.empty()) message = FirstLine(PQerrorMessage(conn_));
+    Error error = Mapped(state, message, sql);
+    // The server refuses every further statement of a transaction that failed: it is undone now,
+    // and the connection learns that its work since the last commit is gone.
+    if (PQtransactionStatus(conn_) == PQTRANS_INERROR) PQclear(PQexec(conn_, "ROLLBACK"));
+    throw error;
+}
+
+void PostgresEngine::Exec(const char* sql, std::string_view shownSql) {
+    PGresult* result = PQexec(conn_, sql);
+    ExecStatusType status = PQresultStatus(result);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+        Fail(result, shownSql.empty() ? sql : shownSql);
+    PQclear(result);
+}
+
+void PostgresEngine::Run(const char* sql) {
+    Exec(sql);
+}
+
+void PostgresEngine::Begin() {
+    Exec("BEGIN");
+}
+
+void PostgresEngine::Commit() {
+    PGresult* result = PQexec(conn_, "COMMIT");
+    if (PQresultStatus(result) != PGRES_COMMAND_OK) Fail(result, {});
+    // A transaction that had failed ends in ROLLBACK, without an error.
+    bool undone = std::string_view(PQcmdStatus(result)) == "ROLLBACK";
+    PQclear(result);
+    if (undone) throw Error(kIoError, "cannot commit - the transaction was undone");
+}
+
+void PostgresEngine::Rollback() noexcept {
+    if (InTransaction()) PQclear(PQexec(conn_, "ROLLBACK"));
+}
+
+bool PostgresEngine::InTransaction() const noexcept {
+    PGTransactionStatusType status = PQtransactionStatus(conn_);
+    return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
+}
+
+Row& PostgresEngine::Start(std::string_view sql, Params params) {
+    auto it = cache_.find(sql);
+    if (it == cache_.end()) {
+        int count = 0;
+        std::string text = PostgresParameters(sql, count);
+        auto statement =
+            std::make_unique<Statement>(std::move(text), "q" + std::to_string(++prepared_), count);
+        it = cache_.emplace(std::string(sql), std::move(statement)).first;
+    }
+    Statement& statement = *it->second;
+    if (!statement.prepared_) {
+        PGresult* result = PQprepare(conn_, statement.name_.c_str(), statement.sql_.c_str(), 0, nullptr);
+        if (PQresultStatus(result) != PGRES_COMMAND_OK) Fail(result, sql);
+        PQclear(result);
+        statement.prepared_ = true;
+    }
+    statement.Clear();
+    statement.Bind(params);
+    return statement;
+}
+
+bool PostgresEngine::Step(Row& row) {
+    Statement& statement = static_cast<Statement&>(row);
+    if (statement.result_ == nullptr) {
+        // In preview the whole run is one transaction: a failed statement undoes only itself, as
+        // it does in the file engine.
+        const bool alone = preview_ && InTransaction();
+        if (alone) Exec(kSavepoint);
+        PGresult* result =
+            PQexecPrepared(conn_, statement.name_.c_str(), static_cast<int>(statement.values_.size()),
+                           statement.pointers_.data(), nullptr, nullptr, 0);
+        ExecStatusType status = PQresultStatus(result);
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+            if (alone && PQtransactionStatus(conn_) == PQTRANS_INERROR)
+                PQclear(PQexec(conn_, "ROLLBACK TO SAVEPOINT quorvel_statement"));
+            Fail(result, statement.sql_);
+        }
+        if (alone) Exec("RELEASE SAVEPOINT quorvel_statement");
+        statement.result_ = result;
+    }
+    return ++statement.row_ < PQntuples(statement.result_);
+}
+
+void PostgresEngine::Reset(Row& row) noexcept {
+    static_cast<Statement&>(row).Clear();
+}
+
+} // namespace quorvel::storage

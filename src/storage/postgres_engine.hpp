@@ -1,0 +1,62 @@
+#pragma once
+// The PostgreSQL engine: a database named by a postgresql:// URI (libpq reads PGPASSWORD,
+// ~/.pgpass, PGSSLMODE... as usual), for clubs with several workstations and for leagues.
+//
+// It reads as the file database does: statements keep their ?N parameters (rewritten once per
+// text), failures carry the file engine's numbers (a constraint or a trigger's RAISE EXCEPTION
+// 19, a full disk 13, a lock not obtained 5) and its messages for a missing table or column.
+// A failed statement ends the whole transaction, which the connection then reports as undone.
+// Imports into one database take turns: each connection holds the database's advisory lock
+// until it closes.
+
+#include "storage/engine.hpp"
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+struct pg_conn;
+struct pg_result;
+
+namespace quorvel::storage {
+
+class PostgresEngine final : public Engine {
+public:
+    // Connects to `uri`. Throws quorvel::Error 14 when the server cannot be reached or refuses.
+    explicit PostgresEngine(const std::string& uri);
+    ~PostgresEngine() override;
+
+    Row& Start(std::string_view sql, Params params) override;
+    bool Step(Row& statement) override;
+    void Reset(Row& statement) noexcept override;
+    void Run(const char* sql) override;
+    void Begin() override;
+    void Commit() override;
+    void Rollback() noexcept override;
+    bool InTransaction() const noexcept override;
+    bool WriterExcludesOthers() const noexcept override { return false; }
+    void SetPreview(bool preview) noexcept override { preview_ = preview; }
+
+private:
+    class Statement;
+    struct StringHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+    };
+
+    // Runs `sql` and keeps its result only to check it; throws the mapped error.
+    void Exec(const char* sql, std::string_view shownSql = {});
+    // Throws the error of `result` (or of the connection when there is none), read as the file
+    // engine would report it, after undoing a transaction the failure has ended.
+    [[noreturn]] void Fail(pg_result* result, std::string_view sql);
+
+    pg_conn* conn_ = nullptr;
+    std::unordered_map<std::string, std::unique_ptr<Statement>, StringHash, std::equal_to<>> cache_;
+    int prepared_ = 0;
+    bool preview_ = false;
+};
+
+// The statement text with its ?N parameters written $N, and the number of parameters.
+std::string PostgresParameters(std::string_view sql, int& count);
+
+} // namespace quorvel::storage

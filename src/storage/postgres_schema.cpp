@@ -1,0 +1,108 @@
+#include "storage/postgres_schema.hpp"
+
+namespace quorvel::storage {
+
+// A sequence would keep the numbers that an undone batch took, and the batch done again would
+// store other numbers than the file database does: the last number of each table is a row of
+// Num_Sequence instead, updated in the inserting transaction.
+const char* const kPostgresSchema = R"sql(
+CREATE COLLATION IF NOT EXISTS nocase (provider = icu, locale = 'und-u-ks-level2', deterministic = false);
+
+CREATE TABLE Num_Sequence (
+    name TEXT PRIMARY KEY,
+    seq  BIGINT NOT NULL
+);
+INSERT INTO Num_Sequence (name, seq) VALUES ('club', 0), ('licence', 0), ('selection', 0);
+
+CREATE FUNCTION Next_Num() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    IF NEW.Num IS NULL THEN
+        UPDATE Num_Sequence SET seq = seq + 1 WHERE name = TG_TABLE_NAME RETURNING seq INTO NEW.Num;
+    ELSE
+        UPDATE Num_Sequence SET seq = greatest(seq, NEW.Num) WHERE name = TG_TABLE_NAME;
+    END IF;
+    RETURN NEW;
+END
+$$;
+
+CREATE TABLE Info (
+    LastClose INTEGER NOT NULL DEFAULT 1
+);
+INSERT INTO Info (LastClose) VALUES (1);
+
+CREATE TABLE Club (
+    Num          INTEGER PRIMARY KEY,
+    Code_federal TEXT COLLATE nocase,
+    Intitule     TEXT,
+    Selection    INTEGER NOT NULL DEFAULT 0
+);
+CREATE INDEX Club_Code_federal ON Club (Code_federal);
+CREATE TRIGGER Club_Num BEFORE INSERT ON Club FOR EACH ROW EXECUTE FUNCTION Next_Num();
+
+CREATE TABLE Licence (
+    Num               INTEGER PRIMARY KEY,
+    Code_club         TEXT COLLATE nocase,
+    licence           TEXT COLLATE nocase,
+    Nom               TEXT,
+    Prenom            TEXT,
+    sexe              TEXT,
+    Date_Naissance    TEXT,
+    Nationalite       TEXT,
+    Adresse           TEXT,
+    Suite_adresse     TEXT,
+    Code_Postal       TEXT,
+    Localite          TEXT,
+    Telephone         TEXT,
+    Sportive          TEXT,
+    Synchro           TEXT,
+    Water_Polo        TEXT,
+    Plongeon          TEXT,
+    Dirigeant         TEXT,
+    Maitre            TEXT,
+    Date_Depot        TEXT,
+    Date_obliteration TEXT,
+    Type_licence      TEXT,
+    Nature            TEXT,
+    Code_unique       TEXT,
+    Date_suppr        TEXT
+);
+CREATE INDEX Licence_Club_Licence ON Licence (Code_club, licence);
+CREATE TRIGGER Licence_Num BEFORE INSERT ON Licence FOR EACH ROW EXECUTE FUNCTION Next_Num();
+
+CREATE TABLE Selection (
+    Num      INTEGER PRIMARY KEY,
+    Code_Sel TEXT COLLATE nocase,
+    Num_Lic  INTEGER
+);
+CREATE INDEX Selection_Sel_Lic ON Selection (Code_Sel, Num_Lic);
+CREATE TRIGGER Selection_Num BEFORE INSERT ON Selection FOR EACH ROW EXECUTE FUNCTION Next_Num();
+
+CREATE TABLE Pays (
+    code    TEXT COLLATE nocase PRIMARY KEY,
+    Libelle TEXT
+);
+
+CREATE TABLE Inter_Region (
+    Code    INTEGER PRIMARY KEY,
+    Libelle TEXT
+);
+
+CREATE TABLE Region (
+    Code      TEXT COLLATE nocase PRIMARY KEY,
+    CodeInter INTEGER,
+    Libelle   TEXT
+);
+
+CREATE TABLE Departement (
+    Code    TEXT COLLATE nocase PRIMARY KEY,
+    Region  TEXT COLLATE nocase,
+    Libelle TEXT
+);
+)sql";
+
+const char* const kPostgresTablesPresent =
+    "SELECT count(*) FROM information_schema.tables WHERE table_schema = current_schema() AND "
+    "lower(table_name) IN ('info', 'club', 'licence', 'selection', 'pays', 'inter_region', 'region', "
+    "'departement', 'num_sequence')";
+
+} // namespace quorvel::storage
