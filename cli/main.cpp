@@ -163,7 +163,8 @@ int main(int argc, char** argv) {
     bool quiet = false;
     auto* imp = app.add_subcommand("import-licences",
                                    "Import clubs (club.txt) and licences (licence.txt) of an export folder.");
-    imp->add_option("--db", db, "Database file of the club application (must exist)")->required();
+    imp->add_option("--db", db, "Database file of the club application (must exist), or a postgresql:// URI")
+        ->required();
     imp->add_option("--source", source, "Folder holding licence.txt, club.txt and origine.txt")->required();
     imp->add_option("--work", work,
                     "Working folder that receives copies of the export files "
@@ -188,7 +189,8 @@ int main(int argc, char** argv) {
     // update-iuf
     auto* iuf =
         app.add_subcommand("update-iuf", "Write the licences' IUF codes from the IUF files of a folder.");
-    iuf->add_option("--db", db, "Database file of the club application (must exist)")->required();
+    iuf->add_option("--db", db, "Database file of the club application (must exist), or a postgresql:// URI")
+        ->required();
     iuf->add_option("--source", source,
                     "Folder whose IUF files (45-character lines) are read; "
                     "other files are reported and skipped")
@@ -207,12 +209,16 @@ int main(int argc, char** argv) {
 
     // init-db
     auto* init = app.add_subcommand("init-db", "Create a new, empty encrypted club database.");
-    init->add_option("DB", db, "Database file to create (refused if it already exists)")->required();
+    init->add_option("DB", db,
+                     "Database file to create (refused if it already exists), or the postgresql:// URI of an "
+                     "empty database")
+        ->required();
     init->add_flag("--no-reference", noReference,
                    "Leave the reference tables (countries, inter-regions, regions, departments) empty");
     init->add_option("--reference", reference, "Reference data file to load instead of the bundled one");
     init->footer("Example:\n  quorvel init-db club.db\n"
-                 "The file is encrypted: open it with the sqlcipher shell and PRAGMA key='quenoril';");
+                 "The file is encrypted: open it with the sqlcipher shell and PRAGMA key='quenoril';\n"
+                 "  quorvel init-db postgresql://club@server/club   (tables created in that empty database)");
 
     try {
         app.parse(argc, argv);

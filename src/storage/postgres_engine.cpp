@@ -28,7 +28,6 @@ constexpr const char* kSavepoint = "SAVEPOINT quorvel_statement";
 
 std::string FirstLine(const char* text) {
     std::string s = text != nullptr ? text : "";
-    if (s.starts_with("FATAL:  ")) s.erase(0, 8);
     if (auto end = s.find('\n'); end != std::string::npos) s.erase(end);
     return s;
 }
@@ -168,7 +167,7 @@ PostgresEngine::PostgresEngine(const std::string& uri) {
         std::string message = FirstLine(PQerrorMessage(conn_));
         PQfinish(conn_);
         // A database that does not exist reads as a missing file does.
-        if (message.starts_with("database \"") && message.ends_with("\" does not exist"))
+        if (message.find("FATAL:  database \"") != std::string::npos && message.ends_with("\" does not exist"))
             message = "unable to open database file";
         throw Error(kCantOpen, message);
     }

@@ -1,13 +1,16 @@
 // The end-to-end cases: every folder beside this file is one run of a public method on real files
 // and a fresh database (see README.md). The runner compares the TraceLog, the stored rows, the
 // result and the report with the folder's expected/ files, or writes them when
-// QUORVEL_UPDATE_CASES=1.
+// QUORVEL_UPDATE_CASES=1. With QUORVEL_TEST_PG_URI set (a PostgreSQL maintenance database, see
+// scripts/pg-cluster.sh), every case runs again on a fresh PostgreSQL database, against the same
+// expected files.
 
 #include <quorvel/clsMajIUF.hpp>
 #include <quorvel/clsRecupLicence.hpp>
 #include <quorvel/database.hpp>
 
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -114,6 +117,83 @@ std::string Rows(sqlite3* db, const std::string& sql) {
     return out;
 }
 
+// PostgreSQL folds the names of columns to small letters: they show as the file database
+// declares them.
+std::string Declared(const std::string& name) {
+    static const std::map<std::string, std::string> names = [] {
+        std::map<std::string, std::string> m;
+        char pattern[] = "/tmp/quorvel-names-XXXXXX";
+        const fs::path dir = ::mkdtemp(pattern);
+        CreateHostDatabase(dir / "n.db", "");
+        sqlite3* db = nullptr;
+        sqlite3_open_v2((dir / "n.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_exec(db, "PRAGMA key='quenoril';", nullptr, nullptr, nullptr);
+        for (const auto* table : {"Club", "Licence", "Selection", "Info"}) {
+            sqlite3_stmt* stmt = nullptr;
+            sqlite3_prepare_v2(db, ("SELECT * FROM " + std::string(table)).c_str(), -1, &stmt, nullptr);
+            for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
+                std::string n = sqlite3_column_name(stmt, c), lower = n;
+                std::transform(n.begin(), n.end(), lower.begin(), ::tolower);
+                m[lower] = n;
+            }
+            sqlite3_finalize(stmt);
+        }
+        sqlite3_close(db);
+        fs::remove_all(dir);
+        return m;
+    }();
+    auto it = names.find(name);
+    return it != names.end() ? it->second : name;
+}
+
+// Rows() of a PostgreSQL database; integers bare, everything else quoted.
+std::string Rows(PGconn* db, const std::string& sql, const std::string& table) {
+    PGresult* r = PQexec(db, sql.c_str());
+    std::string out;
+    if (PQresultStatus(r) != PGRES_TUPLES_OK) {
+        const char* state = PQresultErrorField(r, PG_DIAG_SQLSTATE);
+        out = std::string("error: ") +
+              (state && std::string(state) == "42P01" ? "no such table: " + table : PQresultErrorMessage(r)) +
+              "\n";
+        PQclear(r);
+        return out;
+    }
+    for (int c = 0; c < PQnfields(r); ++c)
+        out += (c ? " | " : "") + Declared(PQfname(r, c));
+    out += "\n";
+    for (int row = 0; row < PQntuples(r); ++row) {
+        for (int c = 0; c < PQnfields(r); ++c) {
+            std::string value = PQgetisnull(r, row, c) ? "NULL" : PQgetvalue(r, row, c);
+            Oid type = PQftype(r, c);
+            if (!PQgetisnull(r, row, c) && type != 20 && type != 21 && type != 23)
+                Replace(value, "'", "''"), value = "'" + value + "'";
+            out += (c ? " | " : "") + value;
+        }
+        out += "\n";
+    }
+    PQclear(r);
+    return out;
+}
+
+// The case's own PostgreSQL database, created empty (or, with `create` false, only dropped):
+// its URI.
+std::string ServerDatabase(const std::string& name, bool create) {
+    const std::string maintenance = std::getenv("QUORVEL_TEST_PG_URI");
+    PGconn* c = PQconnectdb(maintenance.c_str());
+    EXPECT_EQ(PQstatus(c), CONNECTION_OK) << PQerrorMessage(c);
+    std::string db = "quorvel_" + name;
+    for (auto& ch : db)
+        ch = std::isalnum(static_cast<unsigned char>(ch)) ? std::tolower(ch) : '_';
+    PQclear(PQexec(c, ("DROP DATABASE IF EXISTS " + db + " WITH (FORCE)").c_str()));
+    if (create) {
+        PGresult* r = PQexec(c, ("CREATE DATABASE " + db).c_str());
+        EXPECT_EQ(PQresultStatus(r), PGRES_COMMAND_OK) << PQerrorMessage(c);
+        PQclear(r);
+    }
+    PQfinish(c);
+    return maintenance.substr(0, maintenance.rfind('/') + 1) + db;
+}
+
 sqlite3* Open(const std::string& path, int flags) {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) == SQLITE_OK &&
@@ -125,7 +205,7 @@ sqlite3* Open(const std::string& path, int flags) {
 
 // One run of the case in `dir`, in a temporary folder: every output under its expected/ name, with
 // the temporary paths written as placeholders.
-std::map<std::string, std::string> RunCase(const fs::path& dir) {
+std::map<std::string, std::string> RunCase(const fs::path& dir, bool server) {
     auto cfg = Settings(dir / "case.txt");
     const bool onlyMyClub = cfg.count("club") > 0; // club=CODE limits an IUF update to that club
     char pattern[] = "/tmp/quorvel-case-XXXXXX";
@@ -140,11 +220,20 @@ std::map<std::string, std::string> RunCase(const fs::path& dir) {
     for (const auto* sub : {"source", "work"})
         fs::exists(dir / sub) ? fs::copy(dir / sub, tmp / sub, fs::copy_options::recursive)
                               : void(fs::create_directories(tmp / sub));
+    const bool dbMissing = cfg["missing"].find("DB") != std::string::npos;
+    if (server) paths["$DB"] = ServerDatabase(dir.filename(), !dbMissing);
     const std::string &src = paths["$SOURCE"], &work = paths["$WORK"], &db = paths["$DB"],
                       &trace = paths["$TRACE"];
-    if (cfg["missing"].find("DB") == std::string::npos)
-        CreateHostDatabase(db, cfg["reference"] == "1" ? QUORVEL_REFERENCE_FILE : "");
-    if (fs::exists(dir / "setup.sql")) {
+    if (!dbMissing) CreateHostDatabase(db, cfg["reference"] == "1" ? QUORVEL_REFERENCE_FILE : "");
+    if (server && fs::exists(dir / "setup.sql")) {
+        // setup.pg.sql when the statements differ (triggers), setup.sql otherwise.
+        PGconn* h = PQconnectdb(db.c_str());
+        PGresult* r =
+            PQexec(h, Read(dir / (fs::exists(dir / "setup.pg.sql") ? "setup.pg.sql" : "setup.sql")).c_str());
+        EXPECT_EQ(PQresultStatus(r), PGRES_COMMAND_OK) << PQerrorMessage(h);
+        PQclear(r);
+        PQfinish(h);
+    } else if (fs::exists(dir / "setup.sql")) {
         sqlite3* h = Open(db, SQLITE_OPEN_READWRITE);
         char* error = nullptr;
         EXPECT_EQ(sqlite3_exec(h, Read(dir / "setup.sql").c_str(), nullptr, nullptr, &error), SQLITE_OK)
@@ -187,7 +276,13 @@ std::map<std::string, std::string> RunCase(const fs::path& dir) {
     Replace(out["trace.txt"], "\r\n", "\n");
 
     std::string& rows = out["rows.txt"];
-    if (sqlite3* h = Open(db, SQLITE_OPEN_READONLY)) {
+    PGconn* pg = server && !dbMissing ? PQconnectdb(db.c_str()) : nullptr;
+    if (pg != nullptr && PQstatus(pg) == CONNECTION_OK) {
+        for (const auto* table : {"Club", "Licence", "Selection"})
+            rows += "[" + std::string(table) + "]\n" +
+                    Rows(pg, "SELECT * FROM " + std::string(table) + " ORDER BY Num", table);
+        rows += "[Info]\n" + Rows(pg, "SELECT LastClose FROM Info", "Info");
+    } else if (sqlite3* h = server ? nullptr : Open(db, SQLITE_OPEN_READONLY)) {
         for (const auto* table : {"Club", "Licence", "Selection"})
             rows += "[" + std::string(table) + "]\n" +
                     Rows(h, "SELECT * FROM " + std::string(table) + " ORDER BY Num");
@@ -206,6 +301,8 @@ std::map<std::string, std::string> RunCase(const fs::path& dir) {
     for (auto& [name, text] : out)
         for (const auto& [placeholder, path] : paths)
             Replace(text, path, placeholder);
+    PQfinish(pg);
+    if (server) ServerDatabase(dir.filename(), false);
     fs::remove_all(tmp);
     return out;
 }
@@ -218,13 +315,10 @@ std::vector<std::string> CaseNames() {
     return names;
 }
 
-class Case : public ::testing::TestWithParam<std::string> {};
-
-TEST_P(Case, Run) {
-    const fs::path dir = kCases / GetParam();
-    const bool update =
-        std::getenv("QUORVEL_UPDATE_CASES") && std::string(std::getenv("QUORVEL_UPDATE_CASES")) == "1";
-    for (const auto& [name, actual] : RunCase(dir)) {
+void Check(const fs::path& dir, bool server) {
+    const bool update = !server && std::getenv("QUORVEL_UPDATE_CASES") &&
+                        std::string(std::getenv("QUORVEL_UPDATE_CASES")) == "1";
+    for (const auto& [name, actual] : RunCase(dir, server)) {
         const fs::path file = dir / "expected" / name;
         if (update) {
             fs::create_directories(file.parent_path());
@@ -245,11 +339,29 @@ TEST_P(Case, Run) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Case, ::testing::ValuesIn(CaseNames()), [](const auto& info) {
+class Case : public ::testing::TestWithParam<std::string> {};
+class PostgreSQL : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Case, Run) {
+    Check(kCases / GetParam(), false);
+}
+
+// case.txt's postgresql-skip=REASON leaves a case out on PostgreSQL.
+TEST_P(PostgreSQL, Run) {
+    if (std::getenv("QUORVEL_TEST_PG_URI") == nullptr) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    const fs::path dir = kCases / GetParam();
+    if (auto skip = Settings(dir / "case.txt")["postgresql-skip"]; !skip.empty()) GTEST_SKIP() << skip;
+    Check(dir, true);
+}
+
+std::string TestName(const ::testing::TestParamInfo<std::string>& info) {
     std::string name = info.param;
     for (auto& c : name)
         c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
     return name;
-});
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Case, ::testing::ValuesIn(CaseNames()), TestName);
+INSTANTIATE_TEST_SUITE_P(Cases, PostgreSQL, ::testing::ValuesIn(CaseNames()), TestName);
 
 } // namespace

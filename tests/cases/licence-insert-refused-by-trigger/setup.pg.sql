@@ -1,0 +1,3 @@
+INSERT INTO Club (Code_federal, Intitule) VALUES ('FRA3070340004', 'Sète');
+CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION 'base pleine'; END $$;
+CREATE TRIGGER refuse BEFORE INSERT ON Licence FOR EACH ROW EXECUTE FUNCTION refuse();
