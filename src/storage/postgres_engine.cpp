@@ -167,18 +167,32 @@ PostgresEngine::PostgresEngine(const std::string& uri) {
         std::string message = FirstLine(PQerrorMessage(conn_));
         PQfinish(conn_);
         // A database that does not exist reads as a missing file does.
-        if (message.find("FATAL:  database \"") != std::string::npos && message.ends_with("\" does not exist"))
+        if (message.find("FATAL:  database \"") != std::string::npos &&
+            message.ends_with("\" does not exist"))
             message = "unable to open database file";
         throw Error(kCantOpen, message);
     }
     try {
-        if (PQsetClientEncoding(conn_, "UTF8") != 0) Fail(nullptr, {});
-        Exec(kTakeTurn);
-        Exec(kSession);
+        Setup();
     } catch (...) {
         PQfinish(conn_);
         throw;
     }
+}
+
+void PostgresEngine::Setup() {
+    if (PQsetClientEncoding(conn_, "UTF8") != 0) Fail(nullptr, {});
+    Exec(kTakeTurn);
+    Exec(kSession);
+}
+
+void PostgresEngine::Reconnect() {
+    if (PQstatus(conn_) != CONNECTION_BAD) return;
+    PQreset(conn_);
+    if (PQstatus(conn_) != CONNECTION_OK) Fail(nullptr, {});
+    for (auto& [sql, statement] : cache_)
+        statement->prepared_ = false;
+    Setup();
 }
 
 PostgresEngine::~PostgresEngine() {
@@ -212,10 +226,12 @@ void PostgresEngine::Exec(const char* sql, std::string_view shownSql) {
 }
 
 void PostgresEngine::Run(const char* sql) {
+    Reconnect();
     Exec(sql);
 }
 
 void PostgresEngine::Begin() {
+    Reconnect();
     Exec("BEGIN");
 }
 
@@ -247,6 +263,7 @@ Row& PostgresEngine::Start(std::string_view sql, Params params) {
         it = cache_.emplace(std::string(sql), std::move(statement)).first;
     }
     Statement& statement = *it->second;
+    Reconnect();
     if (!statement.prepared_) {
         PGresult* result = PQprepare(conn_, statement.name_.c_str(), statement.sql_.c_str(), 0, nullptr);
         if (PQresultStatus(result) != PGRES_COMMAND_OK) Fail(result, sql);

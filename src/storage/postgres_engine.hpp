@@ -7,7 +7,8 @@
 // 19, a full disk 13, a lock not obtained 5) and its messages for a missing table or column.
 // A failed statement ends the whole transaction, which the connection then reports as undone.
 // Imports into one database take turns: each connection holds the database's advisory lock
-// until it closes.
+// until it closes. A connection that drops is made again before the next transaction (the work
+// of the one it was in is reported lost), so that the batch is simply done again.
 
 #include "storage/engine.hpp"
 
@@ -44,6 +45,10 @@ private:
         std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
     };
 
+    // Sets up a new session: text in UTF-8, the turn of this import, the wait for locks.
+    void Setup();
+    // Connects again when the connection dropped; the statements are prepared again as they come.
+    void Reconnect();
     // Runs `sql` and keeps its result only to check it; throws the mapped error.
     void Exec(const char* sql, std::string_view shownSql = {});
     // Throws the error of `result` (or of the connection when there is none), read as the file

@@ -1,0 +1,97 @@
+// Imports into a PostgreSQL database (QUORVEL_TEST_PG_URI, see scripts/pg-cluster.sh): two at once
+// take turns, and a connection dropped in the middle of a batch loses nothing the counts tell.
+
+#include "support/support.hpp"
+
+#include <quorvel/clsRecupLicence.hpp>
+#include <quorvel/database.hpp>
+#include <quorvel/run_report.hpp>
+
+#include <gtest/gtest.h>
+#include <libpq-fe.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace quorvel;
+using namespace quorvel::test;
+
+namespace {
+
+std::string Sql(const std::string& uri, const std::string& sql) {
+    PGconn* c = PQconnectdb(uri.c_str());
+    PGresult* r = PQexec(c, sql.c_str());
+    EXPECT_TRUE(PQresultStatus(r) == PGRES_TUPLES_OK || PQresultStatus(r) == PGRES_COMMAND_OK)
+        << PQerrorMessage(c);
+    std::string value = PQntuples(r) > 0 ? PQgetvalue(r, 0, 0) : "";
+    PQclear(r);
+    PQfinish(c);
+    return value;
+}
+
+// A new database with the application's tables, its URI in w.db.
+bool ServerWorkspace(Workspace& w, const std::string& name) {
+    const char* maintenance = std::getenv("QUORVEL_TEST_PG_URI");
+    if (maintenance == nullptr) return false;
+    Sql(maintenance, "DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
+    Sql(maintenance, "CREATE DATABASE " + name);
+    w.db = std::string(maintenance).substr(0, std::string(maintenance).rfind('/') + 1) + name;
+    CreateHostDatabase(w.db, QUORVEL_REFERENCE_FILE);
+    WriteFile(w.source + "/licence.txt", LicenceLines(6000));
+    return true;
+}
+
+bool Import(Workspace& w, const std::string& work, ImportOptions options = {}) {
+    std::filesystem::create_directories(work);
+    return clsRecupLicence(FixedClock(2026, 12, 6))
+        .bImport_Licence(w.db, w.source, work, w.trace, nullptr, options);
+}
+
+} // namespace
+
+TEST(ServerFaults, TwoImportsAtOnceStoreWhatTwoInTurnWould) {
+    Workspace w;
+    if (!ServerWorkspace(w, "quorvel_two_at_once")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    std::vector<pid_t> children;
+    for (int k = 0; k < 2; ++k) {
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            w.trace = w.dir / ("t" + std::to_string(k) + ".log");
+            _exit(Import(w, w.dir / ("work" + std::to_string(k))) ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(Sql(w.db, "select count(*) || ' ' || count(distinct (Code_club, licence)) from Licence"),
+              "6000 6000");
+    EXPECT_EQ(Sql(w.db, "select count(*) from Club"), "1")
+        << "the second import found the club the first created";
+    for (int k = 0; k < 2; ++k)
+        for (const auto& line : ReadTrace(w.dir / ("t" + std::to_string(k) + ".log")))
+            EXPECT_EQ(line.find("interrompu"), std::string::npos) << line;
+}
+
+TEST(ServerFaults, AConnectionDroppedMidBatchIsMadeAgainAndTheCountsEqualTheRows) {
+    Workspace w;
+    if (!ServerWorkspace(w, "quorvel_dropped")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    RunReport report;
+    ImportOptions options;
+    options.report = &report;
+    bool dropped = false;
+    options.progress = [&](const ProgressStep& s) {
+        if (s.pass != "licences" || s.line != 3000 || dropped) return;
+        dropped = true;
+        Sql(w.db, "select count(pg_terminate_backend(pid)) from pg_stat_activity "
+                  "where datname = current_database() and pid <> pg_backend_pid()");
+    };
+    EXPECT_TRUE(Import(w, w.work, options));
+    ASSERT_TRUE(dropped);
+    LicenceCounts n = report.passes.back().Licences();
+    EXPECT_EQ(std::to_string(n.imported), Sql(w.db, "select count(*) from Licence"));
+    EXPECT_EQ(n.imported, 6000) << "the batch was done again on the new connection";
+    EXPECT_EQ(Sql(w.db, "select count(*) || ' ' || max(Num) from Licence"), "6000 6000") << "no number lost";
+    EXPECT_EQ(Sql(w.db, "select LastClose from Info"), "1");
+}
