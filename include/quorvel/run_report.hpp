@@ -79,7 +79,8 @@ struct QUORVEL_API RunReport {
     // When the run started, as the TraceLog's first line gives it ("dd/mm/yyyy hh:mm:ss"); empty
     // when the call stopped before its TraceLog was opened.
     std::string started;
-    // The source folder and the database file, as the caller named them.
+    // The source folder and the database file, as the caller named them (a PostgreSQL URI
+    // without its password).
     std::string source;
     std::string database;
     // True when the method returned a result; false when an error left it (see errorNumber).

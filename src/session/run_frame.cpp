@@ -21,7 +21,7 @@ RunFrame::RunFrame(ImportSession& session, const ImportOptions& options, const c
         report_->method = method;
         report_->preview = preview_;
         report_->source = source;
-        report_->database = database;
+        report_->database = storage::Shown(database);
     }
     session_.recorder = tracelog::RunRecorder(report_);
     session_.trace.SetRecorder(&session_.recorder);

@@ -161,15 +161,6 @@ void LoadReference(storage::Connection& db, const std::string& referenceFile) {
 
 namespace {
 
-// `uri` without the password it may hold.
-std::string Shown(const std::string& uri) {
-    auto scheme = uri.find("://");
-    auto at = uri.find('@');
-    auto colon = uri.find(':', scheme + 3);
-    if (scheme == std::string::npos || at == std::string::npos || colon > at) return uri;
-    return uri.substr(0, colon) + uri.substr(at);
-}
-
 // Creates the tables in the empty PostgreSQL database `uri`, in one transaction.
 void CreateServerDatabase(const std::string& uri, const std::string& referenceFile) {
     storage::Connection db;
@@ -179,7 +170,8 @@ void CreateServerDatabase(const std::string& uri, const std::string& referenceFi
              [&](const storage::Row& row) { present = row.Integer(0) > 0; });
     if (present) {
         db.Rollback();
-        throw Error(errnum::kFileExists, "La base contient déjà les tables de l'application : " + Shown(uri));
+        throw Error(errnum::kFileExists,
+                    "La base contient déjà les tables de l'application : " + storage::Shown(uri));
     }
     try {
         db.ExecuteScript(storage::kPostgresSchema);
