@@ -25,6 +25,8 @@ constexpr const char* kTakeTurn = "SELECT pg_advisory_lock(7238633396597645)";
 // As long as the file engine waits for a busy database.
 constexpr const char* kSession = "SET lock_timeout = '10s'";
 constexpr const char* kSavepoint = "SAVEPOINT quorvel_statement";
+constexpr const char* kUndoStatement = "ROLLBACK TO SAVEPOINT quorvel_statement";
+constexpr const char* kEndStatement = "RELEASE SAVEPOINT quorvel_statement";
 
 std::string FirstLine(const char* text) {
     std::string s = text != nullptr ? text : "";
@@ -253,6 +255,19 @@ bool PostgresEngine::InTransaction() const noexcept {
     return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
 }
 
+template <class F> PGresult* PostgresEngine::Alone(F run, std::string_view sql) {
+    const bool alone = preview_ && InTransaction();
+    if (alone) Exec(kSavepoint);
+    PGresult* result = run();
+    ExecStatusType status = PQresultStatus(result);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+        if (alone && PQtransactionStatus(conn_) == PQTRANS_INERROR) PQclear(PQexec(conn_, kUndoStatement));
+        Fail(result, sql);
+    }
+    if (alone) Exec(kEndStatement);
+    return result;
+}
+
 Row& PostgresEngine::Start(std::string_view sql, Params params) {
     auto it = cache_.find(sql);
     if (it == cache_.end()) {
@@ -265,9 +280,9 @@ Row& PostgresEngine::Start(std::string_view sql, Params params) {
     Statement& statement = *it->second;
     Reconnect();
     if (!statement.prepared_) {
-        PGresult* result = PQprepare(conn_, statement.name_.c_str(), statement.sql_.c_str(), 0, nullptr);
-        if (PQresultStatus(result) != PGRES_COMMAND_OK) Fail(result, sql);
-        PQclear(result);
+        PQclear(Alone(
+            [&] { return PQprepare(conn_, statement.name_.c_str(), statement.sql_.c_str(), 0, nullptr); },
+            sql));
         statement.prepared_ = true;
     }
     statement.Clear();
@@ -278,21 +293,13 @@ Row& PostgresEngine::Start(std::string_view sql, Params params) {
 bool PostgresEngine::Step(Row& row) {
     Statement& statement = static_cast<Statement&>(row);
     if (statement.result_ == nullptr) {
-        // In preview the whole run is one transaction: a failed statement undoes only itself, as
-        // it does in the file engine.
-        const bool alone = preview_ && InTransaction();
-        if (alone) Exec(kSavepoint);
-        PGresult* result =
-            PQexecPrepared(conn_, statement.name_.c_str(), static_cast<int>(statement.values_.size()),
-                           statement.pointers_.data(), nullptr, nullptr, 0);
-        ExecStatusType status = PQresultStatus(result);
-        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-            if (alone && PQtransactionStatus(conn_) == PQTRANS_INERROR)
-                PQclear(PQexec(conn_, "ROLLBACK TO SAVEPOINT quorvel_statement"));
-            Fail(result, statement.sql_);
-        }
-        if (alone) Exec("RELEASE SAVEPOINT quorvel_statement");
-        statement.result_ = result;
+        statement.result_ = Alone(
+            [&] {
+                return PQexecPrepared(conn_, statement.name_.c_str(),
+                                      static_cast<int>(statement.values_.size()), statement.pointers_.data(),
+                                      nullptr, nullptr, 0);
+            },
+            statement.sql_);
     }
     return ++statement.row_ < PQntuples(statement.result_);
 }

@@ -49,6 +49,9 @@ private:
     void Setup();
     // Connects again when the connection dropped; the statements are prepared again as they come.
     void Reconnect();
+    // The result of the statement that `run` sends, which must succeed: in preview, where the whole
+    // run is one transaction, a failure undoes only that statement, as in the file engine.
+    template <class F> pg_result* Alone(F run, std::string_view sql);
     // Runs `sql` and keeps its result only to check it; throws the mapped error.
     void Exec(const char* sql, std::string_view shownSql = {});
     // Throws the error of `result` (or of the connection when there is none), read as the file
