@@ -66,6 +66,16 @@ std::string ReportClash(const std::string& report, const std::vector<std::string
     return {};
 }
 
+// `db` as it may be printed: a PostgreSQL URI without the password it may hold.
+std::string Shown(const std::string& db) {
+    auto scheme = db.find("://");
+    auto at = db.find('@');
+    if (db.rfind("postgres", 0) != 0 || scheme == std::string::npos || at == std::string::npos) return db;
+    auto colon = db.find(':', scheme + 3);
+    if (colon == std::string::npos || colon > at) return db;
+    return db.substr(0, colon) + db.substr(at);
+}
+
 // Parses YYYY-MM-DD, a real calendar date, into a fixed clock; throws CLI::ValidationError
 // otherwise.
 quorvel::Clock ParseToday(const std::string& text) {
@@ -244,7 +254,7 @@ int main(int argc, char** argv) {
         try {
             quorvel::CreateHostDatabase(
                 db, noReference ? std::string() : (reference.empty() ? DefaultReference() : reference));
-            std::cout << "Database created: " << db << "\n";
+            std::cout << "Database created: " << Shown(db) << "\n";
             return kExitTrue;
         } catch (const quorvel::Error& e) {
             return Fail("init-db", e);
