@@ -17,7 +17,8 @@ bash scripts/check-layers.sh
 
 # The HTML report's test opens the page in a headless browser (it skips itself without one).
 bash scripts/setup.sh --packages-only chromium
-QUORVEL_BUILD_DIR=$build bash scripts/setup.sh
+# The benchmark programs are not needed here (scripts/bench.sh builds its own optimised copy).
+QUORVEL_BUILD_DIR=$build bash scripts/setup.sh -DQUORVEL_BUILD_BENCH=OFF
 # The end-to-end cases run on PostgreSQL too, in a throwaway cluster (scripts/pg-cluster.sh) that
 # lives as long as each ctest run; without the server they are skipped and the rest still runs.
 bash scripts/setup.sh --packages-only postgresql || true
