@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace quorvel::base {
 namespace {
@@ -39,13 +40,23 @@ char ByteOf(char32_t cp) {
 
 } // namespace
 
+std::size_t NextNonAscii(std::string_view text, std::size_t from) noexcept {
+    std::size_t i = from;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        if ((word & 0x8080808080808080ull) != 0) break;
+    }
+    while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80)
+        ++i;
+    return i;
+}
+
 void AppendCp1252AsUtf8(std::string& out, std::string_view cp1252) {
     std::size_t i = 0;
     while (i < cp1252.size()) {
         // A run of plain ASCII goes over as it is.
-        std::size_t run = i;
-        while (run < cp1252.size() && static_cast<unsigned char>(cp1252[run]) < 0x80)
-            ++run;
+        std::size_t run = NextNonAscii(cp1252, i);
         out.append(cp1252.data() + i, run - i);
         if (run == cp1252.size()) break;
         AppendUtf8(out, CodePoint(static_cast<unsigned char>(cp1252[run])));
@@ -72,9 +83,7 @@ void AppendUtf8AsCp1252(std::string& out, std::string_view utf8) {
     while (i < utf8.size()) {
         auto b = static_cast<unsigned char>(utf8[i]);
         if (b < 0x80) {
-            std::size_t run = i + 1;
-            while (run < utf8.size() && static_cast<unsigned char>(utf8[run]) < 0x80)
-                ++run;
+            std::size_t run = NextNonAscii(utf8, i);
             out.append(utf8.data() + i, run - i);
             i = run;
             continue;

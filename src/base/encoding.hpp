@@ -2,6 +2,7 @@
 // Conversions between the single-byte Windows-1252 text of the export files and the TraceLog,
 // and the UTF-8 text used everywhere inside the program and in the database.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,10 @@ inline void AssignCp1252AsUtf8(std::string& out, std::string_view cp1252) {
     out.clear();
     AppendCp1252AsUtf8(out, cp1252);
 }
+
+// Where the first byte of `text` from `from` on that is not plain ASCII lies (or its size): most
+// export lines are ASCII from end to end, and are passed over eight bytes at a time.
+std::size_t NextNonAscii(std::string_view text, std::size_t from) noexcept;
 
 // The Windows-1252 bytes of the UTF-8 text `utf8`. A character with no Windows-1252 byte, or a
 // malformed UTF-8 sequence, becomes "?".

@@ -3,8 +3,6 @@
 #include "base/encoding.hpp"
 
 #include <array>
-#include <cstdint>
-#include <cstring>
 
 namespace quorvel::base {
 namespace {
@@ -30,20 +28,6 @@ constexpr std::array<unsigned char, 256> MakeDosTable() {
     return t;
 }
 constexpr auto kDosTable = MakeDosTable();
-
-// Where the first byte of `text` from `from` on that is not plain ASCII lies (or its size): most
-// export lines are ASCII from end to end, and are passed over eight bytes at a time.
-std::size_t NextNonAscii(std::string_view text, std::size_t from) {
-    std::size_t i = from;
-    for (; i + 8 <= text.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, text.data() + i, 8);
-        if ((word & 0x8080808080808080ull) != 0) break;
-    }
-    while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80)
-        ++i;
-    return i;
-}
 
 } // namespace
 
