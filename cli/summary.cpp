@@ -11,31 +11,29 @@ namespace {
 // How many warnings and errors are shown before "see the TraceLog".
 constexpr std::size_t kShown = 5;
 
-// The words of a count, "<s>" standing for the plural's "s".
+// The words of a count, by pass (empty: any pass), "<s>" standing for the plural's "s"; the first
+// that fits is taken.
 struct Label {
+    std::string_view pass;
     std::string_view name;
     std::string_view words;
 };
 constexpr Label kLabels[] = {
-    {"created", "créé<s>"},
-    {"known", "déjà connu<s>"},
-    {"knownOtherName", "connu<s> sous un autre libellé"},
-    {"imported", "importée<s>"},
-    {"relay", "de type relais"},
-    {"errors", "en erreur"},
-    {"clubsAdded", "club<s> ajouté<s>"},
-    {"unknown", "inconnue<s>"},
+    {"clubs", "created", "créé<s>"},      {"licences", "known", "déjà connue<s>"},
+    {"", "known", "déjà connu<s>"},       {"", "knownOtherName", "connu<s> sous un autre libellé"},
+    {"iuf", "updated", "mise<s> à jour"}, {"", "updated", "mis à jour"},
+    {"", "imported", "importée<s>"},      {"", "relay", "de type relais"},
+    {"", "errors", "en erreur"},          {"", "clubsAdded", "club<s> ajouté<s>"},
+    {"", "unknown", "inconnue<s>"},
 };
 
 std::string Words(std::string_view pass, std::string_view name, long count) {
     std::string_view words = name;
-    if (name == "known" && pass == "licences")
-        words = "déjà connue<s>";
-    else if (name == "updated")
-        words = pass == "iuf" ? "mise<s> à jour" : "mis à jour";
-    else
-        for (const Label& label : kLabels)
-            if (label.name == name) words = label.words;
+    for (const Label& label : kLabels)
+        if ((label.pass.empty() || label.pass == pass) && label.name == name) {
+            words = label.words;
+            break;
+        }
     std::string out = Grouped(count) + " ";
     for (std::size_t i = 0; i < words.size(); ++i) {
         if (words.substr(i, 3) == "<s>") {
