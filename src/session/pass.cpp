@@ -49,6 +49,11 @@ void RunPass(ImportSession& session, const std::string& path, double dblPas, lon
     long aloneUntil = 0;
     bool completed = false;
     session.recorder.BeginPass(info.name, path);
+    // Back to the first line of the batch under way.
+    auto readBatchAgain = [&] {
+        file.Seek(work.Offset());
+        lines = work.Line();
+    };
     auto progress = [&](bool finished) {
         if (session.progress != nullptr) (*session.progress)({info.name, path, lines, estimate, finished});
     };
@@ -91,8 +96,7 @@ void RunPass(ImportSession& session, const std::string& path, double dblPas, lon
                 redoUntil = lines - 1;
                 aloneUntil = lines;
                 work.Undo();
-                file.Seek(work.Offset());
-                lines = work.Line();
+                readBatchAgain();
                 continue;
             }
             if (failure) WriteInterruption(session, info, lines, *failure);
@@ -101,8 +105,7 @@ void RunPass(ImportSession& session, const std::string& path, double dblPas, lon
                 // line, so that each line not stored gets its own entry.
                 redoUntil = work.Line();
                 aloneUntil = lines;
-                file.Seek(work.Offset());
-                lines = work.Line();
+                readBatchAgain();
                 continue;
             }
             if (failure) break;
