@@ -6,6 +6,7 @@
 #include "clubs/club_registry.hpp"
 #include "licences/licence_insertion.hpp"
 #include "licences/licence_record.hpp"
+#include "licences/lookup_ahead.hpp"
 #include "licences/selection_membership.hpp"
 #include "session/import_session.hpp"
 #include "session/pass.hpp"
@@ -18,13 +19,21 @@ namespace quorvel::licences {
 
 namespace {
 
-// Only the first licence found counts.
+// Only the first licence stored counts.
 constexpr std::string_view kSelectLicence =
-    "select Nom, Prenom, Num from Licence where Code_Club = ?1 and Licence = ?2 limit 1";
+    "select Nom, Prenom, Num from Licence where Code_Club = ?1 and Licence = ?2 order by Num limit 1";
+// Lines looked up at once on a server.
+constexpr std::size_t kLookAhead = 1024;
 constexpr std::string_view kCountSelection =
     "select count(*) from Selection where Code_Sel = ?1 and Num_Lic = ?2";
 
 const std::string kLineBreak(tracelog::kCrLf);
+
+// The line as the pass reads it: single-byte text with its DOS letters put back.
+void Convert(std::string_view raw, std::string& line) {
+    line.assign(raw);
+    if (!base::Utf8LineToCp1252(line)) base::ConvertDosInPlace(line);
+}
 
 std::string Ymd(const LocalDateTime& t) {
     char buf[16];
@@ -54,8 +63,7 @@ public:
         session_.colLicencesTraitees.Prefetch(RawField(raw, kCodeClub), RawField(raw, kLicence));
         ligne_ = number;
         message_.clear();
-        line_.assign(raw);
-        if (!base::Utf8LineToCp1252(line_)) base::ConvertDosInPlace(line_);
+        Convert(raw, line_);
         if (!TraiteLigne(line_)) {
             // Nothing joins colLicencesTraitees: a later identical line is handled again.
             tracelog::TraceLigne(trace_, ligne_, message_, "Erreur");
@@ -89,8 +97,34 @@ public:
     void Mark() override { marked_ = n_; }
     void Rewind() override {
         n_ = marked_;
-        // A club found may have been created by the lines undone.
+        // A club found may have been created by the lines undone, a licence stored by them.
         knownClubs_.clear();
+        ahead_.Clear();
+    }
+
+    std::size_t LookAhead() const override {
+        return session_.objConnexion.Remote() && aheadFailures_ < 2 ? kLookAhead : 0;
+    }
+
+    void Ahead(long first, const std::vector<std::string>& lines) noexcept override {
+        auto& db = session_.objConnexion;
+        try {
+            // What the earlier lines sent must be known good before anything is read.
+            db.Flush();
+        } catch (...) {
+            return;
+        }
+        try {
+            keys_.resize(lines.size());
+            for (std::size_t i = 0; i < lines.size(); ++i)
+                GuessKey(lines[i], keys_[i]);
+            ahead_.Fetch(db, first, keys_);
+        } catch (...) {
+            // Each line then asks for itself; a failure that comes back every time stops the
+            // looking ahead.
+            ++aheadFailures_;
+            ahead_.Clear();
+        }
     }
 
 private:
@@ -155,11 +189,14 @@ private:
         if (selection && club_ == selCode_ && !origin_.club.empty() && origin_.licence.empty())
             lookupClub = origin_.club;
         auto& table = session_.tabResultat;
-        storage::RequeteTableau(session_.objConnexion, table, kSelectLicence,
-                                {lookupClub, base::TrimSpaces(licence_)});
+        std::string_view lookupLicence = base::TrimSpaces(licence_);
+        if (!ahead_.Answer(ligne_, lookupClub, lookupLicence, table))
+            storage::RequeteTableau(session_.objConnexion, table, kSelectLicence, {lookupClub, lookupLicence});
         if (table.Count(0) == 0) {
             Remplir_Licence(line, today_, record_);
-            if (!bAjout_Licence(session_, record_, n_.clubsAjoutes, ligne_)) {
+            bool stored = bAjout_Licence(session_, record_, n_.clubsAjoutes, ligne_);
+            ahead_.Stored(ligne_, record_[kCodeClub], record_[kLicence]);
+            if (!stored) {
                 // The record may already show the swimmer's own club and licence.
                 message_ = "Echec lors de la mémorisation du nageur " + record_[kNom] + " " +
                            record_[kPrenom] + ", licence " + record_[kLicence] + ", Club " +
@@ -213,6 +250,28 @@ private:
         return true;
     }
 
+    // The key line `raw` will look its licence up by, as far as the line alone tells: a selection
+    // entry is taken to name its swimmer's club rightly. The line's own lookup checks the guess.
+    void GuessKey(std::string_view raw, LookupKey& key) {
+        Convert(raw, aheadLine_);
+        std::string_view rawLicence = RawField(aheadLine_, kLicence);
+        key.wanted = !(!rawLicence.empty() && (rawLicence[0] == 'R' || rawLicence[0] == 'r'));
+        if (!key.wanted) return;
+        base::AssignCp1252AsUtf8(key.club, RawField(aheadLine_, kCodeClub));
+        base::AssignCp1252AsUtf8(key.licence, rawLicence);
+        if (clubs::bCode_Selection(key.club)) {
+            ReadOrigin(aheadLine_, aheadOrigin_);
+            if (!aheadOrigin_.club.empty() && !aheadOrigin_.licence.empty()) {
+                key.club = aheadOrigin_.club;
+                key.licence = aheadOrigin_.licence;
+            } else if (!aheadOrigin_.club.empty()) {
+                key.club = aheadOrigin_.club;
+            }
+        }
+        key.club = std::string(base::TrimSpaces(key.club));
+        key.licence = std::string(base::TrimSpaces(key.licence));
+    }
+
     // The club registry's answer for `code`, with the placeholder name; a failing query refuses
     // the club, with the error text in message_. A club found already stored cannot change its
     // answer during the pass, so it is asked once: a file repeats its clubs on many lines, and
@@ -261,6 +320,12 @@ private:
         std::string message;
     };
     std::unordered_map<std::string, KnownClub> knownClubs_;
+
+    LookupAhead ahead_;
+    int aheadFailures_ = 0;
+    std::vector<LookupKey> keys_;
+    std::string aheadLine_;
+    LicenceOrigin aheadOrigin_;
 };
 
 } // namespace

@@ -40,6 +40,11 @@ void WriteInterruption(ImportSession& session, const PassInfo& info, long line, 
 void RunPass(ImportSession& session, const std::string& path, double dblPas, long estimate,
              const PassInfo& info, PassBody& body) {
     base::DataFile file;
+    // A second reader runs ahead of the first for a body that looks ahead.
+    base::DataFile ahead;
+    const std::size_t window = body.LookAhead();
+    std::vector<std::string> upcoming;
+    long shownUntil = 0; // lines up to this one were shown to body.Ahead()
     storage::Connection& db = session.objConnexion;
     UnitOfWork work(session, body);
     long lines = 0;
@@ -53,6 +58,25 @@ void RunPass(ImportSession& session, const std::string& path, double dblPas, lon
     auto readBatchAgain = [&] {
         file.Seek(work.Offset());
         lines = work.Line();
+        if (window > 0) {
+            ahead.Seek(work.Offset());
+            shownUntil = lines;
+        }
+    };
+    // Shows the body the lines after `lines`, once those shown before are handled. The lines are
+    // the main reader's to report on: a read failure here only ends what is shown.
+    auto showAhead = [&] {
+        if (window == 0 || lines < shownUntil || body.LookAhead() == 0) return;
+        upcoming.clear();
+        try {
+            while (upcoming.size() < window && !ahead.AtEnd())
+                upcoming.emplace_back(ahead.ReadLine());
+        } catch (...) {
+        }
+        if (upcoming.empty()) return;
+        shownUntil = lines + static_cast<long>(upcoming.size());
+        db.SetItem(lines + 1);
+        body.Ahead(lines + 1, upcoming);
     };
     auto progress = [&](bool finished) {
         if (session.progress != nullptr) (*session.progress)({info.name, path, lines, estimate, finished});
@@ -62,6 +86,7 @@ void RunPass(ImportSession& session, const std::string& path, double dblPas, lon
         // A batch holds the pass's lines and nothing else.
         db.Commit();
         file.Open(path);
+        if (window > 0) ahead.Open(path);
         for (;;) {
             const bool alone = lines >= redoUntil && lines < aloneUntil;
             db.SetStatementCommits(alone);
@@ -77,7 +102,10 @@ void RunPass(ImportSession& session, const std::string& path, double dblPas, lon
                     }
                     if (session.cancel != nullptr && session.cancel->load())
                         throw Error(errnum::kCancelled, "Traitement arrêté à la demande de l'utilisateur");
+                    showAhead();
+                    if (db.TransactionLost()) break;
                     ++lines;
+                    db.SetItem(lines);
                     body.Line(file.ReadLine(), lines);
                     tracelog::AvanceProgression(session.objForm, dblPas);
                     progress(false);
@@ -87,14 +115,16 @@ void RunPass(ImportSession& session, const std::string& path, double dblPas, lon
                         ((lines & 63) == 0 && std::chrono::steady_clock::now() - started >= kBatchTime))
                         break;
                 }
+                // Statements only sent may still fail: the batch's outcome is known from here.
+                db.Flush();
             } catch (...) {
                 failure = base::CurrentError();
             }
             if (db.TransactionLost()) {
-                // Line `lines` made the engine undo the batch: the lines before it are done again
-                // as a batch, then it alone.
-                redoUntil = lines - 1;
-                aloneUntil = lines;
+                // A line made the engine undo the batch: the lines before it are done again as a
+                // batch, then it alone.
+                redoUntil = db.LostItem() - 1;
+                aloneUntil = db.LostItem();
                 work.Undo();
                 readBatchAgain();
                 continue;

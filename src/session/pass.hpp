@@ -33,6 +33,11 @@ public:
     // The batch is undone: back to the counts remembered, forgetting whatever the batch's lines
     // taught about the database (what they stored is gone).
     virtual void Rewind() = 0;
+    // How many lines the body wants to see before it handles them (0: none).
+    virtual std::size_t LookAhead() const { return 0; }
+    // The raw lines `first`, `first` + 1... about to be handled. It must not throw; a failure
+    // that ends the transaction is seen by the pass as the failure of line `first`.
+    virtual void Ahead(long /*first*/, const std::vector<std::string>& /*lines*/) noexcept {}
 };
 
 // How a pass names itself.

@@ -53,9 +53,12 @@ Connection::~Connection() {
 }
 
 void Connection::Failed() noexcept {
-    if (engine_ != nullptr && inTransaction_ && !engine_->InTransaction()) {
+    if (engine_ == nullptr) return;
+    long sentFor = engine_->TakeFailedItem();
+    if (inTransaction_ && !engine_->InTransaction()) {
         inTransaction_ = false;
         lost_ = true;
+        lostItem_ = sentFor != 0 ? sentFor : item_;
         releasedAt_ = std::chrono::steady_clock::now();
     }
 }
@@ -180,7 +183,26 @@ bool Connection::Step(Row& row) {
     }
 }
 
+void Connection::Flush() {
+    if (engine_ == nullptr || !inTransaction_) return;
+    try {
+        engine_->Settle();
+    } catch (...) {
+        Failed();
+        throw;
+    }
+}
+
 void Connection::Execute(std::string_view sql, Params params) {
+    if (engine_ != nullptr && !preview_ && !statementCommits_) {
+        BeginIfNeeded();
+        try {
+            if (engine_->Send(sql, params, item_)) return;
+        } catch (...) {
+            Failed();
+            throw;
+        }
+    }
     Row& row = Start(sql, params);
     StepGuard guard{*engine_, row};
     while (Step(row)) {

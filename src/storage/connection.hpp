@@ -51,8 +51,11 @@ public:
     // 1 while open, 0 when closed.
     int State() const noexcept { return engine_ != nullptr ? 1 : 0; }
 
-    // Runs a statement that changes data.
+    // Runs a statement that changes data. Inside a batch, on a server, it may only be sent: a
+    // failure then shows later, as the loss of the transaction (see LostItem()).
     void Execute(std::string_view sql, Params params = {});
+    // True when the database is a server a round trip away (see Engine::Remote()).
+    bool Remote() const noexcept { return engine_ != nullptr && engine_->Remote(); }
     // Runs several statements without parameters (a new database's schema).
     void ExecuteScript(const char* sql);
 
@@ -77,6 +80,13 @@ public:
     // True when the engine rolled back a transaction on its own since the last Commit() or
     // Rollback(): the statements that ran in it are undone.
     bool TransactionLost() const noexcept { return lost_; }
+    // The statements that follow are done for item `item` (a line of a pass).
+    void SetItem(long item) noexcept { item_ = item; }
+    // Once the transaction is lost: the item whose statement failed, which may be earlier than the
+    // current one when its statement was only sent.
+    long LostItem() const noexcept { return lostItem_; }
+    // Waits for the outcome of the statements sent, and throws the first failure.
+    void Flush();
     // Called before each commit (the TraceLog is written through then, so that it never tells
     // less than the database holds).
     void SetBeforeCommit(std::function<void()> f) { beforeCommit_ = std::move(f); }
@@ -109,6 +119,8 @@ private:
     std::unique_ptr<Engine> engine_;
     bool inTransaction_ = false;
     bool lost_ = false;
+    long item_ = 0;
+    long lostItem_ = 0;
     bool statementCommits_ = false;
     bool preview_ = false;
     // Since when the write lock has been taken without a pause for other writers.

@@ -54,6 +54,16 @@ public:
     virtual void Reset(Row& statement) noexcept = 0;
     // Runs statements without parameters, one after the other.
     virtual void Run(const char* sql) = 0;
+    // Sends a statement that returns no row, inside the open transaction, without waiting for its
+    // outcome when the engine gains by it (a server a round trip away). Its failure is then thrown
+    // by a later call (at the latest Commit), and TakeFailedItem() names the `item` it was sent
+    // for. Returns false when the engine did nothing: the caller runs the statement as usual.
+    virtual bool Send(std::string_view /*sql*/, Params /*params*/, long /*item*/) { return false; }
+    // Waits for the outcome of every statement sent, and throws the first failure.
+    virtual void Settle() {}
+    // The item of the sent statement whose failure the error last thrown reports (0 when that
+    // error is not a sent statement's), and forgets it.
+    virtual long TakeFailedItem() noexcept { return 0; }
 
     virtual void Begin() = 0;
     virtual void Commit() = 0;
@@ -64,6 +74,9 @@ public:
     // True when a writer keeps every other writer out until it commits: a long import then leaves
     // them a moment now and then.
     virtual bool WriterExcludesOthers() const noexcept = 0;
+    // True when every statement that returns rows costs a round trip to a server: callers then
+    // gain by asking many things at once.
+    virtual bool Remote() const noexcept { return false; }
     // In preview, nothing is committed and one transaction holds the whole run: a failing statement
     // must then undo only itself.
     virtual void SetPreview(bool /*preview*/) noexcept {}

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <charconv>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 namespace quorvel::storage {
@@ -114,8 +115,9 @@ std::string PostgresParameters(std::string_view sql, int& count) {
 
 class PostgresEngine::Statement final : public Row {
 public:
-    Statement(std::string sql, std::string name, int parameters)
-        : sql_(std::move(sql)), name_(std::move(name)), values_(parameters), pointers_(parameters) {}
+    Statement(std::string_view source, std::string sql, std::string name, int parameters)
+        : source_(source), sql_(std::move(sql)), name_(std::move(name)), values_(parameters),
+          pointers_(parameters) {}
     ~Statement() { Clear(); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -154,6 +156,8 @@ public:
         row_ = -1;
     }
 
+    // The text as asked, ?N parameters and all (the cache's key).
+    std::string_view source_;
     std::string sql_;
     std::string name_;
     bool prepared_ = false;
@@ -228,16 +232,19 @@ void PostgresEngine::Exec(const char* sql, std::string_view shownSql) {
 }
 
 void PostgresEngine::Run(const char* sql) {
+    Settle();
     Reconnect();
     Exec(sql);
 }
 
 void PostgresEngine::Begin() {
+    Settle();
     Reconnect();
     Exec("BEGIN");
 }
 
 void PostgresEngine::Commit() {
+    Settle();
     PGresult* result = PQexec(conn_, "COMMIT");
     if (PQresultStatus(result) != PGRES_COMMAND_OK) Fail(result, {});
     // A transaction that had failed ends in ROLLBACK, without an error.
@@ -247,7 +254,71 @@ void PostgresEngine::Commit() {
 }
 
 void PostgresEngine::Rollback() noexcept {
+    const Statement* failed = nullptr;
+    PQclear(Drain(failed));
     if (InTransaction()) PQclear(PQexec(conn_, "ROLLBACK"));
+}
+
+PGresult* PostgresEngine::Drain(const Statement*& failed) noexcept {
+    PGresult* failure = nullptr;
+    if (PQpipelineStatus(conn_) != PQ_PIPELINE_OFF && PQpipelineSync(conn_) == 1) {
+        for (const Sent& sent : sent_) {
+            // Each statement's results end with a null; after a failure, the statements that
+            // follow it up to the sync point are skipped (PGRES_PIPELINE_ABORTED).
+            while (PGresult* result = PQgetResult(conn_)) {
+                if (failure == nullptr && PQresultStatus(result) == PGRES_FATAL_ERROR) {
+                    failure = result;
+                    failed = sent.statement;
+                    failedItem_ = sent.item;
+                } else {
+                    PQclear(result);
+                }
+            }
+            if (PQstatus(conn_) != CONNECTION_OK) break;
+        }
+        while (PQstatus(conn_) == CONNECTION_OK) {
+            PGresult* result = PQgetResult(conn_);
+            if (result == nullptr) break;
+            bool sync = PQresultStatus(result) == PGRES_PIPELINE_SYNC;
+            PQclear(result);
+            if (sync) break;
+        }
+    }
+    sent_.clear();
+    if (PQpipelineStatus(conn_) != PQ_PIPELINE_OFF) PQexitPipelineMode(conn_);
+    return failure;
+}
+
+void PostgresEngine::Settle() {
+    if (sent_.empty() && PQpipelineStatus(conn_) == PQ_PIPELINE_OFF) return;
+    // A connection lost meanwhile is reported against the first statement sent.
+    long first = sent_.empty() ? 0 : sent_.front().item;
+    const Statement* failed = nullptr;
+    PGresult* failure = Drain(failed);
+    if (failure == nullptr && PQstatus(conn_) == CONNECTION_OK) return;
+    if (failure == nullptr) failedItem_ = first;
+    Fail(failure, failed != nullptr ? failed->source_ : std::string_view());
+}
+
+long PostgresEngine::TakeFailedItem() noexcept {
+    return std::exchange(failedItem_, 0);
+}
+
+bool PostgresEngine::Send(std::string_view sql, Params params, long item) {
+    if (preview_) return false;
+    Statement& statement = Prepared(sql);
+    if (PQpipelineStatus(conn_) == PQ_PIPELINE_OFF && PQenterPipelineMode(conn_) != 1) Fail(nullptr, sql);
+    statement.Clear();
+    statement.Bind(params);
+    sent_.push_back({item, &statement});
+    bool sent = PQsendQueryPrepared(conn_, statement.name_.c_str(), static_cast<int>(statement.values_.size()),
+                                    statement.pointers_.data(), nullptr, nullptr, 0) == 1;
+    if (!sent || sent_.size() >= kSendAtMost) Settle();
+    if (!sent) {
+        failedItem_ = item;
+        Fail(nullptr, sql);
+    }
+    return true;
 }
 
 bool PostgresEngine::InTransaction() const noexcept {
@@ -268,23 +339,31 @@ template <class F> PGresult* PostgresEngine::Alone(F run, std::string_view sql) 
     return result;
 }
 
-Row& PostgresEngine::Start(std::string_view sql, Params params) {
+PostgresEngine::Statement& PostgresEngine::Prepared(std::string_view sql) {
     auto it = cache_.find(sql);
     if (it == cache_.end()) {
         int count = 0;
         std::string text = PostgresParameters(sql, count);
-        auto statement =
-            std::make_unique<Statement>(std::move(text), "q" + std::to_string(++prepared_), count);
-        it = cache_.emplace(std::string(sql), std::move(statement)).first;
+        it = cache_.emplace(std::string(sql), nullptr).first;
+        it->second =
+            std::make_unique<Statement>(it->first, std::move(text), "q" + std::to_string(++prepared_), count);
     }
     Statement& statement = *it->second;
-    Reconnect();
     if (!statement.prepared_) {
+        Settle();
+        Reconnect();
         PQclear(Alone(
             [&] { return PQprepare(conn_, statement.name_.c_str(), statement.sql_.c_str(), 0, nullptr); },
             sql));
         statement.prepared_ = true;
     }
+    return statement;
+}
+
+Row& PostgresEngine::Start(std::string_view sql, Params params) {
+    Settle();
+    Reconnect();
+    Statement& statement = Prepared(sql);
     statement.Clear();
     statement.Bind(params);
     return statement;
@@ -299,7 +378,7 @@ bool PostgresEngine::Step(Row& row) {
                                       static_cast<int>(statement.values_.size()), statement.pointers_.data(),
                                       nullptr, nullptr, 0);
             },
-            statement.sql_);
+            statement.source_);
     }
     return ++statement.row_ < PQntuples(statement.result_);
 }

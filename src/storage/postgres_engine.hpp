@@ -6,6 +6,9 @@
 // text), failures carry the file engine's numbers (a constraint or a trigger's RAISE EXCEPTION
 // 19, a full disk 13, a lock not obtained 5) and its messages for a missing table or column.
 // A failed statement ends the whole transaction, which the connection then reports as undone.
+// Inside a transaction, statements that return no row are only sent (libpq's pipeline mode) and
+// their outcomes read at the next statement that returns rows, at the commit, or every
+// kSendAtMost statements: a line then costs no round trip for its writes.
 // Imports into one database take turns: each connection holds the database's advisory lock
 // until it closes. A connection that drops is made again before the next transaction (the work
 // of the one it was in is reported lost), so that the batch is simply done again.
@@ -15,6 +18,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 struct pg_conn;
 struct pg_result;
@@ -31,11 +35,15 @@ public:
     bool Step(Row& statement) override;
     void Reset(Row& statement) noexcept override;
     void Run(const char* sql) override;
+    bool Send(std::string_view sql, Params params, long item) override;
+    void Settle() override;
+    long TakeFailedItem() noexcept override;
     void Begin() override;
     void Commit() override;
     void Rollback() noexcept override;
     bool InTransaction() const noexcept override;
     bool WriterExcludesOthers() const noexcept override { return false; }
+    bool Remote() const noexcept override { return true; }
     void SetPreview(bool preview) noexcept override { preview_ = preview; }
 
 private:
@@ -45,6 +53,20 @@ private:
         std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
     };
 
+    // A statement sent whose outcome is not read yet.
+    struct Sent {
+        long item;
+        const Statement* statement;
+    };
+    // The statements sent at most before their outcomes are read: the server's answers wait in
+    // the connection's buffers meanwhile.
+    static constexpr std::size_t kSendAtMost = 1000;
+
+    // The statement of text `sql`, prepared on the server.
+    Statement& Prepared(std::string_view sql);
+    // Reads the outcome of every statement sent and ends pipeline mode. Returns the first
+    // failure's result, with its statement, or nullptr.
+    pg_result* Drain(const Statement*& failed) noexcept;
     // Sets up a new session: text in UTF-8, the turn of this import, the wait for locks.
     void Setup();
     // Connects again when the connection dropped; the statements are prepared again as they come.
@@ -61,6 +83,8 @@ private:
     pg_conn* conn_ = nullptr;
     std::unordered_map<std::string, std::unique_ptr<Statement>, StringHash, std::equal_to<>> cache_;
     int prepared_ = 0;
+    std::vector<Sent> sent_;
+    long failedItem_ = 0;
     bool preview_ = false;
 };
 

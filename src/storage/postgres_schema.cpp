@@ -3,8 +3,11 @@
 namespace quorvel::storage {
 
 // A sequence would keep the numbers that an undone batch took, and the batch done again would
-// store other numbers than the file database does: the last number of each table is a row of
-// Num_Sequence instead, updated in the inserting transaction.
+// store other numbers than the file database does. A new row's number is one more than the
+// table's highest number, or than the highest number a deleted row ever had (kept in
+// Num_Sequence), as the file database counts; both are read in the inserting transaction and go
+// back with it. Inserting writers take turns on a per-table lock held to their commit, so that
+// two of them never read the same highest number.
 const char* const kPostgresSchema = R"sql(
 CREATE COLLATION IF NOT EXISTS nocase (provider = icu, locale = 'und-u-ks-level2', deterministic = false);
 
@@ -15,13 +18,26 @@ CREATE TABLE Num_Sequence (
 INSERT INTO Num_Sequence (name, seq) VALUES ('club', 0), ('licence', 0), ('selection', 0);
 
 CREATE FUNCTION Next_Num() RETURNS trigger LANGUAGE plpgsql AS $$
+DECLARE
+    top BIGINT;
 BEGIN
+    PERFORM pg_advisory_xact_lock(7238633, hashtext(TG_TABLE_NAME));
     IF NEW.Num IS NULL THEN
-        UPDATE Num_Sequence SET seq = seq + 1 WHERE name = TG_TABLE_NAME RETURNING seq INTO NEW.Num;
-    ELSE
-        UPDATE Num_Sequence SET seq = greatest(seq, NEW.Num) WHERE name = TG_TABLE_NAME;
+        CASE TG_TABLE_NAME
+            WHEN 'licence' THEN SELECT max(Num) INTO top FROM Licence;
+            WHEN 'club' THEN SELECT max(Num) INTO top FROM Club;
+            ELSE SELECT max(Num) INTO top FROM Selection;
+        END CASE;
+        SELECT greatest(seq, coalesce(top, 0)) + 1 INTO NEW.Num FROM Num_Sequence WHERE name = TG_TABLE_NAME;
     END IF;
     RETURN NEW;
+END
+$$;
+
+CREATE FUNCTION Keep_Top_Num() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    UPDATE Num_Sequence SET seq = greatest(seq, (SELECT max(Num) FROM gone)) WHERE name = TG_TABLE_NAME;
+    RETURN NULL;
 END
 $$;
 
@@ -38,6 +54,8 @@ CREATE TABLE Club (
 );
 CREATE INDEX Club_Code_federal ON Club (Code_federal);
 CREATE TRIGGER Club_Num BEFORE INSERT ON Club FOR EACH ROW EXECUTE FUNCTION Next_Num();
+CREATE TRIGGER Club_Gone AFTER DELETE ON Club REFERENCING OLD TABLE AS gone
+    FOR EACH STATEMENT EXECUTE FUNCTION Keep_Top_Num();
 
 CREATE TABLE Licence (
     Num               INTEGER PRIMARY KEY,
@@ -68,6 +86,8 @@ CREATE TABLE Licence (
 );
 CREATE INDEX Licence_Club_Licence ON Licence (Code_club, licence);
 CREATE TRIGGER Licence_Num BEFORE INSERT ON Licence FOR EACH ROW EXECUTE FUNCTION Next_Num();
+CREATE TRIGGER Licence_Gone AFTER DELETE ON Licence REFERENCING OLD TABLE AS gone
+    FOR EACH STATEMENT EXECUTE FUNCTION Keep_Top_Num();
 
 CREATE TABLE Selection (
     Num      INTEGER PRIMARY KEY,
@@ -76,6 +96,8 @@ CREATE TABLE Selection (
 );
 CREATE INDEX Selection_Sel_Lic ON Selection (Code_Sel, Num_Lic);
 CREATE TRIGGER Selection_Num BEFORE INSERT ON Selection FOR EACH ROW EXECUTE FUNCTION Next_Num();
+CREATE TRIGGER Selection_Gone AFTER DELETE ON Selection REFERENCING OLD TABLE AS gone
+    FOR EACH STATEMENT EXECUTE FUNCTION Keep_Top_Num();
 
 CREATE TABLE Pays (
     code    TEXT COLLATE nocase PRIMARY KEY,
