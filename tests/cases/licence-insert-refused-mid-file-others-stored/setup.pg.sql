@@ -1,0 +1,2 @@
+CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION 'licence bloquée'; END $$;
+CREATE TRIGGER refuse BEFORE INSERT ON Licence FOR EACH ROW WHEN (NEW.licence = '851232') EXECUTE FUNCTION refuse();

@@ -1,0 +1,1 @@
+CREATE TRIGGER refuse BEFORE INSERT ON Licence WHEN NEW.licence = '851232' BEGIN SELECT RAISE(ABORT, 'licence bloquée'); END;
