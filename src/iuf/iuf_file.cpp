@@ -6,12 +6,14 @@
 #include "clubs/geo_validation.hpp"
 #include "session/import_session.hpp"
 #include "session/pass.hpp"
+#include "storage/answers_ahead.hpp"
 #include "storage/queries.hpp"
 #include "tracelog/trace_log.hpp"
 
 #include <array>
 #include <string_view>
 #include <tuple>
+#include <unordered_map>
 #include <utility>
 
 namespace quorvel {
@@ -22,6 +24,11 @@ constexpr std::string_view kCountLicence =
     "SELECT count(*) FROM Licence WHERE Code_Club = ?1 and Licence = ?2";
 constexpr std::string_view kUpdateCode =
     "UPDATE Licence Set Code_unique = ?1 WHERE Code_Club = ?2 and Licence = ?3";
+// On a server, the counts of this many lines at once.
+constexpr std::size_t kLookAhead = 1024;
+constexpr std::string_view kCountLicences =
+    "SELECT k.i, 1, (SELECT count(*) FROM Licence WHERE Code_Club = k.c and Licence = k.n), k.i "
+    "FROM unnest(?1::text[], ?2::text[]) WITH ORDINALITY AS k(c, n, i)";
 constexpr std::string_view kCountry = "FRA";
 
 // Widths of the three fields of an IUF line: short club code, licence number, IUF code.
@@ -39,7 +46,7 @@ public:
         codeUnique_.reserve(96);
     }
 
-    void Line(std::string_view raw, long) override {
+    void Line(std::string_view raw, long number) override {
         base::CutFields(raw, kLongueursIUF, tabIUF_);
         std::string_view club = tabIUF_[0];
 
@@ -49,6 +56,7 @@ public:
         if (region != region_) {
             region_.assign(region);
             codeInter_ = clubs::vCodeInter_Region(session_, base::Cp1252ToUtf8(region));
+            inters_[region_] = codeInter_;
         }
         codeClub_.assign(kCountry);
         codeClub_ += codeInter_;
@@ -58,7 +66,12 @@ public:
         base::AssignCp1252AsUtf8(licence_, tabIUF_[1]);
         session_.recorder.SetCodes(codeClub_, licence_);
         auto& db = session_.objConnexion;
-        if (storage::lngRequeteValeur(db, kCountLicence, {codeClub_, licence_}) > 0) {
+        long count = 0;
+        if (ahead_.Answer(number, codeClub_, licence_, counted_))
+            count = std::stol(counted_.Item(0, 1));
+        else
+            count = storage::lngRequeteValeur(db, kCountLicence, {codeClub_, licence_});
+        if (count > 0) {
             base::AssignCp1252AsUtf8(codeUnique_, base::TrimSpaces(tabIUF_[2]));
             db.Execute(kUpdateCode, {codeUnique_, codeClub_, licence_});
             ++misAJour_;
@@ -80,18 +93,49 @@ public:
     }
 
     void Mark() override { marked_ = {misAJour_, inconnues_}; }
-    void Rewind() override { std::tie(misAJour_, inconnues_) = marked_; }
+    void Rewind() override {
+        std::tie(misAJour_, inconnues_) = marked_;
+        ahead_.Clear();
+    }
+
+    std::size_t LookAhead() const override {
+        return session_.objConnexion.Remote() && !ahead_.GaveUp() ? kLookAhead : 0;
+    }
+
+    // Counts ahead the licences of the lines whose region was met already (the others count
+    // their own).
+    void Ahead(long first, const std::vector<std::string>& lines) noexcept override {
+        keys_.resize(lines.size());
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            storage::AheadKey& key = keys_[i];
+            base::CutFields(lines[i], kLongueursIUF, aheadIUF_);
+            auto inter = inters_.find(std::string(aheadIUF_[0].substr(0, 2)));
+            key.wanted = inter != inters_.end();
+            if (!key.wanted) continue;
+            key.first.assign(kCountry);
+            key.first += inter->second;
+            base::AppendCp1252AsUtf8(key.first, aheadIUF_[0]);
+            base::AssignCp1252AsUtf8(key.second, aheadIUF_[1]);
+            key.wanted = !onlyMyClub_ || key.first == myClub_;
+        }
+        ahead_.TryFetch(session_.objConnexion, kCountLicences, 1, first, keys_);
+    }
 
 private:
     ImportSession& session_;
     bool onlyMyClub_;
     const std::string& myClub_;
     std::array<std::string_view, kLongueursIUF.size()> tabIUF_;
-    std::string region_;     // region code of the previous line (raw bytes)
-    std::string codeInter_;  // its inter-region code
-    std::string codeClub_;   // the full federal club code (UTF-8)
-    std::string licence_;    // the licence number (UTF-8)
-    std::string codeUnique_; // the trimmed IUF code (UTF-8)
+    std::string region_;                                  // region code of the previous line (raw bytes)
+    std::string codeInter_;                               // its inter-region code
+    std::string codeClub_;                                // the full federal club code (UTF-8)
+    std::string licence_;                                 // the licence number (UTF-8)
+    std::string codeUnique_;                              // the trimmed IUF code (UTF-8)
+    std::unordered_map<std::string, std::string> inters_; // inter-region of each region met
+    storage::AnswersAhead ahead_;
+    std::vector<storage::AheadKey> keys_;
+    std::array<std::string_view, kLongueursIUF.size()> aheadIUF_;
+    storage::ResultTable counted_;
     long misAJour_ = 0;
     long inconnues_ = 0;
     std::pair<long, long> marked_;

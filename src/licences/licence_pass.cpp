@@ -6,10 +6,10 @@
 #include "clubs/club_registry.hpp"
 #include "licences/licence_insertion.hpp"
 #include "licences/licence_record.hpp"
-#include "licences/lookup_ahead.hpp"
 #include "licences/selection_membership.hpp"
 #include "session/import_session.hpp"
 #include "session/pass.hpp"
+#include "storage/answers_ahead.hpp"
 #include "storage/queries.hpp"
 
 #include <cstdio>
@@ -22,8 +22,15 @@ namespace {
 // Only the first licence stored counts.
 constexpr std::string_view kSelectLicence =
     "select Nom, Prenom, Num from Licence where Code_Club = ?1 and Licence = ?2 order by Num limit 1";
-// Lines looked up at once on a server.
+// On a server, the lookups of this many lines at once: for each key its first licence stored, and
+// the first key of the window that the key columns' collation holds equal to it.
 constexpr std::size_t kLookAhead = 1024;
+constexpr std::string_view kSelectLicences =
+    "SELECT k.i, (l.Num IS NOT NULL)::int, l.Nom, l.Prenom, l.Num, "
+    "min(k.i) OVER (PARTITION BY k.c COLLATE nocase, k.n COLLATE nocase) "
+    "FROM unnest(?1::text[], ?2::text[]) WITH ORDINALITY AS k(c, n, i) "
+    "LEFT JOIN LATERAL (SELECT Nom, Prenom, Num FROM Licence WHERE Code_Club = k.c AND Licence = k.n "
+    "ORDER BY Num LIMIT 1) l ON true";
 constexpr std::string_view kCountSelection =
     "select count(*) from Selection where Code_Sel = ?1 and Num_Lic = ?2";
 
@@ -103,28 +110,14 @@ public:
     }
 
     std::size_t LookAhead() const override {
-        return session_.objConnexion.Remote() && aheadFailures_ < 2 ? kLookAhead : 0;
+        return session_.objConnexion.Remote() && !ahead_.GaveUp() ? kLookAhead : 0;
     }
 
     void Ahead(long first, const std::vector<std::string>& lines) noexcept override {
-        auto& db = session_.objConnexion;
-        try {
-            // What the earlier lines sent must be known good before anything is read.
-            db.Flush();
-        } catch (...) {
-            return;
-        }
-        try {
-            keys_.resize(lines.size());
-            for (std::size_t i = 0; i < lines.size(); ++i)
-                GuessKey(lines[i], keys_[i]);
-            ahead_.Fetch(db, first, keys_);
-        } catch (...) {
-            // Each line then asks for itself; a failure that comes back every time stops the
-            // looking ahead.
-            ++aheadFailures_;
-            ahead_.Clear();
-        }
+        keys_.resize(lines.size());
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            GuessKey(lines[i], keys_[i]);
+        ahead_.TryFetch(session_.objConnexion, kSelectLicences, 3, first, keys_);
     }
 
 private:
@@ -191,7 +184,8 @@ private:
         auto& table = session_.tabResultat;
         std::string_view lookupLicence = base::TrimSpaces(licence_);
         if (!ahead_.Answer(ligne_, lookupClub, lookupLicence, table))
-            storage::RequeteTableau(session_.objConnexion, table, kSelectLicence, {lookupClub, lookupLicence});
+            storage::RequeteTableau(session_.objConnexion, table, kSelectLicence,
+                                    {lookupClub, lookupLicence});
         if (table.Count(0) == 0) {
             Remplir_Licence(line, today_, record_);
             bool stored = bAjout_Licence(session_, record_, n_.clubsAjoutes, ligne_);
@@ -252,24 +246,22 @@ private:
 
     // The key line `raw` will look its licence up by, as far as the line alone tells: a selection
     // entry is taken to name its swimmer's club rightly. The line's own lookup checks the guess.
-    void GuessKey(std::string_view raw, LookupKey& key) {
+    void GuessKey(std::string_view raw, storage::AheadKey& key) {
         Convert(raw, aheadLine_);
         std::string_view rawLicence = RawField(aheadLine_, kLicence);
         key.wanted = !(!rawLicence.empty() && (rawLicence[0] == 'R' || rawLicence[0] == 'r'));
         if (!key.wanted) return;
-        base::AssignCp1252AsUtf8(key.club, RawField(aheadLine_, kCodeClub));
-        base::AssignCp1252AsUtf8(key.licence, rawLicence);
-        if (clubs::bCode_Selection(key.club)) {
+        std::string& club = key.first;
+        std::string& licence = key.second;
+        base::AssignCp1252AsUtf8(club, RawField(aheadLine_, kCodeClub));
+        base::AssignCp1252AsUtf8(licence, rawLicence);
+        if (clubs::bCode_Selection(club)) {
             ReadOrigin(aheadLine_, aheadOrigin_);
-            if (!aheadOrigin_.club.empty() && !aheadOrigin_.licence.empty()) {
-                key.club = aheadOrigin_.club;
-                key.licence = aheadOrigin_.licence;
-            } else if (!aheadOrigin_.club.empty()) {
-                key.club = aheadOrigin_.club;
-            }
+            if (!aheadOrigin_.club.empty()) club = aheadOrigin_.club;
+            if (!aheadOrigin_.club.empty() && !aheadOrigin_.licence.empty()) licence = aheadOrigin_.licence;
         }
-        key.club = std::string(base::TrimSpaces(key.club));
-        key.licence = std::string(base::TrimSpaces(key.licence));
+        club = std::string(base::TrimSpaces(club));
+        licence = std::string(base::TrimSpaces(licence));
     }
 
     // The club registry's answer for `code`, with the placeholder name; a failing query refuses
@@ -321,9 +313,8 @@ private:
     };
     std::unordered_map<std::string, KnownClub> knownClubs_;
 
-    LookupAhead ahead_;
-    int aheadFailures_ = 0;
-    std::vector<LookupKey> keys_;
+    storage::AnswersAhead ahead_;
+    std::vector<storage::AheadKey> keys_;
     std::string aheadLine_;
     LicenceOrigin aheadOrigin_;
 };

@@ -311,8 +311,9 @@ bool PostgresEngine::Send(std::string_view sql, Params params, long item) {
     statement.Clear();
     statement.Bind(params);
     sent_.push_back({item, &statement});
-    bool sent = PQsendQueryPrepared(conn_, statement.name_.c_str(), static_cast<int>(statement.values_.size()),
-                                    statement.pointers_.data(), nullptr, nullptr, 0) == 1;
+    bool sent =
+        PQsendQueryPrepared(conn_, statement.name_.c_str(), static_cast<int>(statement.values_.size()),
+                            statement.pointers_.data(), nullptr, nullptr, 0) == 1;
     if (!sent || sent_.size() >= kSendAtMost) Settle();
     if (!sent) {
         failedItem_ = item;

@@ -1,0 +1,96 @@
+#include "storage/answers_ahead.hpp"
+
+namespace quorvel::storage {
+
+namespace {
+
+// Appends `value` to an array literal, quoted.
+void AppendElement(std::string& array, std::string_view value) {
+    array += array.empty() ? "{\"" : ",\"";
+    for (char c : value) {
+        if (c == '"' || c == '\\') array += '\\';
+        array += c;
+    }
+    array += '"';
+}
+
+} // namespace
+
+void AnswersAhead::Fetch(Connection& db, std::string_view sql, int values, long first,
+                         const std::vector<AheadKey>& keys) {
+    entries_.clear();
+    first_ = first;
+    values_ = values;
+    firsts_.clear();
+    seconds_.clear();
+    std::vector<Entry*> wanted;
+    entries_.resize(keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        entries_[i].key = keys[i];
+        if (!keys[i].wanted) continue;
+        AppendElement(firsts_, keys[i].first);
+        AppendElement(seconds_, keys[i].second);
+        wanted.push_back(&entries_[i]);
+    }
+    if (wanted.empty()) return;
+    firsts_ += '}';
+    seconds_ += '}';
+    db.Query(sql, {firsts_, seconds_}, [&](const Row& row) {
+        long i = row.Integer(0);
+        if (i < 1 || i > static_cast<long>(wanted.size())) return;
+        Entry& entry = *wanted[i - 1];
+        entry.same = row.Integer(values + 2);
+        entry.values.clear();
+        if (row.Integer(1) != 0) {
+            for (int c = 2; c < values + 2; ++c) {
+                // As the line's own query would fail on it.
+                if (row.IsNull(c)) return;
+                entry.values.emplace_back(row.Text(c));
+            }
+        }
+        entry.answered = true;
+    });
+}
+
+void AnswersAhead::TryFetch(Connection& db, std::string_view sql, int values, long first,
+                            const std::vector<AheadKey>& keys) noexcept {
+    Clear();
+    try {
+        db.Flush();
+    } catch (...) {
+        return;
+    }
+    try {
+        Fetch(db, sql, values, first, keys);
+    } catch (...) {
+        ++failures_;
+        Clear();
+    }
+}
+
+const AnswersAhead::Entry* AnswersAhead::At(long line) const noexcept {
+    if (line < first_ || line - first_ >= static_cast<long>(entries_.size())) return nullptr;
+    return &entries_[static_cast<std::size_t>(line - first_)];
+}
+
+bool AnswersAhead::Answer(long line, std::string_view a, std::string_view b, ResultTable& table) const {
+    const Entry* entry = At(line);
+    if (entry == nullptr || !entry->answered || entry->key.first != a || entry->key.second != b) return false;
+    table.Reset(values_);
+    for (int c = 0; c < static_cast<int>(entry->values.size()); ++c)
+        table.Append(c, entry->values[static_cast<std::size_t>(c)]);
+    return true;
+}
+
+void AnswersAhead::Stored(long line, std::string_view a, std::string_view b) {
+    const Entry* entry = At(line);
+    if (entry == nullptr || !entry->key.wanted || entry->key.first != a || entry->key.second != b) {
+        Clear();
+        return;
+    }
+    const long same = entry->same;
+    for (Entry& other : entries_)
+        if (other.key.wanted && other.same == same) other.answered = false;
+}
+
+} // namespace quorvel::storage

@@ -1,0 +1,66 @@
+#pragma once
+// On a server every query costs a round trip: a pass asks one keyed question for each of its next
+// lines in one query, and answers each line's own question from it for as long as nothing stored
+// since can change the answer.
+
+#include "storage/connection.hpp"
+#include "storage/result_table.hpp"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvel::storage {
+
+// The two parts of the key a line asks its question with (a club code and a licence number).
+struct AheadKey {
+    std::string first;
+    std::string second;
+    // False for a line that asks nothing.
+    bool wanted = false;
+};
+
+class AnswersAhead {
+public:
+    // Asks at once the question of lines `first`, `first` + 1... that want one. `sql` takes the
+    // keys' two parts as two text arrays (?1, ?2) and returns, for the i-th key sent (i from 1),
+    // a row: i, 1 when the answer has a row (0 when it has none), that row's `values` columns,
+    // then the first i whose key the database holds equal to this one. An answer holding a NULL
+    // is left to the line. Throws when the query fails.
+    void Fetch(Connection& db, std::string_view sql, int values, long first,
+               const std::vector<AheadKey>& keys);
+    // Fetch() once the statements sent before are known good, without throwing: a failure of its
+    // own leaves each line to ask for itself, and a second one stops the asking ahead (see
+    // GaveUp()). A statement sent before that failed has ended the transaction: the caller sees
+    // it there.
+    void TryFetch(Connection& db, std::string_view sql, int values, long first,
+                  const std::vector<AheadKey>& keys) noexcept;
+    // True once the query has failed twice: the pass no longer asks ahead.
+    bool GaveUp() const noexcept { return failures_ >= 2; }
+    // Fills `table` with line `line`'s answer (one row, or none), when it was asked with exactly
+    // (`a`, `b`) and still holds. False otherwise: the line then asks for itself.
+    bool Answer(long line, std::string_view a, std::string_view b, ResultTable& table) const;
+    // Line `line` stored something under (`a`, `b`): every answer for a key the database holds
+    // equal to it is dropped (every answer, when that is not the key the line asked with).
+    void Stored(long line, std::string_view a, std::string_view b);
+    // Forgets every answer (the lines that stored something were undone).
+    void Clear() noexcept { entries_.clear(); }
+
+private:
+    struct Entry {
+        AheadKey key;
+        bool answered = false;
+        std::vector<std::string> values; // empty: no answer row
+        // The first line of the window whose key the database holds equal to this one.
+        long same = 0;
+    };
+    const Entry* At(long line) const noexcept;
+
+    long first_ = 0;
+    int values_ = 0;
+    int failures_ = 0;
+    std::vector<Entry> entries_;
+    std::string firsts_, seconds_;
+};
+
+} // namespace quorvel::storage
