@@ -1,7 +1,9 @@
 // bench_import: how fast the licence import, the re-import of a known export and the IUF update
-// run, each against the database engine's own ceiling for the same result.
+// run, each against the database engine's own ceiling for the same result; and the licence import
+// into PostgreSQL beside pgloader's load of the same file.
 //
 //   bench_import [--rounds N] [--large N] [--small N] [--no-wal]
+//                [--pg URI] [--pg-rounds N] [--no-pg]
 //                [--gen PATH_TO_gen_export] [--reference FILE] [--work DIR]
 //
 // gen_export writes a 300,000-line export (--large) and a 30,000-line one (--small, 0 for none).
@@ -26,14 +28,31 @@
 // per-round ratios quorvel / ceiling. Every measured run is a child process, so its peak resident
 // memory is its own.
 //
+// PostgreSQL: with --pg URI, or else when QUORVEL_TEST_PG_URI is set (scripts/bench.sh sets it
+// to a throwaway cluster), --pg-rounds rounds (default 3) follow the file rounds. The URI names a
+// database of a server on which the benchmark may create and drop databases. Each round:
+//   1. pgloader: a new database holding one table of licence.txt's 24 fixed-width fields, all
+//      text, with its (code_club, licence) index made before the load; then the pgloader
+//      program loads the large export's licence.txt into it (a plain COPY of every line: no
+//      trimming, no lookup, no rule) and must leave one row per line;
+//   2. quorvel: a new database set up as init-db sets it up, then bImport_Licence of the large
+//      export's club.txt and licence.txt into it, which must leave as many Licence rows as the
+//      file database held after its import.
+// The ratio is quorvel / pgloader; the target is 2.0 at most, since quorvel does the whole
+// import's work where pgloader only copies bytes. Both databases are dropped after each round.
+// Without pgloader or without a server to connect to, the part is skipped and says why;
+// --no-pg skips it.
+//
 // Prints one block per round, then a summary against the targets: ratio <= 1.3 for each phase,
-// peak memory of the large import < 100 MiB, per-line time large / small <= 1.3. Timing never
-// fails the run: the exit status is 1 only when a phase failed, 2 for a usage or set-up error.
+// peak memory of the large import < 100 MiB, per-line time large / small <= 1.3, and for
+// PostgreSQL quorvel / pgloader <= 2.0 beside the file database's import. Timing never fails the
+// run: the exit status is 1 only when a phase failed, 2 for a usage or set-up error.
 
 #include <quorvel/clsMajIUF.hpp>
 #include <quorvel/clsRecupLicence.hpp>
 #include <quorvel/database.hpp>
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -44,10 +63,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -563,6 +584,197 @@ struct Sizes {
     }
 };
 
+// ---------------------------------------------------------------- PostgreSQL: quorvel beside pgloader
+
+// Rows of `table` in the file database `path`.
+long CountRows(const std::string& path, const char* table) {
+    Database db(path);
+    std::string sql = std::string("SELECT count(*) FROM ") + table;
+    Statement count(db, sql.c_str());
+    count.Step();
+    return static_cast<long>(sqlite3_column_int64(count.Handle(), 0));
+}
+
+// A postgresql:// URI cut around its database name, so that the benchmark can name the databases
+// it creates on the same server: SERVER/NAME?PARAMETERS.
+class PgUri {
+public:
+    explicit PgUri(const std::string& uri) {
+        std::size_t scheme = uri.find("://");
+        if (uri.rfind("postgres", 0) != 0 || scheme == std::string::npos)
+            throw std::runtime_error("not a postgresql:// URI: " + uri);
+        std::size_t question = uri.find('?', scheme + 3);
+        std::string head = uri.substr(0, question);
+        if (question != std::string::npos) params_ = uri.substr(question);
+        server_ = head.substr(0, head.find('/', scheme + 3));
+    }
+
+    // Database `name` of the same server, with the same parameters.
+    std::string Of(const std::string& name) const { return server_ + "/" + name + params_; }
+
+    // Table `table` of database `name`, as pgloader names a target: the part after '?' is the
+    // table, so the URI's own parameters do not go to pgloader.
+    std::string PgloaderTarget(const std::string& name, const std::string& table) const {
+        return server_ + "/" + name + "?" + table;
+    }
+
+    // The server as it may be printed: without the password it may hold.
+    std::string Shown() const {
+        std::size_t from = server_.find("://") + 3, at = server_.rfind('@');
+        std::size_t colon = server_.find(':', from);
+        if (at == std::string::npos || colon == std::string::npos || colon > at) return server_;
+        return server_.substr(0, colon) + server_.substr(at);
+    }
+
+private:
+    std::string server_, params_;
+};
+
+// A libpq connection for the set-up and the checks around the measured runs.
+class PgConnection {
+public:
+    explicit PgConnection(const std::string& uri) : c_(PQconnectdb(uri.c_str())) {
+        if (PQstatus(c_) != CONNECTION_OK) {
+            std::string why = PQerrorMessage(c_);
+            PQfinish(c_);
+            throw std::runtime_error("cannot connect to PostgreSQL: " + Chomp(why));
+        }
+        // DROP DATABASE IF EXISTS and its like have nothing to tell here.
+        PQsetNoticeProcessor(
+            c_, [](void*, const char*) {}, nullptr);
+    }
+    PgConnection(const PgConnection&) = delete;
+    PgConnection& operator=(const PgConnection&) = delete;
+    ~PgConnection() { PQfinish(c_); }
+
+    // Runs `sql`; returns the first column of its first row, empty when it returns no row.
+    std::string Exec(const std::string& sql) {
+        PGresult* r = PQexec(c_, sql.c_str());
+        ExecStatusType status = PQresultStatus(r);
+        std::string value =
+            status == PGRES_TUPLES_OK && PQntuples(r) > 0 && PQnfields(r) > 0 ? PQgetvalue(r, 0, 0) : "";
+        PQclear(r);
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+            throw std::runtime_error(sql + ": " + Chomp(PQerrorMessage(c_)));
+        return value;
+    }
+    long Count(const char* table) { return std::stol(Exec(std::string("SELECT count(*) FROM ") + table)); }
+
+    // Drops database `name` if it exists; since PostgreSQL 13 even while a connection lingers.
+    void DropDatabase(const std::string& name) {
+        Exec("DROP DATABASE IF EXISTS " + name + (PQserverVersion(c_) >= 130000 ? " WITH (FORCE)" : ""));
+    }
+
+private:
+    static std::string Chomp(std::string s) {
+        while (!s.empty() && (s.back() == '\n' || s.back() == '\r'))
+            s.pop_back();
+        return s;
+    }
+    PGconn* c_;
+};
+
+// The full path of program `name` found on PATH; empty when there is none.
+std::string OnPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string_view dirs = path ? path : "/usr/bin:/bin";
+    while (true) {
+        std::size_t colon = dirs.find(':');
+        std::string candidate = std::string(dirs.substr(0, colon)) + "/" + name;
+        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+        if (colon == std::string_view::npos) return {};
+        dirs.remove_prefix(colon + 1);
+    }
+}
+
+// Runs `args` as a child process, its output into `log`; returns its wall time and peak resident
+// memory, ok when it exits with status 0.
+Measure RunProgram(const std::vector<std::string>& args, const std::string& log) {
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::fflush(stdout);
+    auto start = std::chrono::steady_clock::now();
+    pid_t pid = ::fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int in = ::open("/dev/null", O_RDONLY);
+        if (out < 0 || in < 0) _exit(126);
+        ::dup2(in, 0);
+        ::dup2(out, 1);
+        ::dup2(out, 2);
+        ::execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    struct rusage ru {};
+    ::wait4(pid, &status, 0, &ru);
+    Measure m;
+    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    m.peakKiB = ru.ru_maxrss;
+    m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return m;
+}
+
+// licence.txt's fields as pgloader's table names them, in the order of kLicenceWidths.
+constexpr std::array<const char*, 24> kLicenceColumns = {
+    "code_club",   "licence",           "nom",           "prenom",      "sexe",        "date_naissance",
+    "nationalite", "adresse",           "suite_adresse", "code_postal", "localite",    "telephone",
+    "sportive",    "synchro",           "water_polo",    "plongeon",    "dirigeant",   "maitre",
+    "date_depot",  "date_obliteration", "type_licence",  "nature",      "code_unique", "origine"};
+
+// pgloader's table: every field as text, and the key the import looks a licence up by, indexed
+// before the load as quorvel's Licence table is.
+std::string PgloaderTable() {
+    std::string sql = "CREATE TABLE licence (";
+    for (std::size_t i = 0; i < kLicenceColumns.size(); ++i)
+        sql.append(i == 0 ? "" : ", ").append(kLicenceColumns[i]).append(" text");
+    return sql + "); CREATE INDEX licence_key ON licence (code_club, licence)";
+}
+
+// pgloader's command: licence.txt cut at its field widths, copied into `target` as it stands.
+// The file is read as latin1, where every byte is a character: the export's DOS letters include
+// bytes that Windows-1252 leaves undefined (0x81 is ü), on which pgloader would stop.
+std::string PgloaderCommand(const std::string& licenceFile, const std::string& target) {
+    std::string fields, columns;
+    int at = 0;
+    for (std::size_t i = 0; i < kLicenceColumns.size(); ++i) {
+        const char* comma = i + 1 < kLicenceColumns.size() ? "," : "";
+        fields += "    " + std::string(kLicenceColumns[i]) + " from " + std::to_string(at) + " for " +
+                  std::to_string(kLicenceWidths[i]) + comma + "\n";
+        columns += std::string(kLicenceColumns[i]) + comma + (*comma ? " " : "");
+        at += kLicenceWidths[i];
+    }
+    return "LOAD FIXED\n  FROM '" + licenceFile + "'\n  WITH ENCODING latin1\n  (\n" + fields +
+           "  )\n  INTO " + target + "\n  TARGET COLUMNS (" + columns +
+           ")\n  WITH truncate, disable triggers;\n";
+}
+
+// The PostgreSQL rounds' figures.
+struct PgRounds {
+    std::vector<double> pgloader, quorvel, ratio;
+    long peakKiB = 0; // quorvel's side, highest of the rounds
+    bool failed = false;
+
+    void Add(long round, long rounds, const Measure& p, const Measure& q) {
+        pgloader.push_back(p.seconds);
+        quorvel.push_back(q.seconds);
+        ratio.push_back(q.seconds / p.seconds);
+        peakKiB = std::max(peakKiB, q.peakKiB);
+        failed |= !p.ok || !q.ok;
+        std::string name = "PostgreSQL import " + std::to_string(round) + "/" + std::to_string(rounds);
+        std::printf("  %-26s pgloader %6.2f s   quorvel %6.2f s   ratio %5.2f   %6.1f MiB%s\n", name.c_str(),
+                    p.seconds, q.seconds, q.seconds / p.seconds, q.peakKiB / 1024.0,
+                    p.ok && q.ok ? ""
+                    : p.ok       ? "   (quorvel FAILED)"
+                    : q.ok       ? "   (pgloader FAILED)"
+                                 : "   (both FAILED)");
+        std::fflush(stdout);
+    }
+};
+
 // ---------------------------------------------------------------- set-up
 
 long CountLines(const std::string& path) {
@@ -582,8 +794,9 @@ void Run(const std::string& command) {
 }
 
 int Usage() {
-    std::cerr << "usage: bench_import [--rounds N] [--large N] [--small N] [--no-wal] [--gen PATH]\n"
-                 "                    [--reference FILE] [--work DIR]\n";
+    std::cerr << "usage: bench_import [--rounds N] [--large N] [--small N] [--no-wal]\n"
+                 "                    [--pg URI] [--pg-rounds N] [--no-pg]\n"
+                 "                    [--gen PATH] [--reference FILE] [--work DIR]\n";
     return 2;
 }
 
@@ -595,12 +808,17 @@ int Bench(int argc, char** argv) {
     std::string gen = QUORVEL_GEN_EXPORT;
     std::string reference = QUORVEL_REFERENCE;
     std::string work = (fs::temp_directory_path() / "quorvel-bench").string();
-    long small = 30000, large = 300000, rounds = 5;
-    bool wal = true;
+    std::string pgUri;
+    long small = 30000, large = 300000, rounds = 5, pgRounds = 3;
+    bool wal = true, noPg = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view a = argv[i];
         if (a == "--no-wal") {
             wal = false;
+            continue;
+        }
+        if (a == "--no-pg") {
+            noPg = true;
             continue;
         }
         if (i + 1 >= argc) return Usage();
@@ -617,10 +835,35 @@ int Bench(int argc, char** argv) {
             large = std::atol(value);
         else if (a == "--rounds")
             rounds = std::atol(value);
+        else if (a == "--pg")
+            pgUri = value;
+        else if (a == "--pg-rounds")
+            pgRounds = std::atol(value);
         else
             return Usage();
     }
-    if (rounds < 1 || large < 1 || small < 0) return Usage();
+    if (rounds < 1 || large < 1 || small < 0 || pgRounds < 1) return Usage();
+    if (pgUri.empty() && std::getenv("QUORVEL_TEST_PG_URI")) pgUri = std::getenv("QUORVEL_TEST_PG_URI");
+
+    // The PostgreSQL rounds need the pgloader program and a server that lets them in; without
+    // either they are skipped, and the reason is printed at the start and in the summary.
+    std::string pgSkipped, pgloader;
+    std::optional<PgUri> pg;
+    if (noPg) {
+        pgSkipped = "--no-pg";
+    } else if (pgUri.empty()) {
+        pgSkipped = "no server (--pg URI, or QUORVEL_TEST_PG_URI)";
+    } else if ((pgloader = OnPath("pgloader")).empty()) {
+        pgSkipped = "pgloader not found (Debian package pgloader)";
+    } else {
+        try {
+            pg.emplace(pgUri);
+            PgConnection probe(pgUri);
+        } catch (const std::exception& e) {
+            pg.reset();
+            pgSkipped = e.what();
+        }
+    }
 
     fs::remove_all(work);
     fs::create_directories(work);
@@ -662,6 +905,11 @@ int Bench(int argc, char** argv) {
     };
 
     std::printf("quorvel benchmark: licence import, re-import and IUF update against the engine's ceiling\n");
+    if (pg)
+        std::printf("PostgreSQL: %ld rounds on %s after the file rounds, licence import beside pgloader\n",
+                    pgRounds, pg->Shown().c_str());
+    else
+        std::printf("PostgreSQL: skipped (%s)\n", pgSkipped.c_str());
     std::string largeDir = exportOf(large);
     std::string smallDir = small > 0 ? exportOf(small) : std::string();
     std::string iufDir = largeDir + "-iuf";
@@ -677,6 +925,7 @@ int Bench(int argc, char** argv) {
     bool smallFailed = false;
     Sizes importSizes, iufSizes;
     bool rowsSame = true;
+    long fileLicenceRows = 0; // what the file database holds after the first round's import
 
     for (long round = 1; round <= rounds; ++round) {
         std::printf("round %ld/%ld\n", round, rounds);
@@ -697,6 +946,9 @@ int Bench(int argc, char** argv) {
         std::string iufCeilingDb = work + "/iuf-ceiling.db", iufImportDb = work + "/iuf-import.db";
         fs::copy_file(importDb, iufCeilingDb, fs::copy_options::overwrite_existing);
         fs::copy_file(importDb, iufImportDb, fs::copy_options::overwrite_existing);
+        // The re-import added no row: this is the count the import left, which the import into
+        // PostgreSQL must reach too.
+        if (round == 1 && pg) fileLicenceRows = CountRows(importDb, "Licence");
         fs::remove(importDb);
         c = InChild([&] { return CeilingIuf(iufCeilingDb, iufDir + "/iuf.txt"); });
         q = iufUpdate(iufImportDb, iufDir);
@@ -733,6 +985,64 @@ int Bench(int argc, char** argv) {
         fs::remove(walDb + "-shm");
     }
 
+    PgRounds pgRuns;
+    if (pg) {
+        // Each round's two databases, dropped first in case an interrupted run left them.
+        const std::string loaded = "quorvel_bench_pgloader", imported = "quorvel_bench_import";
+        std::string licenceFile = fs::absolute(largeDir + "/licence.txt").string();
+        std::string command = work + "/licence.load", pgloaderLog = work + "/pgloader.log";
+        {
+            std::ofstream out(command);
+            out << PgloaderCommand(licenceFile, pg->PgloaderTarget(loaded, "licence"));
+            if (!out.flush()) throw std::runtime_error("cannot write " + command);
+        }
+        std::printf("PostgreSQL: pgloader copies licence.txt into a table of %zu text columns; quorvel "
+                    "imports club.txt and licence.txt\n",
+                    kLicenceColumns.size());
+        for (long round = 1; round <= pgRounds; ++round) {
+            Measure p, q;
+            try {
+                PgConnection server(pgUri);
+                server.DropDatabase(loaded);
+                server.DropDatabase(imported);
+
+                server.Exec("CREATE DATABASE " + loaded);
+                PgConnection(pg->Of(loaded)).Exec(PgloaderTable());
+                p = RunProgram({pgloader, "--root-dir", work + "/pgloader", command}, pgloaderLog);
+                long rows = PgConnection(pg->Of(loaded)).Count("licence");
+                if (!p.ok || rows != largeLines) {
+                    std::printf("  pgloader: %ld rows for %ld lines, exit %s (see %s)\n", rows, largeLines,
+                                p.ok ? "0" : "not 0", pgloaderLog.c_str());
+                    p.ok = false;
+                }
+
+                server.Exec("CREATE DATABASE " + imported);
+                quorvel::CreateHostDatabase(pg->Of(imported), reference);
+                q = import(pg->Of(imported), largeDir, "pg-import");
+                rows = PgConnection(pg->Of(imported)).Count("Licence");
+                if (rows != fileLicenceRows) {
+                    std::printf("  quorvel into PostgreSQL: %ld Licence rows, the file database %ld\n", rows,
+                                fileLicenceRows);
+                    q.ok = false;
+                }
+
+                server.DropDatabase(loaded);
+                server.DropDatabase(imported);
+            } catch (const std::exception& e) {
+                std::printf("  PostgreSQL round %ld FAILED: %s\n", round, e.what());
+                pgRuns.failed = true;
+                try { // the next round drops them first, but not after the last
+                    PgConnection server(pgUri);
+                    server.DropDatabase(loaded);
+                    server.DropDatabase(imported);
+                } catch (const std::exception&) {
+                }
+                continue;
+            }
+            pgRuns.Add(round, pgRounds, p, q);
+        }
+    }
+
     constexpr double kRatioTarget = 1.3;
     std::printf("\nSummary: medians of %ld rounds\n", rounds);
     std::printf("  %-26s %9s %10s %9s %12s %7s\n", "", "lines", "ceiling", "quorvel", "quorvel/ceil",
@@ -760,7 +1070,29 @@ int Bench(int argc, char** argv) {
     std::printf("  rows written by the ceiling and by quorvel: %s\n",
                 rowsSame ? "identical" : "DIFFERENT (see the warnings above)");
 
-    bool ok = !first.failed && !again.failed && !iuf.failed && !smallFailed && (!wal || walRun.ok);
+    constexpr double kPgRatioTarget = 2.0;
+    if (!pg) {
+        std::printf("\nPostgreSQL: skipped (%s)\n", pgSkipped.c_str());
+    } else if (pgRuns.ratio.empty()) {
+        std::printf("\nPostgreSQL: no round completed\n");
+    } else {
+        double ratio = Median(pgRuns.ratio);
+        std::printf("\nPostgreSQL: medians of %zu rounds, licence import into a new database\n",
+                    pgRuns.ratio.size());
+        std::printf("  %-26s %9s %10s %9s %12s %7s\n", "", "lines", "pgloader", "quorvel", "quorvel/pgl",
+                    "<= 2.0");
+        std::printf("  %-26s %9ld %8.2f s %7.2f s %12.2f %7s   (%.0f lines/s)%s\n", "PostgreSQL import",
+                    largeLines, Median(pgRuns.pgloader), Median(pgRuns.quorvel), ratio,
+                    Verdict(ratio <= kPgRatioTarget), largeLines / Median(pgRuns.quorvel),
+                    pgRuns.failed ? "  FAILED" : "");
+        std::printf("  %-26s %9ld %10s %7.2f s   (the file rounds above)\n", "file database import",
+                    largeLines, "", Median(first.quorvel));
+        std::printf("  peak memory, PostgreSQL import  %.1f MiB (highest of the rounds)\n",
+                    pgRuns.peakKiB / 1024.0);
+    }
+
+    bool ok = !first.failed && !again.failed && !iuf.failed && !smallFailed && (!wal || walRun.ok) &&
+              !pgRuns.failed;
     if (!ok) std::printf("\nA phase failed: see the messages above and the TraceLogs in %s\n", work.c_str());
     return ok ? 0 : 1;
 }

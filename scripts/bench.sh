@@ -2,10 +2,38 @@
 # Builds quorvel (optimised, build-release/) and runs the benchmark: a generated 300,000-line export
 # imported into a new database, imported again (every line known) and updated from its IUF file,
 # each paired round by round with the database engine's ceiling for the same rows, plus a
-# 30,000-line import for the per-line cost and one import in write-ahead-log mode. Prints every
-# round, then the medians and the ratios against their targets. Takes two to three minutes.
-# Arguments go to bench_import, e.g. --rounds 9, --no-wal, --work DIR.
+# 30,000-line import for the per-line cost and one import in write-ahead-log mode. Then the
+# licence import of the same export into PostgreSQL, round by round beside pgloader's plain COPY
+# of its licence.txt, in a throwaway cluster (scripts/pg-cluster.sh, fsync off) removed afterwards.
+# Prints every round, then the medians and the ratios against their targets. Takes two to three
+# minutes, plus a few for PostgreSQL.
+# pgloader and postgresql are installed when missing (as root; without root they must be there
+# already). Without them, or when the cluster does not start, the PostgreSQL part is skipped and
+# the rest still runs.
+# Arguments go to bench_import, e.g. --rounds 9, --pg-rounds 5, --no-pg, --no-wal, --work DIR;
+# --pg URI uses that server instead of a throwaway cluster.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 QUORVEL_BUILD_DIR=build-release bash scripts/setup.sh -DCMAKE_BUILD_TYPE=Release -DQUORVEL_BUILD_TESTS=OFF
-build-release/bench/bench_import "$@"
+bench=(build-release/bench/bench_import "$@")
+
+for arg in "$@"; do
+  case $arg in --no-pg | --pg) exec "${bench[@]}" ;; esac
+done
+if ! bash scripts/setup.sh --packages-only pgloader postgresql; then
+  echo "== pgloader or postgresql could not be installed: the PostgreSQL part is skipped"
+  exec "${bench[@]}" --no-pg
+fi
+
+# pg-cluster.sh run stops before the benchmark when the cluster does not start, with a status the
+# benchmark could give too; the marker file, which the benchmark's first step removes, tells the
+# two apart.
+marker=$(mktemp)
+status=0
+bash scripts/pg-cluster.sh run bash -c 'rm -f "$0" && exec "$@"' "$marker" "${bench[@]}" || status=$?
+if [ -e "$marker" ]; then
+  rm -f "$marker"
+  echo "== the PostgreSQL cluster did not start: the PostgreSQL part is skipped"
+  exec "${bench[@]}" --no-pg
+fi
+exit "$status"
