@@ -115,9 +115,8 @@ std::string PostgresParameters(std::string_view sql, int& count) {
 
 class PostgresEngine::Statement final : public Row {
 public:
-    Statement(std::string_view source, std::string sql, std::string name, int parameters)
-        : source_(source), sql_(std::move(sql)), name_(std::move(name)), values_(parameters),
-          pointers_(parameters) {}
+    Statement(std::string sql, std::string name, int parameters)
+        : sql_(std::move(sql)), name_(std::move(name)), values_(parameters), pointers_(parameters) {}
     ~Statement() { Clear(); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -255,7 +254,9 @@ void PostgresEngine::Commit() {
 
 void PostgresEngine::Rollback() noexcept {
     const Statement* failed = nullptr;
+    // The work is undone anyway: what failed in it no longer matters.
     PQclear(Drain(failed));
+    failedItem_ = 0;
     if (InTransaction()) PQclear(PQexec(conn_, "ROLLBACK"));
 }
 
@@ -345,9 +346,9 @@ PostgresEngine::Statement& PostgresEngine::Prepared(std::string_view sql) {
     if (it == cache_.end()) {
         int count = 0;
         std::string text = PostgresParameters(sql, count);
-        it = cache_.emplace(std::string(sql), nullptr).first;
-        it->second =
-            std::make_unique<Statement>(it->first, std::move(text), "q" + std::to_string(++prepared_), count);
+        auto made = std::make_unique<Statement>(std::move(text), "q" + std::to_string(++prepared_), count);
+        it = cache_.emplace(std::string(sql), std::move(made)).first;
+        it->second->source_ = it->first;
     }
     Statement& statement = *it->second;
     if (!statement.prepared_) {
