@@ -1,6 +1,8 @@
 // Imports into a PostgreSQL database (QUORVEL_TEST_PG_URI, see scripts/pg-cluster.sh): two at once
-// take turns, and a connection dropped in the middle of a batch loses nothing the counts tell.
+// take turns, a connection dropped in the middle of a batch loses nothing the counts tell, and a
+// write sent without waiting that fails is blamed on the line that sent it.
 
+#include "storage/queries.hpp"
 #include "support/support.hpp"
 
 #include <quorvel/clsRecupLicence.hpp>
@@ -96,4 +98,37 @@ TEST(ServerFaults, AConnectionDroppedMidBatchIsMadeAgainAndTheCountsEqualTheRows
     EXPECT_EQ(Sql(w.db, "select count(*) || ' ' || max(Num) from Licence"), "6000 6000") << "no number lost";
     EXPECT_EQ(Sql(w.db, "select LastClose from Info"), "1");
     EXPECT_EQ(report.database.find(":secret@"), std::string::npos) << "the password never shows";
+}
+
+TEST(ServerFaults, AWriteSentWithoutWaitingThatFailsIsBlamedOnItsOwnLine) {
+    Workspace w;
+    if (!ServerWorkspace(w, "quorvel_sent")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    Sql(w.db, "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION 'refus'; "
+              "END $$; CREATE TRIGGER refuse BEFORE INSERT ON Licence FOR EACH ROW WHEN (NEW.licence = 'X') "
+              "EXECUTE FUNCTION refuse()");
+    constexpr std::string_view kInsert = "INSERT INTO Licence (Code_club, licence) VALUES ('A', ?1)";
+    storage::Connection c;
+    storage::Connexion(c, w.db);
+    for (long line = 1; line <= 5; ++line) {
+        c.SetItem(line);
+        c.Execute(kInsert, {line == 3 ? std::string("X") : std::to_string(line)});
+    }
+    EXPECT_FALSE(c.TransactionLost()) << "the writes were only sent";
+    long number = 0;
+    try {
+        c.Flush();
+    } catch (const Error& e) {
+        number = e.number();
+    }
+    EXPECT_EQ(number, 19);
+    ASSERT_TRUE(c.TransactionLost());
+    EXPECT_EQ(c.LostItem(), 3) << "line 3 sent the failing write, though line 5 was under way";
+    c.Rollback();
+
+    // A query answers after what was sent before it; a commit stores it.
+    c.SetItem(6);
+    c.Execute(kInsert, {"6"});
+    EXPECT_EQ(storage::lngRequeteValeur(c, "select count(*) from Licence"), 1);
+    storage::Deconnexion(c);
+    EXPECT_EQ(Sql(w.db, "select string_agg(licence, ',') from Licence"), "6");
 }
