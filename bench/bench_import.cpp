@@ -890,7 +890,9 @@ int Bench(int argc, char** argv) {
         fs::create_directories(folder);
         Measure m = InChild([&] {
             quorvel::clsRecupLicence importer(clock);
-            return importer.bImport_Licence(db, dir, folder, log, nullptr);
+            quorvel::ImportOptions options;
+            if (db.starts_with("postgresql://")) options.server = db;
+            return importer.bImport_Licence(db, dir, folder, log, nullptr, options);
         });
         fs::remove_all(folder);
         return m;

@@ -272,6 +272,7 @@ int main(int argc, char** argv) {
     quorvel::RunReport report;
     quorvel::ImportOptions options;
     options.preview = dryRun;
+    if (db.starts_with("postgresql://") || db.starts_with("postgres://")) options.server = db;
     options.report = &report;
     options.cancel = &stopRequested;
     options.progress = [&display](const quorvel::ProgressStep& step) { display.Step(step); };

@@ -129,6 +129,11 @@ struct ImportOptions {
     // plain alternative to the HostForm's progress bar. (A batch of lines that the database undid
     // is done again, so `line` may step back.)
     std::function<void(const ProgressStep&)> progress;
+    // When not empty, the PostgreSQL database to run on (postgresql://user@host:port/dbname; libpq
+    // reads PGPASSWORD, ~/.pgpass, PGSSLMODE... as usual), in place of the database file the
+    // method names, which is then not used. The method's own database parameter always names a
+    // file.
+    std::string server;
 };
 
 } // namespace quorvel

@@ -13,13 +13,16 @@ namespace quorvel {
 
 clsMajIUF::clsMajIUF(Clock clock) : clock_(std::move(clock)) {}
 
-bool clsMajIUF::bImport_CodeIUF(const std::string& strRepSource, const std::string& strFileBase_P,
+bool clsMajIUF::bImport_CodeIUF(const std::string& strRepSource, const std::string& strFileBase,
                                 const std::string& strFileTrace_P, HostForm* objFormCible, bool bOnlyMonCLub,
                                 const std::string& strCodeMonClub, const ImportOptions& options) {
+    const bool server = !options.server.empty();
+    const std::string& strFileBase_P = server ? options.server : strFileBase;
     ImportSession session;
     session.clock = clock_;
     session.strFileTrace = strFileTrace_P;
     session.strFileBase = strFileBase_P;
+    session.server = server;
     RunFrame frame(
         session, options, "bImport_CodeIUF",
         "Aperçu de la mise à jour : simulation, aucune modification n'est enregistrée dans la base.",

@@ -12,9 +12,11 @@ namespace quorvel {
 
 clsRecupLicence::clsRecupLicence(Clock clock) : clock_(std::move(clock)) {}
 
-bool clsRecupLicence::bImport_Licence(const std::string& strFileBase_P, const std::string& strRepSource,
+bool clsRecupLicence::bImport_Licence(const std::string& strFileBase, const std::string& strRepSource,
                                       const std::string& strRepTempo, const std::string& strFileTrace_P,
                                       HostForm* objFormCible, const ImportOptions& options) {
+    const bool server = !options.server.empty();
+    const std::string& strFileBase_P = server ? options.server : strFileBase;
     // Every file and the database close with the session, whichever way the call ends.
     ImportSession session;
     session.clock = clock_;
@@ -24,6 +26,7 @@ bool clsRecupLicence::bImport_Licence(const std::string& strFileBase_P, const st
                    strRepSource, strFileBase_P);
     try {
         session.strFileBase = strFileBase_P;
+        session.server = server;
         session.strFileLicence = strFichierSource(strRepSource, "licence.txt");
         session.strFileClub = strFichierSource(strRepSource, "club.txt");
         session.strFileOrigine = strFichierSource(strRepSource, "origine.txt");

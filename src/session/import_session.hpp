@@ -24,6 +24,8 @@ struct ImportSession {
     storage::Connection objConnexion;
     // Path of the database file, as the caller passed it.
     std::string strFileBase;
+    // True when strFileBase is the URI of a PostgreSQL database rather than a file.
+    bool server = false;
     // Paths of the export files: first in the source folder, then of their working copies once
     // copied, or empty when the file was not found.
     std::string strFileLicence;

@@ -55,7 +55,7 @@ bool RunFrame::SourceReady(const std::string& strRepSource) {
 
 bool RunFrame::Connect(std::string_view failureLines) {
     try {
-        storage::Connexion(session_.objConnexion, session_.strFileBase);
+        storage::Connexion(session_.objConnexion, session_.strFileBase, session_.server);
         return true;
     } catch (const Error& e) {
         std::string message = std::string(failureLines) + kLineBreak + tracelog::strTexteErreur(e);

@@ -77,10 +77,12 @@ void Connection::Open(const std::string& connectionString) {
     std::string path = connectionString.substr(ds + kDataSource.size(), pw - ds - kDataSource.size());
     std::string key = connectionString.substr(pw + kPassword.size());
     if (!key.empty() && key.back() == ';') key.pop_back();
-    if (IsServerUri(path))
-        Attach(std::make_unique<PostgresEngine>(path));
-    else
-        Attach(std::make_unique<SqliteEngine>(path, key, false));
+    Attach(std::make_unique<SqliteEngine>(path, key, false));
+}
+
+void Connection::OpenServer(const std::string& uri) {
+    if (engine_ != nullptr) Close();
+    Attach(std::make_unique<PostgresEngine>(uri));
 }
 
 void Connection::Create(const std::string& path) {

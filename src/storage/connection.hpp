@@ -36,12 +36,14 @@ public:
     // Commits pending work (or rolls it back in preview) and closes, without reporting.
     ~Connection();
 
-    // Opens the database named by `connectionString`, which reads
+    // Opens the database file named by `connectionString`, which reads
     // "...;Data Source=<path>;Jet OLEDB:Database Password=<key>;": the path is opened (never
-    // created) and the password is the SQLCipher key; a PostgreSQL URI in its place connects to
-    // that database (the key is not used). Throws quorvel::Error with the engine's
+    // created) and the password is the SQLCipher key. Throws quorvel::Error with the engine's
     // result code and message when the file is missing, is not a database or the key is wrong.
     void Open(const std::string& connectionString);
+    // Connects to the PostgreSQL database named by `uri`. Throws quorvel::Error 14 when the server
+    // cannot be reached, refuses, or has no such database.
+    void OpenServer(const std::string& uri);
     // Creates the database file `path` (which must not exist yet) under the database key, and
     // opens it; for a PostgreSQL URI, connects to the existing (empty) database. Throws quorvel::Error with
     // the engine's result code and message on failure.

@@ -23,9 +23,12 @@ void Deconnexion(Connection& connection) {
     }
 }
 
-void Connexion(Connection& connection, const std::string& strFileBase) {
+void Connexion(Connection& connection, const std::string& strFileBase, bool server) {
     Deconnexion(connection);
-    connection.Open(ConnectionString(strFileBase));
+    if (server)
+        connection.OpenServer(strFileBase);
+    else
+        connection.Open(ConnectionString(strFileBase));
     MajLastClose(connection, false);
     connection.Commit();
 }

@@ -253,6 +253,7 @@ std::map<std::string, std::string> RunCase(const fs::path& dir, bool server) {
         ImportOptions options;
         options.preview = i + 1 == steps.size() && cfg["preview"] == "1";
         options.report = i + 1 == steps.size() ? &report : nullptr;
+        if (server) options.server = db;
         form.log.clear();
         try {
             bool r = steps[i] == "iuf"

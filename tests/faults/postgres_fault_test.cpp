@@ -44,6 +44,7 @@ bool ServerWorkspace(Workspace& w, const std::string& name) {
 
 bool Import(Workspace& w, const std::string& work, ImportOptions options = {}) {
     std::filesystem::create_directories(work);
+    options.server = w.db;
     return clsRecupLicence(FixedClock(2026, 12, 6))
         .bImport_Licence(w.db, w.source, work, w.trace, nullptr, options);
 }
@@ -103,12 +104,13 @@ TEST(ServerFaults, AConnectionDroppedMidBatchIsMadeAgainAndTheCountsEqualTheRows
 TEST(ServerFaults, AWriteSentWithoutWaitingThatFailsIsBlamedOnItsOwnLine) {
     Workspace w;
     if (!ServerWorkspace(w, "quorvel_sent")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
-    Sql(w.db, "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION 'refus'; "
-              "END $$; CREATE TRIGGER refuse BEFORE INSERT ON Licence FOR EACH ROW WHEN (NEW.licence = 'X') "
-              "EXECUTE FUNCTION refuse()");
+    Sql(w.db,
+        "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION 'refus'; "
+        "END $$; CREATE TRIGGER refuse BEFORE INSERT ON Licence FOR EACH ROW WHEN (NEW.licence = 'X') "
+        "EXECUTE FUNCTION refuse()");
     constexpr std::string_view kInsert = "INSERT INTO Licence (Code_club, licence) VALUES ('A', ?1)";
     storage::Connection c;
-    storage::Connexion(c, w.db);
+    storage::Connexion(c, w.db, true);
     for (long line = 1; line <= 5; ++line) {
         c.SetItem(line);
         c.Execute(kInsert, {line == 3 ? std::string("X") : std::to_string(line)});

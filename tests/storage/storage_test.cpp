@@ -42,6 +42,15 @@ TEST(Storage, ConnectingSetsLastCloseFalseAtOnceAndDisconnectingSetsItTrue) {
 
     EXPECT_EQ(ErrorNumber([&] { Connexion(c, dir / "absent.db"); }), 14);
     EXPECT_FALSE(std::filesystem::exists(dir / "absent.db")) << "never created";
+    // A file path is a file path, whatever it looks like: only a caller's explicit choice reaches
+    // a server.
+    try {
+        Connexion(c, "postgresql://127.0.0.1:1/club");
+        ADD_FAILURE() << "opened";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), 14);
+        EXPECT_EQ(e.description(), "unable to open database file");
+    }
     EXPECT_EQ(ErrorNumber([&] {
                   c.Open(ConnectionString(db).replace(ConnectionString(db).rfind("quenoril"), 8, "x"));
               }),
