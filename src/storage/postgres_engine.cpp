@@ -239,13 +239,39 @@ void PostgresEngine::Run(const char* sql) {
 void PostgresEngine::Begin() {
     Settle();
     Reconnect();
-    Exec("BEGIN");
+    transaction_.clear();
+    PGresult* result = PQexec(conn_, "BEGIN; SELECT txid_current()");
+    if (PQresultStatus(result) != PGRES_TUPLES_OK) Fail(result, "BEGIN");
+    transaction_ = PQgetvalue(result, 0, 0);
+    PQclear(result);
+}
+
+bool PostgresEngine::CommittedAfterAll() noexcept {
+    if (transaction_.empty() || PQstatus(conn_) != CONNECTION_BAD) return false;
+    try {
+        Reconnect();
+    } catch (...) {
+        return false;
+    }
+    const char* values[] = {transaction_.c_str()};
+    PGresult* result =
+        PQexecParams(conn_, "SELECT txid_status($1::bigint)", 1, nullptr, values, nullptr, nullptr, 0);
+    bool committed = PQresultStatus(result) == PGRES_TUPLES_OK && PQntuples(result) == 1 &&
+                     std::string_view(PQgetvalue(result, 0, 0)) == "committed";
+    PQclear(result);
+    return committed;
 }
 
 void PostgresEngine::Commit() {
     Settle();
     PGresult* result = PQexec(conn_, "COMMIT");
-    if (PQresultStatus(result) != PGRES_COMMAND_OK) Fail(result, {});
+    if (PQresultStatus(result) != PGRES_COMMAND_OK) {
+        if (CommittedAfterAll()) {
+            PQclear(result);
+            return;
+        }
+        Fail(result, {});
+    }
     // A transaction that had failed ends in ROLLBACK, without an error.
     bool undone = std::string_view(PQcmdStatus(result)) == "ROLLBACK";
     PQclear(result);

@@ -11,7 +11,8 @@
 // kSendAtMost statements: a line then costs no round trip for its writes.
 // Imports into one database take turns: each connection holds the database's advisory lock
 // until it closes. A connection that drops is made again before the next transaction (the work
-// of the one it was in is reported lost), so that the batch is simply done again.
+// of the one it was in is reported lost), so that the batch is simply done again; one that drops
+// during COMMIT is made again at once, and the server tells whether that transaction was stored.
 
 #include "storage/engine.hpp"
 
@@ -67,6 +68,9 @@ private:
     // Reads the outcome of every statement sent and ends pipeline mode. Returns the first
     // failure's result, with its statement, or nullptr.
     pg_result* Drain(const Statement*& failed) noexcept;
+    // After the connection dropped during COMMIT: connects again and asks the server whether the
+    // transaction was stored all the same.
+    bool CommittedAfterAll() noexcept;
     // Sets up a new session: text in UTF-8, the turn of this import, the wait for locks.
     void Setup();
     // Connects again when the connection dropped; the statements are prepared again as they come.
@@ -85,6 +89,8 @@ private:
     int prepared_ = 0;
     std::vector<Sent> sent_;
     long failedItem_ = 0;
+    // The server's number of the open transaction.
+    std::string transaction_;
     bool preview_ = false;
 };
 

@@ -1,6 +1,7 @@
 // Imports into a PostgreSQL database (QUORVEL_TEST_PG_URI, see scripts/pg-cluster.sh): two at once
-// take turns, a connection dropped in the middle of a batch loses nothing the counts tell, and a
-// write sent without waiting that fails is blamed on the line that sent it.
+// take turns, a connection dropped in the middle of a batch or just after a COMMIT went through
+// loses nothing the counts tell, and a write sent without waiting that fails is blamed on the line
+// that sent it.
 
 #include "storage/queries.hpp"
 #include "support/support.hpp"
@@ -11,8 +12,14 @@
 
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
 
 using namespace quorvel;
 using namespace quorvel::test;
@@ -48,6 +55,95 @@ bool Import(Workspace& w, const std::string& work, ImportOptions options = {}) {
     return clsRecupLicence(FixedClock(2026, 12, 6))
         .bImport_Licence(w.db, w.source, work, w.trace, nullptr, options);
 }
+
+// A relay between the import and the server. Once armed, it lets the next COMMIT through, waits
+// for the server's answer (the transaction is stored by then) and drops the connection instead of
+// passing the answer on.
+class CommitDropper {
+public:
+    explicit CommitDropper(int serverPort) : serverPort_(serverPort) {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a = Loopback(0);
+        socklen_t size = sizeof a;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(listener_, 8);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &size);
+        port_ = ntohs(a.sin_port);
+        accepter_ = std::thread([this] { Accept(); });
+    }
+    ~CommitDropper() {
+        ::shutdown(listener_, SHUT_RDWR);
+        ::close(listener_);
+        accepter_.join();
+        std::lock_guard lock(mutex_);
+        for (int fd : fds_)
+            ::shutdown(fd, SHUT_RDWR);
+        for (auto& t : relays_)
+            t.join();
+        for (int fd : fds_)
+            ::close(fd);
+    }
+    int Port() const { return port_; }
+    void Arm() { armed_ = true; }
+    bool Dropped() const { return dropped_; }
+
+private:
+    static sockaddr_in Loopback(int port) {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(static_cast<uint16_t>(port));
+        return a;
+    }
+    void Accept() {
+        for (;;) {
+            int client = ::accept(listener_, nullptr, nullptr);
+            if (client < 0) return;
+            int server = ::socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in a = Loopback(serverPort_);
+            if (::connect(server, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+                ::close(client);
+                ::close(server);
+                continue;
+            }
+            auto commitSent = std::make_shared<std::atomic<bool>>(false);
+            std::lock_guard lock(mutex_);
+            fds_.insert(fds_.end(), {client, server});
+            relays_.emplace_back([=, this] { Relay(client, server, commitSent, true); });
+            relays_.emplace_back([=, this] { Relay(server, client, commitSent, false); });
+        }
+    }
+    void Relay(int from, int to, std::shared_ptr<std::atomic<bool>> commitSent, bool towardServer) {
+        char buffer[65536];
+        for (;;) {
+            ssize_t n = ::read(from, buffer, sizeof buffer);
+            if (n <= 0) break;
+            if (!towardServer && *commitSent) {
+                // The COMMIT's answer: stored on the server, never seen by the import.
+                dropped_ = true;
+                break;
+            }
+            if (towardServer && armed_ &&
+                std::string_view(buffer, n).find("COMMIT") != std::string_view::npos) {
+                armed_ = false;
+                *commitSent = true;
+            }
+            if (::write(to, buffer, n) != n) break;
+        }
+        ::shutdown(from, SHUT_RDWR);
+        ::shutdown(to, SHUT_RDWR);
+    }
+
+    int serverPort_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> armed_{false};
+    std::atomic<bool> dropped_{false};
+    std::thread accepter_;
+    std::mutex mutex_;
+    std::vector<int> fds_;
+    std::vector<std::thread> relays_;
+};
 
 } // namespace
 
@@ -133,4 +229,29 @@ TEST(ServerFaults, AWriteSentWithoutWaitingThatFailsIsBlamedOnItsOwnLine) {
     EXPECT_EQ(storage::lngRequeteValeur(c, "select count(*) from Licence"), 1);
     storage::Deconnexion(c);
     EXPECT_EQ(Sql(w.db, "select string_agg(licence, ',') from Licence"), "6");
+}
+
+TEST(ServerFaults, AConnectionDroppedJustAfterItsCommitWentThroughCountsTheBatchAsStored) {
+    Workspace w;
+    if (!ServerWorkspace(w, "quorvel_commit_dropped")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    // The import reaches the server through the relay.
+    const std::string direct = w.db;
+    auto colon = direct.rfind(':');
+    auto slash = direct.find('/', colon);
+    CommitDropper relay(std::stoi(direct.substr(colon + 1, slash - colon - 1)));
+    w.db = direct.substr(0, colon + 1) + std::to_string(relay.Port()) + direct.substr(slash);
+    RunReport report;
+    ImportOptions options;
+    options.report = &report;
+    // The last line's batch is the next to commit.
+    options.progress = [&](const ProgressStep& s) {
+        if (s.pass == "licences" && s.line == 6000 && !s.finished) relay.Arm();
+    };
+    EXPECT_TRUE(Import(w, w.work, options));
+    ASSERT_TRUE(relay.Dropped());
+    LicenceCounts n = report.passes.back().Licences();
+    EXPECT_EQ(n.imported, 6000) << "the lines of the batch stored were not read again as known";
+    EXPECT_EQ(n.known, 0);
+    EXPECT_EQ(Sql(direct, "select count(*) || ' ' || max(Num) from Licence"), "6000 6000");
+    EXPECT_EQ(Sql(direct, "select LastClose from Info"), "1");
 }
