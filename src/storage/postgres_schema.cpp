@@ -7,7 +7,7 @@ namespace quorvel::storage {
 // table's highest number, or than the highest number a deleted row ever had (kept in
 // Num_Sequence), as the file database counts; both are read in the inserting transaction and go
 // back with it. Inserting writers take turns on a per-table lock held to their commit, so that
-// two of them never read the same highest number.
+// two of them never read the same highest number, and a transaction reads it only once.
 const char* const kPostgresSchema = R"sql(
 CREATE COLLATION IF NOT EXISTS nocase (provider = icu, locale = 'und-u-ks-level2', deterministic = false);
 
@@ -20,16 +20,26 @@ INSERT INTO Num_Sequence (name, seq) VALUES ('club', 0), ('licence', 0), ('selec
 CREATE FUNCTION Next_Num() RETURNS trigger LANGUAGE plpgsql AS $$
 DECLARE
     top BIGINT;
+    known TEXT;
 BEGIN
     PERFORM pg_advisory_xact_lock(7238633, hashtext(TG_TABLE_NAME));
-    IF NEW.Num IS NULL THEN
+    -- The highest number is read once per transaction, then kept in a setting that goes back with
+    -- the transaction (or the savepoint) that set it: no other writer inserts meanwhile.
+    known := current_setting('quorvel.top_' || TG_TABLE_NAME, true);
+    IF known IS NULL OR known = '' THEN
         CASE TG_TABLE_NAME
             WHEN 'licence' THEN SELECT max(Num) INTO top FROM Licence;
             WHEN 'club' THEN SELECT max(Num) INTO top FROM Club;
             ELSE SELECT max(Num) INTO top FROM Selection;
         END CASE;
-        SELECT greatest(seq, coalesce(top, 0)) + 1 INTO NEW.Num FROM Num_Sequence WHERE name = TG_TABLE_NAME;
+        SELECT greatest(seq, coalesce(top, 0)) INTO top FROM Num_Sequence WHERE name = TG_TABLE_NAME;
+    ELSE
+        top := known::bigint;
     END IF;
+    IF NEW.Num IS NULL THEN
+        NEW.Num := top + 1;
+    END IF;
+    PERFORM set_config('quorvel.top_' || TG_TABLE_NAME, greatest(top, NEW.Num)::text, true);
     RETURN NEW;
 END
 $$;
