@@ -146,20 +146,10 @@ TEST(Faults, AnImportKilledMidwayLosesNothingThatASecondImportDoesNotComplete) {
 TEST(Faults, TwoImportsAtOnceStoreWhatOneImportWould) {
     Workspace w;
     WriteFile(w.source + "/licence.txt", LicenceLines(6000));
-    std::vector<pid_t> children;
-    for (int k = 0; k < 2; ++k) {
-        pid_t pid = ::fork();
-        if (pid == 0) {
-            w.trace = w.dir / ("t" + std::to_string(k) + ".log"); // this process's own copy
-            _exit(Import(w, w.dir / ("work" + std::to_string(k))) ? 0 : 1);
-        }
-        children.push_back(pid);
-    }
-    for (pid_t pid : children) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+    EXPECT_TRUE(BothAtOnce([&](int k) {
+        w.trace = w.dir / ("t" + std::to_string(k) + ".log"); // this process's own copy
+        return Import(w, w.dir / ("work" + std::to_string(k)));
+    }));
     EXPECT_EQ(Scalar(w.db, "PRAGMA integrity_check"), "ok");
     Workspace alone;
     WriteFile(alone.source + "/licence.txt", LicenceLines(6000));

@@ -150,20 +150,10 @@ private:
 TEST(ServerFaults, TwoImportsAtOnceStoreWhatTwoInTurnWould) {
     Workspace w;
     if (!ServerWorkspace(w, "quorvel_two_at_once")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
-    std::vector<pid_t> children;
-    for (int k = 0; k < 2; ++k) {
-        pid_t pid = ::fork();
-        if (pid == 0) {
-            w.trace = w.dir / ("t" + std::to_string(k) + ".log");
-            _exit(Import(w, w.dir / ("work" + std::to_string(k))) ? 0 : 1);
-        }
-        children.push_back(pid);
-    }
-    for (pid_t pid : children) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+    EXPECT_TRUE(BothAtOnce([&](int k) {
+        w.trace = w.dir / ("t" + std::to_string(k) + ".log");
+        return Import(w, w.dir / ("work" + std::to_string(k)));
+    }));
     EXPECT_EQ(Sql(w.db, "select count(*) || ' ' || count(distinct (Code_club, licence)) from Licence"),
               "6000 6000");
     EXPECT_EQ(Sql(w.db, "select count(*) from Club"), "1")

@@ -143,4 +143,19 @@ Outcome Quorvel(const std::vector<std::string>& args) {
     return RunProgram(all);
 }
 
+bool BothAtOnce(const std::function<bool(int)>& work) {
+    pid_t children[2];
+    for (int k = 0; k < 2; ++k) {
+        children[k] = ::fork();
+        if (children[k] == 0) _exit(work(k) ? 0 : 1);
+    }
+    bool both = true;
+    for (pid_t pid : children) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        both = both && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    return both;
+}
+
 } // namespace quorvel::test

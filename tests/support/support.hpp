@@ -5,6 +5,7 @@
 #include <quorvel/host_form.hpp>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,10 @@ void Exec(const std::string& db, const std::string& sql);
 // `count` valid licence.txt lines of club FRA5110750012, each CR LF ended, numbers from
 // `first` on (the licence number opens with the birth year, as the import checks).
 std::string LicenceLines(int count, int first = 0);
+
+// Runs `work(0)` and `work(1)` at the same time, each in a child process of its own; true when
+// both returned true.
+bool BothAtOnce(const std::function<bool(int)>& work);
 
 // A program run to its end: exit status (-1 when killed), standard output and standard error.
 struct Outcome {
