@@ -89,6 +89,19 @@ struct Measure {
     bool ok = false;
 };
 
+// Waits for child `pid`, started at `start`: its wall time, its peak resident memory, and ok when
+// it exited with status 0.
+Measure Waited(pid_t pid, std::chrono::steady_clock::time_point start) {
+    int status = 0;
+    struct rusage ru {};
+    ::wait4(pid, &status, 0, &ru);
+    Measure m;
+    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    m.peakKiB = ru.ru_maxrss;
+    m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return m;
+}
+
 // Runs `work` in a child process; returns its wall time and peak resident memory.
 Measure InChild(const std::function<bool()>& work) {
     std::fflush(stdout);
@@ -112,13 +125,8 @@ Measure InChild(const std::function<bool()>& work) {
     char c = '0';
     if (::read(pipefd[0], &c, 1) != 1) c = '0';
     ::close(pipefd[0]);
-    int status = 0;
-    struct rusage ru {};
-    ::wait4(pid, &status, 0, &ru);
-    Measure m;
-    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    m.peakKiB = ru.ru_maxrss;
-    m.ok = c == '1' && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    Measure m = Waited(pid, start);
+    m.ok = m.ok && c == '1';
     return m;
 }
 
@@ -708,14 +716,7 @@ Measure RunProgram(const std::vector<std::string>& args, const std::string& log)
         ::execv(argv[0], argv.data());
         _exit(127);
     }
-    int status = 0;
-    struct rusage ru {};
-    ::wait4(pid, &status, 0, &ru);
-    Measure m;
-    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    m.peakKiB = ru.ru_maxrss;
-    m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return m;
+    return Waited(pid, start);
 }
 
 // licence.txt's fields as pgloader's table names them, in the order of kLicenceWidths.
