@@ -18,13 +18,6 @@ namespace {
 constexpr std::chrono::milliseconds kBatchTime{1000};
 constexpr long kBatchLines = 100000;
 
-void EndPass(ImportSession& session, bool completed, long lines, const PassBody& body) {
-    std::vector<std::pair<const char*, long>> counts{{"lines", lines}};
-    for (const auto& count : body.Counts())
-        counts.push_back(count);
-    session.recorder.EndPass(completed, counts);
-}
-
 void WriteInterruption(ImportSession& session, const PassInfo& info, long line, const Error& e) {
     if (info.alwaysLineEntry)
         tracelog::TraceLigne(session.trace, line,
@@ -35,130 +28,240 @@ void WriteInterruption(ImportSession& session, const PassInfo& info, long line, 
         tracelog::TraceErreur(session.trace, info.interrupted, line, &e);
 }
 
+// One pass over one file, batch after batch.
+class PassRun {
+public:
+    PassRun(ImportSession& session, const std::string& path, double dblPas, long estimate,
+            const PassInfo& info, PassBody& body)
+        : session_(session), db_(session.objConnexion), path_(path), dblPas_(dblPas), estimate_(estimate),
+          info_(info), body_(body), work_(session, body), window_(body.LookAhead()) {}
+
+    void Run();
+
+private:
+    // How a batch's lines went.
+    struct Batch {
+        std::optional<Error> failure;
+        bool atEnd = false;
+    };
+
+    // --- The batch plan. A batch done again ends after line redoUntil_; the lines after it up to
+    // aloneUntil_ are then handled one by one, each statement committed on its own, as if no batch
+    // existed.
+    bool Alone() const noexcept { return lines_ >= redoUntil_ && lines_ < aloneUntil_; }
+    bool BatchFull(std::chrono::steady_clock::time_point started) const;
+    // Starts a batch after the last line handled.
+    void BeginBatch();
+    // Handles lines until the batch is full, the file ends, or a line fails or loses the batch.
+    Batch RunBatch();
+    // Commits the batch; false when the pass goes on with another batch.
+    bool EndBatch(Batch& batch);
+
+    // --- The redo: back to the first line of the batch under way.
+    void ReadBatchAgain();
+    // The database undid the batch because of one of its lines.
+    void RedoAfterLoss();
+    // The database is out of reach: the batch is undone and the pass stops at its first line.
+    void StopUnreachable(Batch& batch);
+
+    // --- Reading ahead. Answers hold only in the transaction that read them, so the window
+    // starts again with every batch.
+    void RestartAhead();
+    void ShowAhead();
+
+    void Progress(bool finished);
+    void EndPass(bool completed);
+
+    ImportSession& session_;
+    storage::Connection& db_;
+    const std::string& path_;
+    double dblPas_;
+    long estimate_;
+    const PassInfo& info_;
+    PassBody& body_;
+    UnitOfWork work_;
+    base::DataFile file_;
+    // A second reader runs ahead of the first for a body that looks ahead.
+    base::DataFile ahead_;
+    const std::size_t window_;
+    std::vector<std::string> upcoming_;
+    long shownUntil_ = 0; // lines up to this one were shown to body.Ahead()
+    long lines_ = 0;
+    long redoUntil_ = 0;
+    long aloneUntil_ = 0;
+    bool completed_ = false;
+};
+
+bool PassRun::BatchFull(std::chrono::steady_clock::time_point started) const {
+    return Alone() || db_.TransactionLost() || db_.Unreachable() || lines_ == redoUntil_ ||
+           lines_ - work_.Line() >= kBatchLines ||
+           // (the clock is read every 64 lines)
+           ((lines_ & 63) == 0 && std::chrono::steady_clock::now() - started >= kBatchTime);
+}
+
+void PassRun::BeginBatch() {
+    db_.SetStatementCommits(Alone());
+    work_.Begin(lines_, file_.Tell());
+    RestartAhead();
+}
+
+PassRun::Batch PassRun::RunBatch() {
+    Batch batch;
+    const auto started = std::chrono::steady_clock::now();
+    try {
+        for (;;) {
+            if (file_.AtEnd()) {
+                batch.atEnd = true;
+                break;
+            }
+            if (session_.cancel != nullptr && session_.cancel->load())
+                throw Error(errnum::kCancelled, "Traitement arrêté à la demande de l'utilisateur");
+            ShowAhead();
+            if (db_.TransactionLost()) break;
+            ++lines_;
+            db_.SetItem(lines_);
+            body_.Line(file_.ReadLine(), lines_);
+            tracelog::AvanceProgression(session_.objForm, dblPas_);
+            Progress(false);
+            if (BatchFull(started)) break;
+        }
+        // Statements only sent may still fail: the batch's outcome is known from here.
+        db_.Flush();
+    } catch (...) {
+        batch.failure = base::CurrentError();
+    }
+    return batch;
+}
+
+bool PassRun::EndBatch(Batch& batch) {
+    if (db_.Unreachable()) StopUnreachable(batch);
+    if (db_.TransactionLost()) {
+        RedoAfterLoss();
+        return false;
+    }
+    if (batch.failure) WriteInterruption(session_, info_, lines_, *batch.failure);
+    std::optional<Error> why;
+    switch (work_.Commit(why)) {
+    case UnitOfWork::Outcome::Stored:
+        break;
+    case UnitOfWork::Outcome::Refused:
+        // The commit was refused for no line of its own: the batch is done again, line by line,
+        // so that each line not stored gets its own entry.
+        redoUntil_ = work_.Line();
+        aloneUntil_ = lines_;
+        ReadBatchAgain();
+        return false;
+    case UnitOfWork::Outcome::Unknown: {
+        // Its lines are neither counted lost nor done again: the pass stops and says so.
+        Error unknown(why->number(), "lignes " + std::to_string(work_.Line() + 1) + " à " +
+                                         std::to_string(lines_) + " : " + why->description());
+        work_.Release();
+        WriteInterruption(session_, info_, lines_, unknown);
+        return true;
+    }
+    }
+    if (batch.failure) return true;
+    completed_ = batch.atEnd;
+    return batch.atEnd;
+}
+
+void PassRun::ReadBatchAgain() {
+    file_.Seek(work_.Offset());
+    lines_ = work_.Line();
+}
+
+void PassRun::RedoAfterLoss() {
+    // A line made the engine undo the batch: the lines before it are done again as a batch, then
+    // it alone.
+    redoUntil_ = db_.LostItem() - 1;
+    aloneUntil_ = db_.LostItem();
+    work_.Undo();
+    ReadBatchAgain();
+}
+
+void PassRun::StopUnreachable(Batch& batch) {
+    work_.Undo();
+    ReadBatchAgain();
+    lines_ = work_.Line() + 1;
+    batch.failure = db_.UnreachableError();
+}
+
+void PassRun::RestartAhead() {
+    if (window_ == 0) return;
+    ahead_.Seek(file_.Tell());
+    shownUntil_ = lines_;
+}
+
+// Shows the body the lines after lines_, once those shown before are handled. The lines are the
+// main reader's to report on: a read failure here only ends what is shown. Lines handled alone
+// ask for themselves.
+void PassRun::ShowAhead() {
+    if (window_ == 0 || lines_ < shownUntil_ || body_.LookAhead() == 0 || Alone()) return;
+    upcoming_.clear();
+    try {
+        while (upcoming_.size() < window_ && !ahead_.AtEnd())
+            upcoming_.emplace_back(ahead_.ReadLine());
+    } catch (...) {
+    }
+    if (upcoming_.empty()) return;
+    shownUntil_ = lines_ + static_cast<long>(upcoming_.size());
+    db_.SetItem(lines_ + 1);
+    body_.Ahead(lines_ + 1, upcoming_);
+}
+
+void PassRun::Progress(bool finished) {
+    if (session_.progress != nullptr) (*session_.progress)({info_.name, path_, lines_, estimate_, finished});
+}
+
+void PassRun::EndPass(bool completed) {
+    std::vector<std::pair<const char*, long>> counts{{"lines", lines_}};
+    for (const auto& count : body_.Counts())
+        counts.push_back(count);
+    session_.recorder.EndPass(completed, counts);
+}
+
+void PassRun::Run() {
+    session_.recorder.BeginPass(info_.name, path_);
+    Progress(false);
+    try {
+        // A batch holds the pass's lines and nothing else.
+        db_.Commit();
+        file_.Open(path_);
+        if (window_ > 0) ahead_.Open(path_);
+        for (;;) {
+            BeginBatch();
+            Batch batch = RunBatch();
+            if (EndBatch(batch)) break;
+        }
+        db_.SetStatementCommits(false);
+        work_.Release();
+        file_.Close();
+        if (completed_) body_.Summary(lines_);
+    } catch (const tracelog::TraceLogFailure&) {
+        // The TraceLog cannot be written: the batch is undone, and the run stops with what the
+        // database holds counted.
+        db_.SetStatementCommits(false);
+        work_.Release();
+        EndPass(false);
+        throw;
+    } catch (...) {
+        // The file could not be opened or read again: every batch is committed or undone by now.
+        Error e = base::CurrentError();
+        db_.SetStatementCommits(false);
+        work_.Release();
+        file_.Close();
+        WriteInterruption(session_, info_, lines_, e);
+    }
+    EndPass(completed_);
+    Progress(true);
+    session_.trace.Write("");
+}
+
 } // namespace
 
 void RunPass(ImportSession& session, const std::string& path, double dblPas, long estimate,
              const PassInfo& info, PassBody& body) {
-    base::DataFile file;
-    // A second reader runs ahead of the first for a body that looks ahead.
-    base::DataFile ahead;
-    const std::size_t window = body.LookAhead();
-    std::vector<std::string> upcoming;
-    long shownUntil = 0; // lines up to this one were shown to body.Ahead()
-    storage::Connection& db = session.objConnexion;
-    UnitOfWork work(session, body);
-    long lines = 0;
-    // A batch done again ends after line `redoUntil`; lines after it up to `aloneUntil` are then
-    // handled one by one, each statement committed on its own, as if no batch existed.
-    long redoUntil = 0;
-    long aloneUntil = 0;
-    bool completed = false;
-    session.recorder.BeginPass(info.name, path);
-    // Back to the first line of the batch under way.
-    auto readBatchAgain = [&] {
-        file.Seek(work.Offset());
-        lines = work.Line();
-        if (window > 0) {
-            ahead.Seek(work.Offset());
-            shownUntil = lines;
-        }
-    };
-    // Shows the body the lines after `lines`, once those shown before are handled. The lines are
-    // the main reader's to report on: a read failure here only ends what is shown.
-    auto showAhead = [&] {
-        if (window == 0 || lines < shownUntil || body.LookAhead() == 0) return;
-        upcoming.clear();
-        try {
-            while (upcoming.size() < window && !ahead.AtEnd())
-                upcoming.emplace_back(ahead.ReadLine());
-        } catch (...) {
-        }
-        if (upcoming.empty()) return;
-        shownUntil = lines + static_cast<long>(upcoming.size());
-        db.SetItem(lines + 1);
-        body.Ahead(lines + 1, upcoming);
-    };
-    auto progress = [&](bool finished) {
-        if (session.progress != nullptr) (*session.progress)({info.name, path, lines, estimate, finished});
-    };
-    progress(false);
-    try {
-        // A batch holds the pass's lines and nothing else.
-        db.Commit();
-        file.Open(path);
-        if (window > 0) ahead.Open(path);
-        for (;;) {
-            const bool alone = lines >= redoUntil && lines < aloneUntil;
-            db.SetStatementCommits(alone);
-            work.Begin(lines, file.Tell());
-            const auto started = std::chrono::steady_clock::now();
-            std::optional<Error> failure;
-            bool atEnd = false;
-            try {
-                for (;;) {
-                    if (file.AtEnd()) {
-                        atEnd = true;
-                        break;
-                    }
-                    if (session.cancel != nullptr && session.cancel->load())
-                        throw Error(errnum::kCancelled, "Traitement arrêté à la demande de l'utilisateur");
-                    showAhead();
-                    if (db.TransactionLost()) break;
-                    ++lines;
-                    db.SetItem(lines);
-                    body.Line(file.ReadLine(), lines);
-                    tracelog::AvanceProgression(session.objForm, dblPas);
-                    progress(false);
-                    if (alone || db.TransactionLost() || lines == redoUntil ||
-                        lines - work.Line() >= kBatchLines ||
-                        // (the clock is read every 64 lines)
-                        ((lines & 63) == 0 && std::chrono::steady_clock::now() - started >= kBatchTime))
-                        break;
-                }
-                // Statements only sent may still fail: the batch's outcome is known from here.
-                db.Flush();
-            } catch (...) {
-                failure = base::CurrentError();
-            }
-            if (db.TransactionLost()) {
-                // A line made the engine undo the batch: the lines before it are done again as a
-                // batch, then it alone.
-                redoUntil = db.LostItem() - 1;
-                aloneUntil = db.LostItem();
-                work.Undo();
-                readBatchAgain();
-                continue;
-            }
-            if (failure) WriteInterruption(session, info, lines, *failure);
-            if (std::optional<Error> refused = work.Commit()) {
-                // The commit was refused for no line of its own: the batch is done again, line by
-                // line, so that each line not stored gets its own entry.
-                redoUntil = work.Line();
-                aloneUntil = lines;
-                readBatchAgain();
-                continue;
-            }
-            if (failure) break;
-            if (atEnd) {
-                completed = true;
-                break;
-            }
-        }
-        db.SetStatementCommits(false);
-        work.Release();
-        file.Close();
-        if (completed) body.Summary(lines);
-    } catch (...) {
-        // The file could not be opened or read again: every batch is committed or undone by now.
-        Error e = base::CurrentError();
-        db.SetStatementCommits(false);
-        work.Release();
-        file.Close();
-        WriteInterruption(session, info, lines, e);
-    }
-    EndPass(session, completed, lines, body);
-    progress(true);
-    session.trace.Write("");
+    PassRun(session, path, dblPas, estimate, info, body).Run();
 }
 
 } // namespace quorvel

@@ -27,19 +27,21 @@ void UnitOfWork::Undo() {
     body_.Rewind();
 }
 
-std::optional<Error> UnitOfWork::Commit() {
+UnitOfWork::Outcome UnitOfWork::Commit(std::optional<Error>& why) {
     try {
         session_.trace.Flush();
     } catch (...) {
-        session_.objConnexion.Rollback();
+        Undo();
         throw;
     }
     try {
         session_.objConnexion.Commit();
-        return std::nullopt;
+        return Outcome::Stored;
     } catch (const Error& e) {
+        why = e;
+        if (session_.objConnexion.OutcomeUnknown()) return Outcome::Unknown;
         Undo();
-        return e;
+        return Outcome::Refused;
     }
 }
 

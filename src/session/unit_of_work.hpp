@@ -29,10 +29,20 @@ public:
     // Takes back everything the batch did: the database's work, the entries, the counts, the keys
     // handled and the progress.
     void Undo();
-    // Writes the TraceLog through, then commits. When the database refuses the commit, the batch
-    // is undone and the refusal returned. A TraceLog that cannot be written undoes the database's
-    // work and throws: the database never holds what the TraceLog does not tell.
-    std::optional<Error> Commit();
+    // How a commit ended.
+    enum class Outcome {
+        Stored,
+        // The database refused it: the batch is undone.
+        Refused,
+        // The link to the database dropped during the commit and nobody can tell whether the
+        // batch was stored: it is kept as it is (entries, counts), neither undone nor done again.
+        Unknown,
+    };
+    // Writes the TraceLog through, then commits; `why` receives the failure of a commit not
+    // stored. A TraceLog that cannot be written undoes the whole batch (the database's work, the
+    // entries, the counts) and throws: the database never holds what the TraceLog does not tell,
+    // and the TraceLog ends with the last entry of the batch before.
+    Outcome Commit(std::optional<Error>& why);
     // Entries go to the TraceLog file as they come again.
     void Release() noexcept;
 

@@ -35,6 +35,7 @@ void AnswersAhead::Fetch(Connection& db, std::string_view sql, int values, long 
     if (wanted.empty()) return;
     firsts_ += '}';
     seconds_ += '}';
+    db_ = &db;
     db.Query(sql, {firsts_, seconds_}, [&](const Row& row) {
         long i = row.Integer(0);
         if (i < 1 || i > static_cast<long>(wanted.size())) return;
@@ -50,6 +51,7 @@ void AnswersAhead::Fetch(Connection& db, std::string_view sql, int values, long 
         }
         entry.answered = true;
     });
+    transaction_ = db.Transaction();
 }
 
 void AnswersAhead::TryFetch(Connection& db, std::string_view sql, int values, long first,
@@ -63,7 +65,8 @@ void AnswersAhead::TryFetch(Connection& db, std::string_view sql, int values, lo
     try {
         Fetch(db, sql, values, first, keys);
     } catch (...) {
-        ++failures_;
+        // A link that dropped is no fault of the query: it is asked again on the new one.
+        if (!db.LinkDropped()) ++failures_;
         Clear();
     }
 }
@@ -74,6 +77,7 @@ const AnswersAhead::Entry* AnswersAhead::At(long line) const noexcept {
 }
 
 bool AnswersAhead::Answer(long line, std::string_view a, std::string_view b, ResultTable& table) const {
+    if (db_ == nullptr || transaction_ == 0 || db_->Transaction() != transaction_) return false;
     const Entry* entry = At(line);
     if (entry == nullptr || !entry->answered || entry->key.first != a || entry->key.second != b) return false;
     table.Reset(values_);

@@ -1,11 +1,13 @@
 #pragma once
 // On a server every query costs a round trip: a pass asks one keyed question for each of its next
 // lines in one query, and answers each line's own question from it for as long as nothing stored
-// since can change the answer.
+// since can change the answer. Answers hold only inside the transaction that asked: other
+// writers wait for it to end, and may change anything after.
 
 #include "storage/connection.hpp"
 #include "storage/result_table.hpp"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,7 +40,8 @@ public:
     // True once the query has failed twice: the pass no longer asks ahead.
     bool GaveUp() const noexcept { return failures_ >= 2; }
     // Fills `table` with line `line`'s answer (one row, or none), when it was asked with exactly
-    // (`a`, `b`) and still holds. False otherwise: the line then asks for itself.
+    // (`a`, `b`), in the transaction still open, and still holds. False otherwise: the line then
+    // asks for itself.
     bool Answer(long line, std::string_view a, std::string_view b, ResultTable& table) const;
     // Line `line` stored something under (`a`, `b`): every answer for a key the database holds
     // equal to it is dropped (every answer, when that is not the key the line asked with).
@@ -57,6 +60,9 @@ private:
     const Entry* At(long line) const noexcept;
 
     long first_ = 0;
+    const Connection* db_ = nullptr;
+    // The transaction the answers were read in.
+    std::uint64_t transaction_ = 0;
     int values_ = 0;
     int failures_ = 0;
     std::vector<Entry> entries_;

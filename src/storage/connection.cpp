@@ -1,5 +1,6 @@
 #include "storage/connection.hpp"
 
+#include "base/current_error.hpp"
 #include "storage/postgres_engine.hpp"
 #include "storage/sqlite_engine.hpp"
 
@@ -55,7 +56,13 @@ Connection::~Connection() {
 void Connection::Failed() noexcept {
     if (engine_ == nullptr) return;
     long sentFor = engine_->TakeFailedItem();
-    if (inTransaction_ && !engine_->InTransaction()) {
+    if (engine_->Unreachable()) {
+        // (Called while the engine's failure is being handled.)
+        if (std::current_exception()) unreachableError_ = base::CurrentError();
+        inTransaction_ = false;
+        return;
+    }
+    if ((inTransaction_ && !engine_->InTransaction()) || engine_->Dropped()) {
         inTransaction_ = false;
         lost_ = true;
         lostItem_ = sentFor != 0 ? sentFor : item_;
@@ -141,15 +148,23 @@ void Connection::BeginIfNeeded() {
     }
     engine_->Begin();
     inTransaction_ = true;
+    ++transaction_;
 }
 
 void Connection::Commit() {
     lost_ = false;
+    outcomeUnknown_ = false;
     if (engine_ == nullptr || !inTransaction_ || preview_) return;
     if (beforeCommit_) beforeCommit_();
     try {
         engine_->Commit();
     } catch (...) {
+        if (engine_->OutcomeUnknown()) {
+            // Neither stored nor lost as far as anyone knows: not to be done again.
+            outcomeUnknown_ = true;
+            inTransaction_ = false;
+            throw;
+        }
         Failed();
         throw;
     }

@@ -15,6 +15,7 @@
 #include "storage/engine.hpp"
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -80,8 +81,21 @@ public:
     // Undoes the work since the last commit, and forgets that the engine undid it by itself.
     void Rollback() noexcept;
     // True when the engine rolled back a transaction on its own since the last Commit() or
-    // Rollback(): the statements that ran in it are undone.
+    // Rollback(): the statements that ran in it are undone. A link to a server that dropped reads
+    // the same way, in a transaction or not: the statement that met it did nothing.
     bool TransactionLost() const noexcept { return lost_; }
+    // True while the link to a server is down after a failure (made again by the next statement).
+    bool LinkDropped() const noexcept { return engine_ != nullptr && engine_->Dropped(); }
+    // True once the database is out of reach for good (a server that could not be joined again):
+    // every statement fails, and a pass stops rather than blame its lines.
+    bool Unreachable() const noexcept { return engine_ != nullptr && engine_->Unreachable(); }
+    // Why the database is out of reach (the engine's last word), once Unreachable().
+    const Error& UnreachableError() const noexcept { return unreachableError_; }
+    // True when the last Commit() failed without anyone knowing whether the work was stored.
+    bool OutcomeUnknown() const noexcept { return outcomeUnknown_; }
+    // A number for the open transaction, new with every transaction; 0 outside one. What was read
+    // under one number holds while it stays the same (other writers wait for this one).
+    std::uint64_t Transaction() const noexcept { return inTransaction_ ? transaction_ : 0; }
     // The statements that follow are done for item `item` (a line of a pass).
     void SetItem(long item) noexcept { item_ = item; }
     // Once the transaction is lost: the item whose statement failed, which may be earlier than the
@@ -120,7 +134,10 @@ private:
 
     std::unique_ptr<Engine> engine_;
     bool inTransaction_ = false;
+    std::uint64_t transaction_ = 0;
     bool lost_ = false;
+    bool outcomeUnknown_ = false;
+    Error unreachableError_{0, ""};
     long item_ = 0;
     long lostItem_ = 0;
     bool statementCommits_ = false;

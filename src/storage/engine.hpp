@@ -77,6 +77,15 @@ public:
     // True when every statement that returns rows costs a round trip to a server: callers then
     // gain by asking many things at once.
     virtual bool Remote() const noexcept { return false; }
+    // True while the link to the database is down (a server whose connection dropped): the work
+    // of the transaction under way, if any, is gone, and the next statement makes the link again.
+    virtual bool Dropped() const noexcept { return false; }
+    // True once the link could not be made again within the time the engine allows: every later
+    // statement fails at once.
+    virtual bool Unreachable() const noexcept { return false; }
+    // True when the last Commit() failed without the engine being able to learn whether the
+    // transaction was stored (the link dropped during COMMIT and the server stayed out of reach).
+    virtual bool OutcomeUnknown() const noexcept { return false; }
     // In preview, nothing is committed and one transaction holds the whole run: a failing statement
     // must then undo only itself.
     virtual void SetPreview(bool /*preview*/) noexcept {}

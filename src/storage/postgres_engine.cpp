@@ -4,7 +4,10 @@
 
 #include <cctype>
 #include <charconv>
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -28,6 +31,25 @@ constexpr const char* kSession = "SET lock_timeout = '10s'";
 constexpr const char* kSavepoint = "SAVEPOINT quorvel_statement";
 constexpr const char* kUndoStatement = "ROLLBACK TO SAVEPOINT quorvel_statement";
 constexpr const char* kEndStatement = "RELEASE SAVEPOINT quorvel_statement";
+// A transaction starts by keeping the other writers of the tables an import writes waiting until
+// it ends: what it reads of them then holds until it commits. EXCLUSIVE mode lets readers in. A
+// table the database lacks is left out, so that its absence shows where a statement uses it.
+constexpr const char* kBegin =
+    "BEGIN; DO $$DECLARE t text; BEGIN FOREACH t IN ARRAY ARRAY['club', 'licence', 'selection'] LOOP "
+    "IF to_regclass(t) IS NOT NULL THEN EXECUTE 'LOCK TABLE ' || quote_ident(t) || ' IN EXCLUSIVE MODE'; "
+    "END IF; END LOOP; END$$; SELECT txid_current()";
+// A BEGIN on a connection that dropped meanwhile is tried on a new one this many times.
+constexpr int kBeginTries = 3;
+
+std::atomic<long long> reconnectLimitMs{60000};
+
+// Waits a little longer each time, never past `deadline`.
+void PauseBefore(std::chrono::steady_clock::time_point deadline, std::chrono::milliseconds& pause) {
+    auto left = deadline - std::chrono::steady_clock::now();
+    if (left > std::chrono::steady_clock::duration::zero())
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, left));
+    pause = std::min(pause * 2, std::chrono::milliseconds(2000));
+}
 
 std::string FirstLine(const char* text) {
     std::string s = text != nullptr ? text : "";
@@ -82,6 +104,14 @@ Error Mapped(std::string_view state, std::string message, std::string_view sql) 
 }
 
 } // namespace
+
+std::chrono::milliseconds ReconnectLimit() noexcept {
+    return std::chrono::milliseconds(reconnectLimitMs.load());
+}
+
+void SetReconnectLimit(std::chrono::milliseconds limit) noexcept {
+    reconnectLimitMs.store(limit.count());
+}
 
 std::string PostgresParameters(std::string_view sql, int& count) {
     std::string out;
@@ -193,11 +223,33 @@ void PostgresEngine::Setup() {
 
 void PostgresEngine::Reconnect() {
     if (PQstatus(conn_) != CONNECTION_BAD) return;
-    PQreset(conn_);
-    if (PQstatus(conn_) != CONNECTION_OK) Fail(nullptr, {});
+    if (unreachable_) Fail(nullptr, {});
+    sent_.clear();
     for (auto& [sql, statement] : cache_)
         statement->prepared_ = false;
-    Setup();
+    const auto deadline = std::chrono::steady_clock::now() + ReconnectLimit();
+    std::chrono::milliseconds pause(50);
+    for (;;) {
+        PQreset(conn_);
+        if (PQstatus(conn_) == CONNECTION_OK) {
+            try {
+                Setup();
+                return;
+            } catch (...) {
+                // Dropped again while it was being set up: tried again below.
+                if (PQstatus(conn_) != CONNECTION_BAD) throw;
+            }
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            unreachable_ = true;
+            Fail(nullptr, {});
+        }
+        PauseBefore(deadline, pause);
+    }
+}
+
+bool PostgresEngine::Dropped() const noexcept {
+    return PQstatus(conn_) == CONNECTION_BAD;
 }
 
 PostgresEngine::~PostgresEngine() {
@@ -238,28 +290,54 @@ void PostgresEngine::Run(const char* sql) {
 
 void PostgresEngine::Begin() {
     Settle();
-    Reconnect();
-    transaction_.clear();
-    PGresult* result = PQexec(conn_, "BEGIN; SELECT txid_current()");
-    if (PQresultStatus(result) != PGRES_TUPLES_OK) Fail(result, "BEGIN");
-    transaction_ = PQgetvalue(result, 0, 0);
+    outcomeUnknown_ = false;
+    for (int attempt = 1;; ++attempt) {
+        Reconnect();
+        transaction_.clear();
+        PGresult* result = PQexec(conn_, kBegin);
+        if (PQresultStatus(result) == PGRES_TUPLES_OK) {
+            transaction_ = PQgetvalue(result, 0, 0);
+            PQclear(result);
+            return;
+        }
+        // A connection found dropped only now (its server process ended between two
+        // transactions) is made again: nothing was lost.
+        if (PQstatus(conn_) != CONNECTION_BAD || attempt == kBeginTries) Fail(result, "BEGIN");
+        PQclear(result);
+    }
+}
+
+std::string PostgresEngine::TransactionStatus() noexcept {
+    const char* values[] = {transaction_.c_str()};
+    PGresult* result =
+        PQexecParams(conn_, "SELECT txid_status($1::bigint)", 1, nullptr, values, nullptr, nullptr, 0);
+    std::string status;
+    if (PQresultStatus(result) == PGRES_TUPLES_OK && PQntuples(result) == 1 && !PQgetisnull(result, 0, 0))
+        status = PQgetvalue(result, 0, 0);
     PQclear(result);
+    return status;
 }
 
 bool PostgresEngine::CommittedAfterAll() noexcept {
     if (transaction_.empty() || PQstatus(conn_) != CONNECTION_BAD) return false;
-    try {
-        Reconnect();
-    } catch (...) {
-        return false;
+    const auto deadline = std::chrono::steady_clock::now() + ReconnectLimit();
+    std::chrono::milliseconds pause(50);
+    for (;;) {
+        std::string status;
+        try {
+            Reconnect();
+            status = TransactionStatus();
+        } catch (...) {
+        }
+        if (status == "committed") return true;
+        if (status == "aborted") return false;
+        // Out of reach, dropped again, or the old server process still ending the transaction.
+        if (unreachable_ || std::chrono::steady_clock::now() >= deadline) {
+            outcomeUnknown_ = true;
+            return false;
+        }
+        PauseBefore(deadline, pause);
     }
-    const char* values[] = {transaction_.c_str()};
-    PGresult* result =
-        PQexecParams(conn_, "SELECT txid_status($1::bigint)", 1, nullptr, values, nullptr, nullptr, 0);
-    bool committed = PQresultStatus(result) == PGRES_TUPLES_OK && PQntuples(result) == 1 &&
-                     std::string_view(PQgetvalue(result, 0, 0)) == "committed";
-    PQclear(result);
-    return committed;
 }
 
 void PostgresEngine::Commit() {
@@ -269,6 +347,11 @@ void PostgresEngine::Commit() {
         if (CommittedAfterAll()) {
             PQclear(result);
             return;
+        }
+        if (outcomeUnknown_) {
+            PQclear(result);
+            throw Error(kIoError, "la connexion au serveur a été perdue pendant la validation et le serveur "
+                                  "n'a pas pu être joint pour savoir si elle a abouti");
         }
         Fail(result, {});
     }

@@ -10,12 +10,17 @@
 // their outcomes read at the next statement that returns rows, at the commit, or every
 // kSendAtMost statements: a line then costs no round trip for its writes.
 // Imports into one database take turns: each connection holds the database's advisory lock
-// until it closes. A connection that drops is made again before the next transaction (the work
-// of the one it was in is reported lost), so that the batch is simply done again; one that drops
-// during COMMIT is made again at once, and the server tells whether that transaction was stored.
+// until it closes. Each transaction keeps other writers of Club, Licence and Selection waiting
+// until it ends (readers go on), so that what it read of them still holds when it writes: the
+// file database gives its one writer the same. A connection that drops is made again before the
+// next statement, trying again with growing pauses while the server restarts (the work of the
+// transaction it was in is reported lost), so that the batch is simply done again; one that drops
+// during COMMIT is made again the same way, and the server tells whether that transaction was
+// stored. When the server stays out of reach, the outcome of that COMMIT is reported unknown.
 
 #include "storage/engine.hpp"
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -45,6 +50,9 @@ public:
     bool InTransaction() const noexcept override;
     bool WriterExcludesOthers() const noexcept override { return false; }
     bool Remote() const noexcept override { return true; }
+    bool Dropped() const noexcept override;
+    bool Unreachable() const noexcept override { return unreachable_; }
+    bool OutcomeUnknown() const noexcept override { return outcomeUnknown_; }
     void SetPreview(bool preview) noexcept override { preview_ = preview; }
 
 private:
@@ -69,11 +77,16 @@ private:
     // failure's result, with its statement, or nullptr.
     pg_result* Drain(const Statement*& failed) noexcept;
     // After the connection dropped during COMMIT: connects again and asks the server whether the
-    // transaction was stored all the same.
+    // transaction was stored all the same. Sets outcomeUnknown_ when the server cannot tell.
     bool CommittedAfterAll() noexcept;
+    // The server's word on the transaction: "committed", "aborted", "in progress", or empty when
+    // it cannot be asked or no longer knows.
+    std::string TransactionStatus() noexcept;
     // Sets up a new session: text in UTF-8, the turn of this import, the wait for locks.
     void Setup();
-    // Connects again when the connection dropped; the statements are prepared again as they come.
+    // Connects again when the connection dropped, trying with growing pauses for as long as
+    // ReconnectLimit() allows; the statements are prepared again as they come. Throws (and the
+    // server is then out of reach for good) when no connection could be made.
     void Reconnect();
     // The result of the statement that `run` sends, which must succeed: in preview, where the whole
     // run is one transaction, a failure undoes only that statement, as in the file engine.
@@ -92,7 +105,14 @@ private:
     // The server's number of the open transaction.
     std::string transaction_;
     bool preview_ = false;
+    bool unreachable_ = false;
+    bool outcomeUnknown_ = false;
 };
+
+// How long a dropped connection is tried again before the server is taken as out of reach: 60 s
+// unless set otherwise (the fault tests shorten it).
+std::chrono::milliseconds ReconnectLimit() noexcept;
+void SetReconnectLimit(std::chrono::milliseconds limit) noexcept;
 
 // The statement text with its ?N parameters written $N, and the number of parameters.
 std::string PostgresParameters(std::string_view sql, int& count);

@@ -28,6 +28,9 @@ void TraceLog::Open(const std::string& path) {
     if (base::IsDirectory(path)) throw base::PathError(path, EISDIR);
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) throw base::PathError(path, errno);
+    // The TraceLog keeps its own buffer: a write that fails is then known at once, and nothing of
+    // it is left in a library buffer to reach the file later.
+    std::setvbuf(f, nullptr, _IONBF, 0);
     file_ = f;
     path_ = path;
     buffer_.clear();
@@ -40,7 +43,10 @@ void TraceLog::Flush() {
     if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size() || std::fflush(file_) != 0) {
         int err = errno;
         buffer_.clear();
-        throw base::PathError(path_, err);
+        // The part that was written goes again: the file ends with a whole entry.
+        std::clearerr(file_);
+        if (::ftruncate(::fileno(file_), static_cast<off_t>(written_)) == 0) std::fseek(file_, 0, SEEK_END);
+        throw TraceLogFailure(base::PathError(path_, err));
     }
     written_ += buffer_.size();
     buffer_.clear();

@@ -13,6 +13,13 @@ namespace quorvel::tracelog {
 
 class RunRecorder;
 
+// The TraceLog file could not be written (a full disk...): the run cannot tell what it does, so
+// it stops.
+class TraceLogFailure : public Error {
+public:
+    explicit TraceLogFailure(const Error& e) : Error(e) {}
+};
+
 // A line break inside one entry.
 inline constexpr std::string_view kCrLf = "\r\n";
 
@@ -38,7 +45,8 @@ public:
     // The same about the whole file `file`, or about the run when `file` is empty.
     void WriteFileEntry(std::string_view text, std::string_view file, std::string_view kind,
                         std::string_view note);
-    // Pushes buffered entries to the file.
+    // Pushes buffered entries to the file. Throws TraceLogFailure when they cannot all be
+    // written; the file then ends with the entry before them, never with a part of one.
     void Flush();
 
     // A batch of lines starts: what is buffered goes to the file, and from now on entries stay
