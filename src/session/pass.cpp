@@ -7,6 +7,7 @@
 #include "tracelog/progress.hpp"
 #include "tracelog/trace_log.hpp"
 
+#include <atomic>
 #include <chrono>
 #include <optional>
 
@@ -16,7 +17,7 @@ namespace {
 
 // A batch ends after this long, or after this many lines, whichever comes first.
 constexpr std::chrono::milliseconds kBatchTime{1000};
-constexpr long kBatchLines = 100000;
+std::atomic<long> batchLines{100000};
 
 void WriteInterruption(ImportSession& session, const PassInfo& info, long line, const Error& e) {
     if (info.alwaysLineEntry)
@@ -94,7 +95,7 @@ private:
 
 bool PassRun::BatchFull(std::chrono::steady_clock::time_point started) const {
     return Alone() || db_.TransactionLost() || db_.Unreachable() || lines_ == redoUntil_ ||
-           lines_ - work_.Line() >= kBatchLines ||
+           lines_ - work_.Line() >= batchLines.load(std::memory_order_relaxed) ||
            // (the clock is read every 64 lines)
            ((lines_ & 63) == 0 && std::chrono::steady_clock::now() - started >= kBatchTime);
 }
@@ -262,6 +263,10 @@ void PassRun::Run() {
 void RunPass(ImportSession& session, const std::string& path, double dblPas, long estimate,
              const PassInfo& info, PassBody& body) {
     PassRun(session, path, dblPas, estimate, info, body).Run();
+}
+
+void SetBatchLines(long lines) noexcept {
+    batchLines.store(lines);
 }
 
 } // namespace quorvel

@@ -62,4 +62,8 @@ struct PassInfo {
 void RunPass(ImportSession& session, const std::string& path, double dblPas, long estimate,
              const PassInfo& info, PassBody& body);
 
+// The most lines one batch holds: 100,000 unless set otherwise (the fault tests shorten it to
+// put a commit where they want one).
+void SetBatchLines(long lines) noexcept;
+
 } // namespace quorvel

@@ -403,6 +403,13 @@ void PostgresEngine::Settle() {
     if (sent_.empty() && PQpipelineStatus(conn_) == PQ_PIPELINE_OFF) return;
     // A connection lost meanwhile is reported against the first statement sent.
     long first = sent_.empty() ? 0 : sent_.front().item;
+    if (PQstatus(conn_) == CONNECTION_BAD) {
+        // Nothing more comes from it: making it again leaves pipeline mode.
+        sent_.clear();
+        if (first == 0) return;
+        failedItem_ = first;
+        Fail(nullptr, {});
+    }
     const Statement* failed = nullptr;
     PGresult* failure = Drain(failed);
     if (failure == nullptr && PQstatus(conn_) == CONNECTION_OK) return;

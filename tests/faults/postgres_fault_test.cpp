@@ -3,9 +3,12 @@
 // loses nothing the counts tell, and a write sent without waiting that fails is blamed on the line
 // that sent it.
 
+#include "session/pass.hpp"
+#include "storage/postgres_engine.hpp"
 #include "storage/queries.hpp"
 #include "support/support.hpp"
 
+#include <quorvel/clsMajIUF.hpp>
 #include <quorvel/clsRecupLicence.hpp>
 #include <quorvel/database.hpp>
 #include <quorvel/run_report.hpp>
@@ -18,7 +21,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
+#include <set>
 #include <thread>
 
 using namespace quorvel;
@@ -56,12 +61,12 @@ bool Import(Workspace& w, const std::string& work, ImportOptions options = {}) {
         .bImport_Licence(w.db, w.source, work, w.trace, nullptr, options);
 }
 
-// A relay between the import and the server. Once armed, it lets the next COMMIT through, waits
-// for the server's answer (the transaction is stored by then) and drops the connection instead of
-// passing the answer on.
-class CommitDropper {
+// A relay between the import and the server, on which a test plays the network's faults: a
+// COMMIT whose answer never comes back, every connection cut at once, a server that refuses the
+// next connections as one restarting does.
+class Relay {
 public:
-    explicit CommitDropper(int serverPort) : serverPort_(serverPort) {
+    explicit Relay(int serverPort) : serverPort_(serverPort) {
         listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in a = Loopback(0);
         socklen_t size = sizeof a;
@@ -71,21 +76,38 @@ public:
         port_ = ntohs(a.sin_port);
         accepter_ = std::thread([this] { Accept(); });
     }
-    ~CommitDropper() {
+    ~Relay() {
         ::shutdown(listener_, SHUT_RDWR);
         ::close(listener_);
         accepter_.join();
+        CutAll(0);
         std::lock_guard lock(mutex_);
-        for (int fd : fds_)
-            ::shutdown(fd, SHUT_RDWR);
         for (auto& t : relays_)
             t.join();
         for (int fd : fds_)
             ::close(fd);
     }
-    int Port() const { return port_; }
-    void Arm() { armed_ = true; }
+    // `uri` with this relay in place of the server.
+    std::string Through(const std::string& uri) const {
+        auto colon = uri.rfind(':');
+        auto slash = uri.find('/', colon);
+        return uri.substr(0, colon + 1) + std::to_string(port_) + uri.substr(slash);
+    }
+    // The next COMMIT goes through; its answer does not come back (the connection is cut), and
+    // the next `refusals` connections are refused (-1: every one).
+    void ArmCommitDrop(int refusals = 0) {
+        refusalsAfterDrop_ = refusals;
+        armed_ = true;
+    }
     bool Dropped() const { return dropped_; }
+    // Cuts every connection, and refuses the next `refusals` ones (-1: every one).
+    void CutAll(int refusals) {
+        refusals_ = refusals;
+        std::lock_guard lock(mutex_);
+        for (int fd : fds_)
+            ::shutdown(fd, SHUT_RDWR);
+    }
+    int Refused() const { return refused_; }
 
 private:
     static sockaddr_in Loopback(int port) {
@@ -99,6 +121,12 @@ private:
         for (;;) {
             int client = ::accept(listener_, nullptr, nullptr);
             if (client < 0) return;
+            if (refusals_ != 0) {
+                if (refusals_ > 0) --refusals_;
+                ++refused_;
+                ::close(client);
+                continue;
+            }
             int server = ::socket(AF_INET, SOCK_STREAM, 0);
             sockaddr_in a = Loopback(serverPort_);
             if (::connect(server, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
@@ -109,17 +137,18 @@ private:
             auto commitSent = std::make_shared<std::atomic<bool>>(false);
             std::lock_guard lock(mutex_);
             fds_.insert(fds_.end(), {client, server});
-            relays_.emplace_back([=, this] { Relay(client, server, commitSent, true); });
-            relays_.emplace_back([=, this] { Relay(server, client, commitSent, false); });
+            relays_.emplace_back([=, this] { Pass(client, server, commitSent, true); });
+            relays_.emplace_back([=, this] { Pass(server, client, commitSent, false); });
         }
     }
-    void Relay(int from, int to, std::shared_ptr<std::atomic<bool>> commitSent, bool towardServer) {
+    void Pass(int from, int to, std::shared_ptr<std::atomic<bool>> commitSent, bool towardServer) {
         char buffer[65536];
         for (;;) {
             ssize_t n = ::read(from, buffer, sizeof buffer);
             if (n <= 0) break;
             if (!towardServer && *commitSent) {
                 // The COMMIT's answer: stored on the server, never seen by the import.
+                refusals_ = refusalsAfterDrop_.load();
                 dropped_ = true;
                 break;
             }
@@ -139,11 +168,74 @@ private:
     int port_ = 0;
     std::atomic<bool> armed_{false};
     std::atomic<bool> dropped_{false};
+    std::atomic<int> refusals_{0};
+    std::atomic<int> refusalsAfterDrop_{0};
+    std::atomic<int> refused_{0};
     std::thread accepter_;
     std::mutex mutex_;
     std::vector<int> fds_;
     std::vector<std::thread> relays_;
 };
+
+int ServerPort(const std::string& uri) {
+    auto colon = uri.rfind(':');
+    return std::stoi(uri.substr(colon + 1, uri.find('/', colon) - colon - 1));
+}
+
+// Runs `sql` on a connection of its own, in a thread, and returns once the statement has ended
+// or is waiting for a lock another transaction holds.
+class Writer {
+public:
+    Writer(const std::string& uri, std::string sql) {
+        conn_ = PQconnectdb(uri.c_str());
+        pid_ = std::to_string(PQbackendPID(conn_));
+        thread_ = std::thread([this, sql] {
+            PQclear(PQexec(conn_, sql.c_str()));
+            done_ = true;
+        });
+        while (!done_ && Sql(uri, "select count(*) from pg_stat_activity where pid = " + pid_ +
+                                      " and wait_event_type = 'Lock'") != "1") {
+        }
+    }
+    ~Writer() {
+        thread_.join();
+        PQfinish(conn_);
+    }
+    // True when the statement had to wait for the import.
+    bool waited() const { return !doneAtStart_; }
+    void MarkStart() { doneAtStart_ = done_; }
+
+private:
+    PGconn* conn_;
+    std::string pid_;
+    std::atomic<bool> done_{false};
+    bool doneAtStart_ = false;
+    std::thread thread_;
+};
+
+// Makes batches short for one test, so that a commit falls where the test wants one.
+struct ShortBatches {
+    explicit ShortBatches(long lines) { SetBatchLines(lines); }
+    ~ShortBatches() { SetBatchLines(100000); }
+};
+
+// The TraceLog with the run's own folders taken out, so that two runs compare.
+std::vector<std::string> TraceOf(const Workspace& w, const std::string& work) {
+    auto lines = ReadTrace(w.trace);
+    for (auto& line : lines)
+        for (const std::string& path : {w.source, work, w.db})
+            for (auto at = line.find(path); !path.empty() && at != std::string::npos; at = line.find(path))
+                line.replace(at, path.size(), "$");
+    return lines;
+}
+
+std::string Rows(const std::string& uri) {
+    return Sql(uri,
+               "select string_agg(r, '|' order by r) from ("
+               "select 'C' || Num || Code_federal || Intitule as r from Club union all "
+               "select 'L' || Num || Code_club || licence || Nom || coalesce(Code_unique, '-') from Licence "
+               "union all select 'S' || Num || Code_Sel || Num_Lic from Selection) t");
+}
 
 } // namespace
 
@@ -224,24 +316,171 @@ TEST(ServerFaults, AWriteSentWithoutWaitingThatFailsIsBlamedOnItsOwnLine) {
 TEST(ServerFaults, AConnectionDroppedJustAfterItsCommitWentThroughCountsTheBatchAsStored) {
     Workspace w;
     if (!ServerWorkspace(w, "quorvel_commit_dropped")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
-    // The import reaches the server through the relay.
     const std::string direct = w.db;
-    auto colon = direct.rfind(':');
-    auto slash = direct.find('/', colon);
-    CommitDropper relay(std::stoi(direct.substr(colon + 1, slash - colon - 1)));
-    w.db = direct.substr(0, colon + 1) + std::to_string(relay.Port()) + direct.substr(slash);
+    Relay relay(ServerPort(direct));
+    w.db = relay.Through(direct);
     RunReport report;
     ImportOptions options;
     options.report = &report;
-    // The last line's batch is the next to commit.
+    // The last line's batch is the next to commit; the server then refuses the next connections
+    // for a while, as one restarting does.
     options.progress = [&](const ProgressStep& s) {
-        if (s.pass == "licences" && s.line == 6000 && !s.finished) relay.Arm();
+        if (s.pass == "licences" && s.line == 6000 && !s.finished) relay.ArmCommitDrop(3);
     };
     EXPECT_TRUE(Import(w, w.work, options));
     ASSERT_TRUE(relay.Dropped());
     LicenceCounts n = report.passes.back().Licences();
+    EXPECT_TRUE(report.passes.back().completed);
     EXPECT_EQ(n.imported, 6000) << "the lines of the batch stored were not read again as known";
     EXPECT_EQ(n.known, 0);
+    EXPECT_EQ(relay.Refused(), 3) << "the server was asked once it was back";
     EXPECT_EQ(Sql(direct, "select count(*) || ' ' || max(Num) from Licence"), "6000 6000");
     EXPECT_EQ(Sql(direct, "select LastClose from Info"), "1");
+}
+
+TEST(ServerFaults, ACommitWhoseOutcomeCannotBeLearnedStopsThePassNamingItsLines) {
+    Workspace w;
+    if (!ServerWorkspace(w, "quorvel_commit_unknown")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    const std::string direct = w.db;
+    Relay relay(ServerPort(direct));
+    w.db = relay.Through(direct);
+    storage::SetReconnectLimit(std::chrono::milliseconds(300));
+    ShortBatches batches(2500);
+    RunReport report;
+    ImportOptions options;
+    options.report = &report;
+    // The second batch (lines 2501 to 5000) is the next to commit; the server never comes back.
+    options.progress = [&](const ProgressStep& s) {
+        if (s.pass == "licences" && s.line == 4000 && !s.finished) relay.ArmCommitDrop(-1);
+    };
+    EXPECT_TRUE(Import(w, w.work, options));
+    storage::SetReconnectLimit(std::chrono::seconds(60));
+    ASSERT_TRUE(relay.Dropped());
+    EXPECT_FALSE(report.passes.back().completed) << "the pass stopped";
+    EXPECT_EQ(report.passes.back().Licences().imported, 5000)
+        << "the lines of the batch are not counted lost";
+    EXPECT_EQ(Sql(direct, "select count(*) from Licence"), "5000") << "the server had stored the batch";
+    auto lines = ReadTrace(w.trace);
+    std::string all;
+    for (const auto& line : lines)
+        all += line + "\n";
+    EXPECT_NE(all.find("Import des licences interrompu."), std::string::npos) << all;
+    EXPECT_NE(all.find("lignes 2501 à 5000 : la connexion au serveur a été perdue pendant la validation"),
+              std::string::npos)
+        << all;
+    EXPECT_EQ(all.find("Récupération de"), std::string::npos) << "no summary pretends the pass ended";
+}
+
+TEST(ServerFaults, OtherWritersWaitForTheBatchAndNoAnswerOutlivesItsTransaction) {
+    Workspace w;
+    if (!ServerWorkspace(w, "quorvel_other_writer")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    ShortBatches batches(300);
+    // At line 300, a workstation stores licences that lines 601 to 700 of the export bring too;
+    // it waits for the import's batch to commit, then the import finds them stored.
+    std::string values;
+    for (int i = 600; i < 700; ++i)
+        values += std::string(values.empty() ? "" : ",") + "('FRA5110750012', '85" + (i < 1000 ? "0" : "") +
+                  std::to_string(i) + "', 'POSTE', 'Prenom')";
+    std::unique_ptr<Writer> writer;
+    RunReport report;
+    ImportOptions options;
+    options.report = &report;
+    options.progress = [&](const ProgressStep& s) {
+        if (s.pass != "licences" || s.line != 300 || writer) return;
+        writer = std::make_unique<Writer>(
+            w.db, "INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES " + values);
+        writer->MarkStart();
+    };
+    EXPECT_TRUE(Import(w, w.work, options));
+    ASSERT_TRUE(writer);
+    EXPECT_TRUE(writer->waited()) << "the workstation waited for the batch under way";
+    writer.reset();
+    EXPECT_EQ(Sql(w.db, "select count(*) || ' ' || count(distinct (Code_club, licence)) from Licence"),
+              "6000 6000")
+        << "no licence stored twice";
+    LicenceCounts n = report.passes.back().Licences();
+    EXPECT_EQ(n.known, 100);
+    EXPECT_EQ(n.imported, 5900);
+}
+
+TEST(ServerFaults, AnIufUpdateCountsOnlyWhatItChangesBesideADeleter) {
+    Workspace w;
+    if (!ServerWorkspace(w, "quorvel_iuf_deleter")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    ASSERT_TRUE(Import(w, w.work));
+    std::filesystem::remove_all(w.source);
+    std::filesystem::create_directories(w.source);
+    std::string iuf;
+    for (int i = 0; i < 6000; ++i) {
+        char line[64];
+        std::snprintf(line, sizeof line, "110750012%02d%04d%-30s\r\n", 85 + i / 10000 % 10, i % 10000,
+                      ("IUF" + std::to_string(i)).c_str());
+        iuf += line;
+    }
+    WriteFile(w.source + "/codes.txt", iuf);
+    ShortBatches batches(300);
+    std::unique_ptr<Writer> deleter;
+    RunReport report;
+    ImportOptions options;
+    options.report = &report;
+    options.server = w.db;
+    options.progress = [&](const ProgressStep& s) {
+        if (s.line != 300 || deleter) return;
+        // Every second licence without a code yet goes.
+        deleter = std::make_unique<Writer>(
+            w.db, "DELETE FROM Licence WHERE coalesce(Code_unique, '') NOT LIKE 'IUF%' AND Num % 2 = 0");
+        deleter->MarkStart();
+    };
+    EXPECT_TRUE(clsMajIUF(FixedClock(2026, 12, 6))
+                    .bImport_CodeIUF(w.source, w.db, w.trace, nullptr, false, "", options));
+    ASSERT_TRUE(deleter);
+    EXPECT_TRUE(deleter->waited());
+    deleter.reset();
+    IufCounts n = report.passes.back().Iuf();
+    EXPECT_EQ(std::to_string(n.updated),
+              Sql(w.db, "select count(*) from Licence where Code_unique like 'IUF%'"));
+    EXPECT_EQ(n.updated + n.unknown, 6000);
+    EXPECT_GT(n.unknown, 0);
+}
+
+TEST(ServerFaults, ADozenDropsAcrossEveryPassCostNoLineItsTruth) {
+    Workspace calm, rough;
+    if (!ServerWorkspace(calm, "quorvel_calm") || !ServerWorkspace(rough, "quorvel_rough"))
+        GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    for (Workspace* w : {&calm, &rough})
+        for (const char* name : {"club.txt", "licence.txt", "origine.txt", "codes_iuf.txt"})
+            std::filesystem::copy_file(std::string(QUORVEL_SAMPLE_DIR) + "/" + name, w->source + "/" + name,
+                                       std::filesystem::copy_options::overwrite_existing);
+    ShortBatches batches(4);
+    auto run = [](Workspace& w, const std::string& uri, ImportOptions options) {
+        options.server = uri;
+        bool imported = clsRecupLicence(FixedClock(2026, 12, 6))
+                            .bImport_Licence(uri, w.source, w.work, w.trace, nullptr, options);
+        auto trace = TraceOf(w, w.work);
+        w.trace += "2";
+        bool updated = clsMajIUF(FixedClock(2026, 12, 6))
+                           .bImport_CodeIUF(w.source, uri, w.trace, nullptr, false, "", options);
+        for (const auto& line : TraceOf(w, w.work))
+            trace.push_back(line);
+        EXPECT_TRUE(imported && updated);
+        return trace;
+    };
+    auto expected = run(calm, calm.db, {});
+
+    // A connection cut at these lines of each pass (in a batch, at its last line, or when lines go
+    // one by one), the server then refusing the next two connections as a restart does.
+    Relay relay(ServerPort(rough.db));
+    std::set<std::pair<std::string, long>> cuts{
+        {"clubs", 2},     {"clubs", 5}, {"licences", 1}, {"licences", 4}, {"licences", 9}, {"licences", 13},
+        {"licences", 22}, {"iuf", 2},   {"iuf", 8},      {"iuf", 12},     {"iuf", 19},     {"iuf", 20}};
+    std::size_t made = 0;
+    ImportOptions options;
+    options.progress = [&](const ProgressStep& s) {
+        if (s.finished || cuts.erase({std::string(s.pass), s.line}) == 0) return;
+        ++made;
+        relay.CutAll(2);
+    };
+    auto got = run(rough, relay.Through(rough.db), options);
+    EXPECT_EQ(made, 12u);
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(Rows(rough.db), Rows(calm.db));
 }
