@@ -3,6 +3,7 @@
 // Whatever happens, the database stays sound, keeps every row stored before the failure, and the
 // TraceLog's counts equal its rows.
 
+#include "session/pass.hpp"
 #include "support/support.hpp"
 
 #include <quorvel/clsRecupLicence.hpp>
@@ -287,6 +288,73 @@ TEST(Faults, ADiskThatFillsUpMidImportLeavesEveryLineNotStoredWithItsEntry) {
     EXPECT_EQ(counts.imported, stored);
     EXPECT_EQ(counts.imported + counts.errors, counts.lines);
     EXPECT_EQ(Scalar(db, "PRAGMA integrity_check"), "ok");
+}
+
+// The lines of a re-import: every known licence under another name (a warning each), then a new
+// one.
+std::string KnownUnderOtherNamesAndNew(int count) {
+    std::string known = LicenceLines(count), fresh = LicenceLines(count, 10000), text;
+    for (int i = 0; i < count; ++i) {
+        std::string line = known.substr(i * 250, 250);
+        std::string name = "AUTRE" + std::to_string(i);
+        line.replace(19, name.size(), name);
+        text += line + fresh.substr(i * 250, 250);
+    }
+    return text;
+}
+
+TEST(Faults, ATraceLogWhoseDiskFillsUpStopsTheRunWithTheCountsOfTheRowsAndNoHalfEntry) {
+    SmallDisk disk("192k");
+    if (!disk.mounted) GTEST_SKIP() << "mounting a tmpfs needs root";
+    struct Engine {
+        const char* name;
+        bool server;
+    };
+    for (Engine engine : {Engine{"file", false}, Engine{"server", true}}) {
+        SCOPED_TRACE(engine.name);
+        Workspace w;
+        if (engine.server && !ServerWorkspace(w, "quorvel_trace_full")) continue;
+        ImportOptions options;
+        if (engine.server) options.server = w.db;
+        WriteFile(w.source + "/licence.txt", LicenceLines(4000));
+        std::filesystem::create_directories(w.work);
+        auto import = [&](const std::string& trace) {
+            return clsRecupLicence(FixedClock(2026, 12, 6))
+                .bImport_Licence(w.db, w.source, w.work, trace, nullptr, options);
+        };
+        ASSERT_TRUE(import(w.trace));
+        auto rows = [&] {
+            return std::stol(engine.server ? ServerSql(w.db, "select count(*) from Licence")
+                                           : Scalar(w.db, "select count(*) from Licence"));
+        };
+        WriteFile(w.source + "/licence.txt", KnownUnderOtherNamesAndNew(4000));
+        SetBatchLines(400);
+        RunReport report;
+        options.report = &report;
+        const std::string trace = disk.path + "/trace.txt";
+        long number = 0;
+        try {
+            import(trace);
+        } catch (const Error& e) {
+            number = e.number();
+        }
+        SetBatchLines(100000);
+        EXPECT_EQ(number, errnum::kDiskFull);
+        LicenceCounts n = report.passes.back().Licences();
+        EXPECT_GT(n.imported, 0) << "batches were stored before the disk filled up";
+        EXPECT_EQ(n.imported + 4000, rows()) << "the batch whose entries could not be written is undone";
+        std::string text = ReadFile(trace);
+        ASSERT_FALSE(text.empty());
+        EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+        auto lines = ReadTrace(trace);
+        long warnings = std::count_if(lines.begin(), lines.end(),
+                                      [](const std::string& l) { return l.starts_with("Warning Ligne"); });
+        long ends = std::count_if(lines.begin(), lines.end(),
+                                  [](const std::string& l) { return l.starts_with("Nom dans fichier"); });
+        EXPECT_EQ(warnings, ends) << "every entry is whole";
+        EXPECT_EQ(warnings, n.known) << "the TraceLog tells each known licence stored before it filled up";
+        std::filesystem::remove(trace);
+    }
 }
 
 TEST(Faults, AReaderHoldingTheDatabasePastTheBusyTimeoutBlamesNoLine) {

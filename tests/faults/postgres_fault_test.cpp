@@ -31,29 +31,6 @@ using namespace quorvel::test;
 
 namespace {
 
-std::string Sql(const std::string& uri, const std::string& sql) {
-    PGconn* c = PQconnectdb(uri.c_str());
-    PGresult* r = PQexec(c, sql.c_str());
-    EXPECT_TRUE(PQresultStatus(r) == PGRES_TUPLES_OK || PQresultStatus(r) == PGRES_COMMAND_OK)
-        << PQerrorMessage(c);
-    std::string value = PQntuples(r) > 0 ? PQgetvalue(r, 0, 0) : "";
-    PQclear(r);
-    PQfinish(c);
-    return value;
-}
-
-// A new database with the application's tables, its URI in w.db.
-bool ServerWorkspace(Workspace& w, const std::string& name) {
-    const char* maintenance = std::getenv("QUORVEL_TEST_PG_URI");
-    if (maintenance == nullptr) return false;
-    Sql(maintenance, "DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
-    Sql(maintenance, "CREATE DATABASE " + name);
-    w.db = std::string(maintenance).substr(0, std::string(maintenance).rfind('/') + 1) + name;
-    CreateHostDatabase(w.db, QUORVEL_REFERENCE_FILE);
-    WriteFile(w.source + "/licence.txt", LicenceLines(6000));
-    return true;
-}
-
 bool Import(Workspace& w, const std::string& work, ImportOptions options = {}) {
     std::filesystem::create_directories(work);
     options.server = w.db;
@@ -193,8 +170,8 @@ public:
             PQclear(PQexec(conn_, sql.c_str()));
             done_ = true;
         });
-        while (!done_ && Sql(uri, "select count(*) from pg_stat_activity where pid = " + pid_ +
-                                      " and wait_event_type = 'Lock'") != "1") {
+        while (!done_ && ServerSql(uri, "select count(*) from pg_stat_activity where pid = " + pid_ +
+                                            " and wait_event_type = 'Lock'") != "1") {
         }
     }
     ~Writer() {
@@ -230,11 +207,11 @@ std::vector<std::string> TraceOf(const Workspace& w, const std::string& work) {
 }
 
 std::string Rows(const std::string& uri) {
-    return Sql(uri,
-               "select string_agg(r, '|' order by r) from ("
-               "select 'C' || Num || Code_federal || Intitule as r from Club union all "
-               "select 'L' || Num || Code_club || licence || Nom || coalesce(Code_unique, '-') from Licence "
-               "union all select 'S' || Num || Code_Sel || Num_Lic from Selection) t");
+    return ServerSql(
+        uri, "select string_agg(r, '|' order by r) from ("
+             "select 'C' || Num || Code_federal || Intitule as r from Club union all "
+             "select 'L' || Num || Code_club || licence || Nom || coalesce(Code_unique, '-') from Licence "
+             "union all select 'S' || Num || Code_Sel || Num_Lic from Selection) t");
 }
 
 } // namespace
@@ -246,9 +223,9 @@ TEST(ServerFaults, TwoImportsAtOnceStoreWhatTwoInTurnWould) {
         w.trace = w.dir / ("t" + std::to_string(k) + ".log");
         return Import(w, w.dir / ("work" + std::to_string(k)));
     }));
-    EXPECT_EQ(Sql(w.db, "select count(*) || ' ' || count(distinct (Code_club, licence)) from Licence"),
+    EXPECT_EQ(ServerSql(w.db, "select count(*) || ' ' || count(distinct (Code_club, licence)) from Licence"),
               "6000 6000");
-    EXPECT_EQ(Sql(w.db, "select count(*) from Club"), "1")
+    EXPECT_EQ(ServerSql(w.db, "select count(*) from Club"), "1")
         << "the second import found the club the first created";
     for (int k = 0; k < 2; ++k)
         for (const auto& line : ReadTrace(w.dir / ("t" + std::to_string(k) + ".log")))
@@ -266,23 +243,25 @@ TEST(ServerFaults, AConnectionDroppedMidBatchIsMadeAgainAndTheCountsEqualTheRows
     options.progress = [&](const ProgressStep& s) {
         if (s.pass != "licences" || s.line != 3000 || dropped) return;
         dropped = true;
-        Sql(w.db, "select count(pg_terminate_backend(pid)) from pg_stat_activity "
-                  "where datname = current_database() and pid <> pg_backend_pid()");
+        ServerSql(w.db, "select count(pg_terminate_backend(pid)) from pg_stat_activity "
+                        "where datname = current_database() and pid <> pg_backend_pid()");
     };
     EXPECT_TRUE(Import(w, w.work, options));
     ASSERT_TRUE(dropped);
     LicenceCounts n = report.passes.back().Licences();
-    EXPECT_EQ(std::to_string(n.imported), Sql(w.db, "select count(*) from Licence"));
+    EXPECT_EQ(std::to_string(n.imported), ServerSql(w.db, "select count(*) from Licence"));
     EXPECT_EQ(n.imported, 6000) << "the batch was done again on the new connection";
-    EXPECT_EQ(Sql(w.db, "select count(*) || ' ' || max(Num) from Licence"), "6000 6000") << "no number lost";
-    EXPECT_EQ(Sql(w.db, "select LastClose from Info"), "1");
+    EXPECT_EQ(ServerSql(w.db, "select count(*) || ' ' || max(Num) from Licence"), "6000 6000")
+        << "no number lost";
+    EXPECT_EQ(ServerSql(w.db, "select LastClose from Info"), "1");
     EXPECT_EQ(report.database.find(":secret@"), std::string::npos) << "the password never shows";
 }
 
 TEST(ServerFaults, AWriteSentWithoutWaitingThatFailsIsBlamedOnItsOwnLine) {
     Workspace w;
     if (!ServerWorkspace(w, "quorvel_sent")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
-    Sql(w.db,
+    ServerSql(
+        w.db,
         "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION 'refus'; "
         "END $$; CREATE TRIGGER refuse BEFORE INSERT ON Licence FOR EACH ROW WHEN (NEW.licence = 'X') "
         "EXECUTE FUNCTION refuse()");
@@ -310,7 +289,7 @@ TEST(ServerFaults, AWriteSentWithoutWaitingThatFailsIsBlamedOnItsOwnLine) {
     c.Execute(kInsert, {"6"});
     EXPECT_EQ(storage::lngRequeteValeur(c, "select count(*) from Licence"), 1);
     storage::Deconnexion(c);
-    EXPECT_EQ(Sql(w.db, "select string_agg(licence, ',') from Licence"), "6");
+    EXPECT_EQ(ServerSql(w.db, "select string_agg(licence, ',') from Licence"), "6");
 }
 
 TEST(ServerFaults, AConnectionDroppedJustAfterItsCommitWentThroughCountsTheBatchAsStored) {
@@ -334,8 +313,8 @@ TEST(ServerFaults, AConnectionDroppedJustAfterItsCommitWentThroughCountsTheBatch
     EXPECT_EQ(n.imported, 6000) << "the lines of the batch stored were not read again as known";
     EXPECT_EQ(n.known, 0);
     EXPECT_EQ(relay.Refused(), 3) << "the server was asked once it was back";
-    EXPECT_EQ(Sql(direct, "select count(*) || ' ' || max(Num) from Licence"), "6000 6000");
-    EXPECT_EQ(Sql(direct, "select LastClose from Info"), "1");
+    EXPECT_EQ(ServerSql(direct, "select count(*) || ' ' || max(Num) from Licence"), "6000 6000");
+    EXPECT_EQ(ServerSql(direct, "select LastClose from Info"), "1");
 }
 
 TEST(ServerFaults, ACommitWhoseOutcomeCannotBeLearnedStopsThePassNamingItsLines) {
@@ -359,7 +338,7 @@ TEST(ServerFaults, ACommitWhoseOutcomeCannotBeLearnedStopsThePassNamingItsLines)
     EXPECT_FALSE(report.passes.back().completed) << "the pass stopped";
     EXPECT_EQ(report.passes.back().Licences().imported, 5000)
         << "the lines of the batch are not counted lost";
-    EXPECT_EQ(Sql(direct, "select count(*) from Licence"), "5000") << "the server had stored the batch";
+    EXPECT_EQ(ServerSql(direct, "select count(*) from Licence"), "5000") << "the server had stored the batch";
     auto lines = ReadTrace(w.trace);
     std::string all;
     for (const auto& line : lines)
@@ -395,7 +374,7 @@ TEST(ServerFaults, OtherWritersWaitForTheBatchAndNoAnswerOutlivesItsTransaction)
     ASSERT_TRUE(writer);
     EXPECT_TRUE(writer->waited()) << "the workstation waited for the batch under way";
     writer.reset();
-    EXPECT_EQ(Sql(w.db, "select count(*) || ' ' || count(distinct (Code_club, licence)) from Licence"),
+    EXPECT_EQ(ServerSql(w.db, "select count(*) || ' ' || count(distinct (Code_club, licence)) from Licence"),
               "6000 6000")
         << "no licence stored twice";
     LicenceCounts n = report.passes.back().Licences();
@@ -437,7 +416,7 @@ TEST(ServerFaults, AnIufUpdateCountsOnlyWhatItChangesBesideADeleter) {
     deleter.reset();
     IufCounts n = report.passes.back().Iuf();
     EXPECT_EQ(std::to_string(n.updated),
-              Sql(w.db, "select count(*) from Licence where Code_unique like 'IUF%'"));
+              ServerSql(w.db, "select count(*) from Licence where Code_unique like 'IUF%'"));
     EXPECT_EQ(n.updated + n.unknown, 6000);
     EXPECT_GT(n.unknown, 0);
 }

@@ -4,6 +4,8 @@
 
 #include <quorvel/database.hpp>
 
+#include <gtest/gtest.h>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <atomic>
@@ -156,6 +158,32 @@ bool BothAtOnce(const std::function<bool(int)>& work) {
         both = both && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
     return both;
+}
+
+} // namespace quorvel::test
+
+namespace quorvel::test {
+
+std::string ServerSql(const std::string& uri, const std::string& sql) {
+    PGconn* c = PQconnectdb(uri.c_str());
+    PGresult* r = PQexec(c, sql.c_str());
+    EXPECT_TRUE(PQresultStatus(r) == PGRES_TUPLES_OK || PQresultStatus(r) == PGRES_COMMAND_OK)
+        << PQerrorMessage(c);
+    std::string value = PQntuples(r) > 0 ? PQgetvalue(r, 0, 0) : "";
+    PQclear(r);
+    PQfinish(c);
+    return value;
+}
+
+bool ServerWorkspace(Workspace& w, const std::string& name) {
+    const char* maintenance = std::getenv("QUORVEL_TEST_PG_URI");
+    if (maintenance == nullptr) return false;
+    ServerSql(maintenance, "DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
+    ServerSql(maintenance, "CREATE DATABASE " + name);
+    w.db = std::string(maintenance).substr(0, std::string(maintenance).rfind('/') + 1) + name;
+    CreateHostDatabase(w.db, QUORVEL_REFERENCE_FILE);
+    WriteFile(w.source + "/licence.txt", LicenceLines(6000));
+    return true;
 }
 
 } // namespace quorvel::test

@@ -46,6 +46,13 @@ std::vector<std::vector<std::string>> Query(const std::string& db, const std::st
 std::string Scalar(const std::string& db, const std::string& sql);
 void Exec(const std::string& db, const std::string& sql);
 
+// Runs `sql` on the PostgreSQL database `uri`; the first value of the first row ("" when none).
+std::string ServerSql(const std::string& uri, const std::string& sql);
+// Makes `w.db` a new PostgreSQL database `name` with the application's tables (in the test
+// cluster named by QUORVEL_TEST_PG_URI) and writes 6,000 licence lines in w.source; false
+// without a cluster.
+bool ServerWorkspace(Workspace& w, const std::string& name);
+
 // `count` valid licence.txt lines of club FRA5110750012, each CR LF ended, numbers from
 // `first` on (the licence number opens with the birth year, as the import checks).
 std::string LicenceLines(int count, int first = 0);
