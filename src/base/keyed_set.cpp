@@ -93,10 +93,10 @@ void KeyedSet::Reserve(std::size_t count, std::size_t length) {
     text_.reserve(count * length);
 }
 
-void KeyedSet::Rewind() noexcept {
+void KeyedSet::RewindTo(std::size_t size) noexcept {
     // The table always looks as if its keys had been added in order (Rehash() places them so):
     // the newest key lies on no other key's probe run, and its slot can simply be emptied.
-    while (keys_.size() > marked_) {
+    while (keys_.size() > size) {
         const Key& k = keys_.back();
         slots_[Find(std::string_view(text_.data() + k.offset, k.length), k.hash)] = kEmpty;
         text_.resize_down(k.offset);

@@ -30,7 +30,11 @@ public:
     // Starts remembering the keys added from now on, so that Rewind() can take them out again.
     void Mark() noexcept { marked_ = keys_.size(); }
     // Removes the keys added since Mark().
-    void Rewind() noexcept;
+    void Rewind() noexcept { RewindTo(marked_); }
+    // How many keys were added: a point RewindTo() can take the set back to.
+    std::size_t Size() const noexcept { return keys_.size(); }
+    // Removes the keys added after the first `size`.
+    void RewindTo(std::size_t size) noexcept;
 
 private:
     struct Key {

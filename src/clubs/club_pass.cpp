@@ -96,6 +96,8 @@ public:
 
     void Mark() override { marked_ = n_; }
     void Rewind() override { n_ = marked_; }
+    void MarkSavepoint() override { savepoint_ = n_; }
+    void RewindSavepoint() override { n_ = savepoint_; }
 
 private:
     void Erreur(long number, std::string_view message) {
@@ -115,6 +117,7 @@ private:
     };
     Counters n_;
     Counters marked_;
+    Counters savepoint_;
 };
 
 } // namespace

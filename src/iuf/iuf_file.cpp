@@ -97,6 +97,11 @@ public:
         std::tie(misAJour_, inconnues_) = marked_;
         ahead_.Clear();
     }
+    void MarkSavepoint() override { savepoint_ = {misAJour_, inconnues_}; }
+    void RewindSavepoint() override {
+        std::tie(misAJour_, inconnues_) = savepoint_;
+        ahead_.Clear();
+    }
 
     std::size_t LookAhead() const override {
         return session_.objConnexion.Remote() && !ahead_.GaveUp() ? kLookAhead : 0;
@@ -139,6 +144,7 @@ private:
     long misAJour_ = 0;
     long inconnues_ = 0;
     std::pair<long, long> marked_;
+    std::pair<long, long> savepoint_;
 };
 
 } // namespace

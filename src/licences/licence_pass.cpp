@@ -104,6 +104,15 @@ public:
     void Mark() override { marked_ = n_; }
     void Rewind() override {
         n_ = marked_;
+        Forget();
+    }
+    void MarkSavepoint() override { savepoint_ = n_; }
+    void RewindSavepoint() override {
+        n_ = savepoint_;
+        Forget();
+    }
+    // What the lines undone taught about the database.
+    void Forget() {
         // A club found may have been created by the lines undone, a licence stored by them.
         knownClubs_.clear();
         ahead_.Clear();
@@ -301,6 +310,7 @@ private:
     long ligne_ = 0;
     Counters n_;
     Counters marked_;
+    Counters savepoint_;
 
     std::string line_, message_, club_, licence_, selCode_, selLicence_, key_;
     std::string storedNom_, storedPrenom_, num_, fileNom_, filePrenom_;

@@ -8,6 +8,7 @@
 #include "tracelog/trace_log.hpp"
 
 #include <atomic>
+#include <algorithm>
 #include <chrono>
 #include <optional>
 
@@ -18,6 +19,13 @@ namespace {
 // A batch ends after this long, or after this many lines, whichever comes first.
 constexpr std::chrono::milliseconds kBatchTime{1000};
 std::atomic<long> batchLines{100000};
+// Once a line has failed in a batch, on an engine with savepoints, the rest of the batch takes one
+// every this many lines, so that a later failure costs at most these lines done again.
+constexpr long kGuardLines = 16;
+// After a failure, the window read ahead starts this small and doubles with every window that
+// follows: a question about many lines costs the server as much as its lines are many, and after
+// a failure its answers may be thrown away soon.
+constexpr std::size_t kSmallWindow = 16;
 
 void WriteInterruption(ImportSession& session, const PassInfo& info, long line, const Error& e) {
     if (info.alwaysLineEntry)
@@ -35,7 +43,8 @@ public:
     PassRun(ImportSession& session, const std::string& path, double dblPas, long estimate,
             const PassInfo& info, PassBody& body)
         : session_(session), db_(session.objConnexion), path_(path), dblPas_(dblPas), estimate_(estimate),
-          info_(info), body_(body), work_(session, body), window_(body.LookAhead()) {}
+          info_(info), body_(body), work_(session, body), window_(body.LookAhead()),
+          savepoints_(db_.HasSavepoints()) {}
 
     void Run();
 
@@ -45,29 +54,37 @@ private:
         std::optional<Error> failure;
         bool atEnd = false;
     };
+    // What follows a batch.
+    enum class Next { NewBatch, SameBatch, Stop };
 
     // --- The batch plan. A batch done again ends after line redoUntil_; the lines after it up to
-    // aloneUntil_ are then handled one by one, each statement committed on its own, as if no batch
-    // existed.
+    // aloneUntil_ are then handled one by one, each statement standing alone, as if no batch
+    // existed. On an engine with savepoints they stay in the batch, which then goes on guarded:
+    // a savepoint every kGuardLines lines.
     bool Alone() const noexcept { return lines_ >= redoUntil_ && lines_ < aloneUntil_; }
-    bool BatchFull(std::chrono::steady_clock::time_point started) const;
+    // After line lines_: a savepoint when the lines alone are over or the guard is due.
+    void GuardIfDue();
+    bool BatchFull() const;
     // Starts a batch after the last line handled.
     void BeginBatch();
     // Handles lines until the batch is full, the file ends, or a line fails or loses the batch.
     Batch RunBatch();
-    // Commits the batch; false when the pass goes on with another batch.
-    bool EndBatch(Batch& batch);
+    // Commits the batch, or goes on with it after a failure that took it back to its savepoint.
+    Next EndBatch(Batch& batch);
 
     // --- The redo: back to the first line of the batch under way.
     void ReadBatchAgain();
     // The database undid the batch because of one of its lines.
     void RedoAfterLoss();
+    // A line's failure took the batch back to its savepoint: the lines after it are done again,
+    // the failing one alone.
+    void RedoFromSavepoint();
     // The database is out of reach: the batch is undone and the pass stops at its first line.
     void StopUnreachable(Batch& batch);
 
     // --- Reading ahead. Answers hold only in the transaction that read them, so the window
     // starts again with every batch.
-    void RestartAhead();
+    void RestartAhead(bool afterFailure = false);
     void ShowAhead();
 
     void Progress(bool finished);
@@ -85,30 +102,48 @@ private:
     // A second reader runs ahead of the first for a body that looks ahead.
     base::DataFile ahead_;
     const std::size_t window_;
+    std::size_t nextWindow_ = window_;
     std::vector<std::string> upcoming_;
     long shownUntil_ = 0; // lines up to this one were shown to body.Ahead()
     long lines_ = 0;
     long redoUntil_ = 0;
     long aloneUntil_ = 0;
+    const bool savepoints_;
+    // The line after which the batch's last savepoint was taken, once the batch is guarded.
+    std::optional<long> guardedAfter_;
+    std::chrono::steady_clock::time_point started_;
     bool completed_ = false;
 };
 
-bool PassRun::BatchFull(std::chrono::steady_clock::time_point started) const {
-    return Alone() || db_.TransactionLost() || db_.Unreachable() || lines_ == redoUntil_ ||
+bool PassRun::BatchFull() const {
+    // Without savepoints, lines alone are outside any batch.
+    if (!savepoints_ && (Alone() || lines_ == redoUntil_)) return true;
+    return db_.TransactionLost() || db_.Unreachable() ||
            lines_ - work_.Line() >= batchLines.load(std::memory_order_relaxed) ||
            // (the clock is read every 64 lines)
-           ((lines_ & 63) == 0 && std::chrono::steady_clock::now() - started >= kBatchTime);
+           ((lines_ & 63) == 0 && std::chrono::steady_clock::now() - started_ >= kBatchTime);
 }
 
 void PassRun::BeginBatch() {
-    db_.SetStatementCommits(Alone());
+    db_.SetEachStatementAlone(Alone());
     work_.Begin(lines_, file_.Tell());
+    started_ = std::chrono::steady_clock::now();
+    guardedAfter_.reset();
     RestartAhead();
+}
+
+void PassRun::GuardIfDue() {
+    if (!savepoints_ || Alone() || db_.TransactionLost()) return;
+    const bool aloneOver = lines_ == aloneUntil_ && lines_ > redoUntil_;
+    if (!aloneOver && (!guardedAfter_ || lines_ - *guardedAfter_ < kGuardLines)) return;
+    // Every statement sent so far has succeeded once this returns.
+    db_.Flush();
+    work_.MarkSavepoint(lines_, file_.Tell());
+    guardedAfter_ = lines_;
 }
 
 PassRun::Batch PassRun::RunBatch() {
     Batch batch;
-    const auto started = std::chrono::steady_clock::now();
     try {
         for (;;) {
             if (file_.AtEnd()) {
@@ -117,6 +152,7 @@ PassRun::Batch PassRun::RunBatch() {
             }
             if (session_.cancel != nullptr && session_.cancel->load())
                 throw Error(errnum::kCancelled, "Traitement arrêté à la demande de l'utilisateur");
+            if (savepoints_) db_.SetEachStatementAlone(Alone());
             ShowAhead();
             if (db_.TransactionLost()) break;
             ++lines_;
@@ -124,7 +160,8 @@ PassRun::Batch PassRun::RunBatch() {
             body_.Line(file_.ReadLine(), lines_);
             tracelog::AvanceProgression(session_.objForm, dblPas_);
             Progress(false);
-            if (BatchFull(started)) break;
+            GuardIfDue();
+            if (BatchFull()) break;
         }
         // Statements only sent may still fail: the batch's outcome is known from here.
         db_.Flush();
@@ -134,11 +171,15 @@ PassRun::Batch PassRun::RunBatch() {
     return batch;
 }
 
-bool PassRun::EndBatch(Batch& batch) {
+PassRun::Next PassRun::EndBatch(Batch& batch) {
     if (db_.Unreachable()) StopUnreachable(batch);
+    if (db_.LostToSavepoint()) {
+        RedoFromSavepoint();
+        return Next::SameBatch;
+    }
     if (db_.TransactionLost()) {
         RedoAfterLoss();
-        return false;
+        return Next::NewBatch;
     }
     if (batch.failure) WriteInterruption(session_, info_, lines_, *batch.failure);
     std::optional<Error> why;
@@ -151,24 +192,25 @@ bool PassRun::EndBatch(Batch& batch) {
         redoUntil_ = work_.Line();
         aloneUntil_ = lines_;
         ReadBatchAgain();
-        return false;
+        return Next::NewBatch;
     case UnitOfWork::Outcome::Unknown: {
         // Its lines are neither counted lost nor done again: the pass stops and says so.
         Error unknown(why->number(), "lignes " + std::to_string(work_.Line() + 1) + " à " +
                                          std::to_string(lines_) + " : " + why->description());
         work_.Release();
         WriteInterruption(session_, info_, lines_, unknown);
-        return true;
+        return Next::Stop;
     }
     }
-    if (batch.failure) return true;
+    if (batch.failure) return Next::Stop;
     completed_ = batch.atEnd;
-    return batch.atEnd;
+    return batch.atEnd ? Next::Stop : Next::NewBatch;
 }
 
 void PassRun::ReadBatchAgain() {
     file_.Seek(work_.Offset());
     lines_ = work_.Line();
+    RestartAhead(true);
 }
 
 void PassRun::RedoAfterLoss() {
@@ -180,6 +222,16 @@ void PassRun::RedoAfterLoss() {
     ReadBatchAgain();
 }
 
+void PassRun::RedoFromSavepoint() {
+    const long from = work_.SavepointLine();
+    redoUntil_ = std::max(db_.LostItem() - 1, from);
+    aloneUntil_ = redoUntil_ + 1;
+    work_.UndoToSavepoint();
+    file_.Seek(work_.SavepointOffset());
+    lines_ = from;
+    RestartAhead(true);
+}
+
 void PassRun::StopUnreachable(Batch& batch) {
     work_.Undo();
     ReadBatchAgain();
@@ -187,8 +239,9 @@ void PassRun::StopUnreachable(Batch& batch) {
     batch.failure = db_.UnreachableError();
 }
 
-void PassRun::RestartAhead() {
+void PassRun::RestartAhead(bool afterFailure) {
     if (window_ == 0) return;
+    if (afterFailure) nextWindow_ = std::min(window_, kSmallWindow);
     ahead_.Seek(file_.Tell());
     shownUntil_ = lines_;
 }
@@ -200,12 +253,13 @@ void PassRun::ShowAhead() {
     if (window_ == 0 || lines_ < shownUntil_ || body_.LookAhead() == 0 || Alone()) return;
     upcoming_.clear();
     try {
-        while (upcoming_.size() < window_ && !ahead_.AtEnd())
+        while (upcoming_.size() < nextWindow_ && !ahead_.AtEnd())
             upcoming_.emplace_back(ahead_.ReadLine());
     } catch (...) {
     }
     if (upcoming_.empty()) return;
     shownUntil_ = lines_ + static_cast<long>(upcoming_.size());
+    nextWindow_ = std::min(window_, nextWindow_ * 2);
     db_.SetItem(lines_ + 1);
     body_.Ahead(lines_ + 1, upcoming_);
 }
@@ -229,26 +283,26 @@ void PassRun::Run() {
         db_.Commit();
         file_.Open(path_);
         if (window_ > 0) ahead_.Open(path_);
-        for (;;) {
-            BeginBatch();
+        for (Next next = Next::NewBatch; next != Next::Stop;) {
+            if (next == Next::NewBatch) BeginBatch();
             Batch batch = RunBatch();
-            if (EndBatch(batch)) break;
+            next = EndBatch(batch);
         }
-        db_.SetStatementCommits(false);
+        db_.SetEachStatementAlone(false);
         work_.Release();
         file_.Close();
         if (completed_) body_.Summary(lines_);
     } catch (const tracelog::TraceLogFailure&) {
         // The TraceLog cannot be written: the batch is undone, and the run stops with what the
         // database holds counted.
-        db_.SetStatementCommits(false);
+        db_.SetEachStatementAlone(false);
         work_.Release();
         EndPass(false);
         throw;
     } catch (...) {
         // The file could not be opened or read again: every batch is committed or undone by now.
         Error e = base::CurrentError();
-        db_.SetStatementCommits(false);
+        db_.SetEachStatementAlone(false);
         work_.Release();
         file_.Close();
         WriteInterruption(session_, info_, lines_, e);

@@ -33,6 +33,11 @@ public:
     // The batch is undone: back to the counts remembered, forgetting whatever the batch's lines
     // taught about the database (what they stored is gone).
     virtual void Rewind() = 0;
+    // A point inside the batch that a failing line may take the work back to: remembers the
+    // counts, as Mark() does for the batch's start.
+    virtual void MarkSavepoint() = 0;
+    // Back to the counts of MarkSavepoint(), forgetting what the lines since taught.
+    virtual void RewindSavepoint() = 0;
     // How many lines the body wants to see before it handles them (0: none).
     virtual std::size_t LookAhead() const { return 0; }
     // The raw lines `first`, `first` + 1... about to be handled. It must not throw; a failure

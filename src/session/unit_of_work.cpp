@@ -15,6 +15,34 @@ void UnitOfWork::Begin(long line, std::uint64_t offset) {
     session_.colLicencesTraitees.Mark();
     progress_ = session_.objForm != nullptr ? session_.objForm->ProgressValue() : 0;
     body_.Mark();
+    point_ = Here(line, offset);
+    body_.MarkSavepoint();
+}
+
+UnitOfWork::Point UnitOfWork::Here(long line, std::uint64_t offset) const {
+    return {line,
+            offset,
+            session_.trace.Held(),
+            session_.recorder.Size(),
+            session_.colClubsTraites.Size(),
+            session_.colLicencesTraitees.Size(),
+            session_.objForm != nullptr ? session_.objForm->ProgressValue() : 0};
+}
+
+void UnitOfWork::MarkSavepoint(long line, std::uint64_t offset) {
+    session_.objConnexion.Savepoint();
+    point_ = Here(line, offset);
+    body_.MarkSavepoint();
+}
+
+void UnitOfWork::UndoToSavepoint() {
+    session_.objConnexion.ForgetLossToSavepoint();
+    session_.trace.TakeBack(point_.held);
+    session_.recorder.RewindTo(point_.entries);
+    session_.colClubsTraites.RewindTo(point_.clubs);
+    session_.colLicencesTraitees.RewindTo(point_.licences);
+    tracelog::MetProgression(session_.objForm, point_.progress);
+    body_.RewindSavepoint();
 }
 
 void UnitOfWork::Undo() {

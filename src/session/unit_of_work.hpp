@@ -29,6 +29,16 @@ public:
     // Takes back everything the batch did: the database's work, the entries, the counts, the keys
     // handled and the progress.
     void Undo();
+
+    // A savepoint inside the batch, after line `line`, the next line read from `offset`: a line
+    // that fails later takes the work back there rather than to the batch's start.
+    void MarkSavepoint(long line, std::uint64_t offset);
+    // The last line before the savepoint (the batch's start when there is none), and where the
+    // line after it starts.
+    long SavepointLine() const noexcept { return point_.line; }
+    std::uint64_t SavepointOffset() const noexcept { return point_.offset; }
+    // Takes back what the lines after the savepoint did (the database has already).
+    void UndoToSavepoint();
     // How a commit ended.
     enum class Outcome {
         Stored,
@@ -49,9 +59,22 @@ public:
 private:
     ImportSession& session_;
     PassBody& body_;
+    // Where a part of the work starts, and what was written or known there.
+    struct Point {
+        long line = 0;
+        std::uint64_t offset = 0;
+        std::size_t held = 0;
+        std::size_t entries = 0;
+        std::size_t clubs = 0;
+        std::size_t licences = 0;
+        double progress = 0;
+    };
+    Point Here(long line, std::uint64_t offset) const;
+
     long line_ = 0;
     std::uint64_t offset_ = 0;
     double progress_ = 0;
+    Point point_;
 };
 
 } // namespace quorvel

@@ -56,6 +56,11 @@ Connection::~Connection() {
 void Connection::Failed() noexcept {
     if (engine_ == nullptr) return;
     long sentFor = engine_->TakeFailedItem();
+    if (engine_->TakeUndoneToSavepoint()) {
+        lost_ = toSavepoint_ = true;
+        lostItem_ = sentFor != 0 ? sentFor : item_;
+        return;
+    }
     if (engine_->Unreachable()) {
         // (Called while the engine's failure is being handled.)
         if (std::current_exception()) unreachableError_ = base::CurrentError();
@@ -152,7 +157,7 @@ void Connection::BeginIfNeeded() {
 }
 
 void Connection::Commit() {
-    lost_ = false;
+    lost_ = toSavepoint_ = false;
     outcomeUnknown_ = false;
     if (engine_ == nullptr || !inTransaction_ || preview_) return;
     if (beforeCommit_) beforeCommit_();
@@ -176,7 +181,23 @@ void Connection::Rollback() noexcept {
     if (engine_ != nullptr) engine_->Rollback();
     if (inTransaction_ || lost_) releasedAt_ = std::chrono::steady_clock::now();
     inTransaction_ = false;
-    lost_ = false;
+    lost_ = toSavepoint_ = false;
+}
+
+void Connection::SetEachStatementAlone(bool on) noexcept {
+    statementsAlone_ = on;
+    statementCommits_ = on && !HasSavepoints();
+    if (engine_ != nullptr) engine_->SetStatementsAlone(on && HasSavepoints());
+}
+
+void Connection::Savepoint() {
+    if (engine_ == nullptr || !inTransaction_ || preview_) return;
+    try {
+        engine_->Savepoint();
+    } catch (...) {
+        Failed();
+        throw;
+    }
 }
 
 Row& Connection::Start(std::string_view sql, Params params) {
@@ -211,7 +232,7 @@ void Connection::Flush() {
 }
 
 void Connection::Execute(std::string_view sql, Params params) {
-    if (engine_ != nullptr && !preview_ && !statementCommits_) {
+    if (engine_ != nullptr && !preview_ && !statementsAlone_) {
         BeginIfNeeded();
         try {
             if (engine_->Send(sql, params, item_)) return;

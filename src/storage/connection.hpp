@@ -106,9 +106,21 @@ public:
     // Called before each commit (the TraceLog is written through then, so that it never tells
     // less than the database holds).
     void SetBeforeCommit(std::function<void()> f) { beforeCommit_ = std::move(f); }
-    // When on, every statement is committed on its own as it runs, outside any transaction (not
-    // in preview). Call it between transactions.
-    void SetStatementCommits(bool on) noexcept { statementCommits_ = on; }
+    // When on, every statement stands alone: a failing one undoes only itself, as if each were
+    // committed on its own. On an engine with savepoints they run inside the transaction; otherwise
+    // each is committed on its own, outside any transaction (not in preview), and it is called
+    // between transactions.
+    void SetEachStatementAlone(bool on) noexcept;
+    // True when a transaction can be taken back to a point inside it (see Savepoint()).
+    bool HasSavepoints() const noexcept { return engine_ != nullptr && engine_->HasSavepoints(); }
+    // Marks the point of the open transaction that a failure which would end it takes it back to
+    // instead; the loss then reads as TransactionLost() with LostToSavepoint(). Call it when
+    // every statement sent has succeeded (after Flush()).
+    void Savepoint();
+    // True when the work lost is only the work since the savepoint: the transaction goes on.
+    bool LostToSavepoint() const noexcept { return lost_ && toSavepoint_; }
+    // The caller has taken back what the work since the savepoint did: the transaction goes on.
+    void ForgetLossToSavepoint() noexcept { lost_ = toSavepoint_ = false; }
     // In preview nothing is ever committed: Close() and the destructor roll everything back.
     void SetPreview(bool preview) {
         preview_ = preview;
@@ -141,6 +153,8 @@ private:
     long item_ = 0;
     long lostItem_ = 0;
     bool statementCommits_ = false;
+    bool statementsAlone_ = false;
+    bool toSavepoint_ = false;
     bool preview_ = false;
     // Since when the write lock has been taken without a pause for other writers.
     std::chrono::steady_clock::time_point lockedSince_{};

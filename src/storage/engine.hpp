@@ -89,6 +89,19 @@ public:
     // In preview, nothing is committed and one transaction holds the whole run: a failing statement
     // must then undo only itself.
     virtual void SetPreview(bool /*preview*/) noexcept {}
+
+    // True when a transaction can be taken back to a point inside it (a savepoint).
+    virtual bool HasSavepoints() const noexcept { return false; }
+    // Marks the point of the open transaction that a failure which would end it takes it back to
+    // instead (the point marked before is let go). Call it only when every statement sent has
+    // succeeded (after Settle()).
+    virtual void Savepoint() {}
+    // True, once, when the last failure took the transaction back to that point rather than
+    // ending it.
+    virtual bool TakeUndoneToSavepoint() noexcept { return false; }
+    // When on, each statement stands alone inside the transaction (as in preview): a failing one
+    // undoes only itself. Only for an engine with savepoints.
+    virtual void SetStatementsAlone(bool /*on*/) noexcept {}
 };
 
 } // namespace quorvel::storage

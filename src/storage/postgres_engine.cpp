@@ -31,6 +31,9 @@ constexpr const char* kSession = "SET lock_timeout = '10s'";
 constexpr const char* kSavepoint = "SAVEPOINT quorvel_statement";
 constexpr const char* kUndoStatement = "ROLLBACK TO SAVEPOINT quorvel_statement";
 constexpr const char* kEndStatement = "RELEASE SAVEPOINT quorvel_statement";
+constexpr const char* kSetPoint = "SAVEPOINT quorvel_point";
+constexpr const char* kLetPointGo = "RELEASE SAVEPOINT quorvel_point";
+constexpr const char* kBackToPoint = "ROLLBACK TO SAVEPOINT quorvel_point";
 // A transaction starts by keeping the other writers of the tables an import writes waiting until
 // it ends: what it reads of them then holds until it commits. EXCLUSIVE mode lets readers in. A
 // table the database lacks is left out, so that its absence shows where a statement uses it.
@@ -268,9 +271,18 @@ void PostgresEngine::Fail(PGresult* result, std::string_view sql) {
     }
     if (message.empty()) message = FirstLine(PQerrorMessage(conn_));
     Error error = Mapped(state, message, sql);
-    // The server refuses every further statement of a transaction that failed: it is undone now,
-    // and the connection learns that its work since the last commit is gone.
-    if (PQtransactionStatus(conn_) == PQTRANS_INERROR) PQclear(PQexec(conn_, "ROLLBACK"));
+    // The server refuses every further statement of a transaction that failed: it is taken back
+    // to its savepoint, or else undone, and the connection learns that its work since is gone.
+    if (PQtransactionStatus(conn_) == PQTRANS_INERROR) {
+        PGresult* back = savepoint_ ? PQexec(conn_, kBackToPoint) : nullptr;
+        if (back != nullptr && PQresultStatus(back) == PGRES_COMMAND_OK) {
+            undoneToSavepoint_ = true;
+        } else {
+            savepoint_ = false;
+            PQclear(PQexec(conn_, "ROLLBACK"));
+        }
+        PQclear(back);
+    }
     throw error;
 }
 
@@ -291,6 +303,7 @@ void PostgresEngine::Run(const char* sql) {
 void PostgresEngine::Begin() {
     Settle();
     outcomeUnknown_ = false;
+    savepoint_ = false;
     for (int attempt = 1;; ++attempt) {
         Reconnect();
         transaction_.clear();
@@ -342,6 +355,7 @@ bool PostgresEngine::CommittedAfterAll() noexcept {
 
 void PostgresEngine::Commit() {
     Settle();
+    savepoint_ = false;
     PGresult* result = PQexec(conn_, "COMMIT");
     if (PQresultStatus(result) != PGRES_COMMAND_OK) {
         if (CommittedAfterAll()) {
@@ -366,6 +380,7 @@ void PostgresEngine::Rollback() noexcept {
     // The work is undone anyway: what failed in it no longer matters.
     PQclear(Drain(failed));
     failedItem_ = 0;
+    savepoint_ = false;
     if (InTransaction()) PQclear(PQexec(conn_, "ROLLBACK"));
 }
 
@@ -421,8 +436,27 @@ long PostgresEngine::TakeFailedItem() noexcept {
     return std::exchange(failedItem_, 0);
 }
 
+void PostgresEngine::Savepoint() {
+    if (preview_ || !InTransaction()) return;
+    if (PQpipelineStatus(conn_) == PQ_PIPELINE_OFF && PQenterPipelineMode(conn_) != 1)
+        Fail(nullptr, kSetPoint);
+    for (const char* sql : {savepoint_ ? kLetPointGo : nullptr, kSetPoint}) {
+        if (sql == nullptr) continue;
+        sent_.push_back({0, nullptr});
+        if (PQsendQueryParams(conn_, sql, 0, nullptr, nullptr, nullptr, nullptr, 0) != 1) {
+            Settle();
+            Fail(nullptr, sql);
+        }
+    }
+    savepoint_ = true;
+}
+
+bool PostgresEngine::TakeUndoneToSavepoint() noexcept {
+    return std::exchange(undoneToSavepoint_, false);
+}
+
 bool PostgresEngine::Send(std::string_view sql, Params params, long item) {
-    if (preview_) return false;
+    if (preview_ || statementsAlone_) return false;
     Statement& statement = Prepared(sql);
     if (PQpipelineStatus(conn_) == PQ_PIPELINE_OFF && PQenterPipelineMode(conn_) != 1) Fail(nullptr, sql);
     statement.Clear();
@@ -445,7 +479,7 @@ bool PostgresEngine::InTransaction() const noexcept {
 }
 
 template <class F> PGresult* PostgresEngine::Alone(F run, std::string_view sql) {
-    const bool alone = preview_ && InTransaction();
+    const bool alone = (preview_ || statementsAlone_) && InTransaction();
     if (alone) Exec(kSavepoint);
     PGresult* result = run();
     ExecStatusType status = PQresultStatus(result);

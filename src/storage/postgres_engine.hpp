@@ -54,6 +54,10 @@ public:
     bool Unreachable() const noexcept override { return unreachable_; }
     bool OutcomeUnknown() const noexcept override { return outcomeUnknown_; }
     void SetPreview(bool preview) noexcept override { preview_ = preview; }
+    bool HasSavepoints() const noexcept override { return true; }
+    void Savepoint() override;
+    bool TakeUndoneToSavepoint() noexcept override;
+    void SetStatementsAlone(bool on) noexcept override { statementsAlone_ = on; }
 
 private:
     class Statement;
@@ -105,6 +109,10 @@ private:
     // The server's number of the open transaction.
     std::string transaction_;
     bool preview_ = false;
+    bool statementsAlone_ = false;
+    // A savepoint marks the point a failure takes the open transaction back to.
+    bool savepoint_ = false;
+    bool undoneToSavepoint_ = false;
     bool unreachable_ = false;
     bool outcomeUnknown_ = false;
 };

@@ -35,8 +35,11 @@ public:
 
     // A batch of lines starts; Rewind() takes back the entries made since.
     void Mark() noexcept { marked_ = report_ != nullptr ? report_->entries.size() : 0; }
-    void Rewind() {
-        if (report_ != nullptr && report_->entries.size() > marked_) report_->entries.resize(marked_);
+    void Rewind() { RewindTo(marked_); }
+    // How many entries were made: a point RewindTo() can take the record back to.
+    std::size_t Size() const noexcept { return report_ != nullptr ? report_->entries.size() : 0; }
+    void RewindTo(std::size_t size) {
+        if (report_ != nullptr && report_->entries.size() > size) report_->entries.resize(size);
     }
 
 private:

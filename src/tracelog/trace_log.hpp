@@ -54,6 +54,12 @@ public:
     void Mark();
     // Takes back every entry written since Mark(), from the buffer and from the file.
     void Rewind();
+    // While entries are held: how much is held, a point TakeBack() can return to.
+    std::size_t Held() const noexcept { return buffer_.size(); }
+    // Takes back the entries held after point `held`.
+    void TakeBack(std::size_t held) noexcept {
+        if (held < buffer_.size()) buffer_.resize(held);
+    }
     // The batch is over: entries go to the file again whenever the buffer is full.
     void Release() noexcept { held_ = false; }
 

@@ -463,3 +463,28 @@ TEST(ServerFaults, ADozenDropsAcrossEveryPassCostNoLineItsTruth) {
     EXPECT_EQ(got, expected);
     EXPECT_EQ(Rows(rough.db), Rows(calm.db));
 }
+
+TEST(ServerFaults, ManyRefusedLinesTellWhatTheyTellOnTheFileDatabase) {
+    Workspace file, server;
+    if (!ServerWorkspace(server, "quorvel_many_refused")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    // Every tenth licence is refused, some of them in a row, some alone in a batch.
+    WriteFile(file.source + "/licence.txt", LicenceLines(3000));
+    WriteFile(server.source + "/licence.txt", LicenceLines(3000));
+    Exec(file.db, "CREATE TRIGGER refuse BEFORE INSERT ON Licence WHEN substr(NEW.licence, -1) = '7' "
+                  "OR NEW.licence BETWEEN '850100' AND '850120' BEGIN SELECT RAISE(ABORT, 'refus'); END");
+    ServerSql(server.db, "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                         "RAISE EXCEPTION 'refus'; END $$; CREATE TRIGGER refuse BEFORE INSERT ON Licence "
+                         "FOR EACH ROW WHEN (right(NEW.licence, 1) = '7' OR NEW.licence BETWEEN '850100' AND "
+                         "'850120') EXECUTE FUNCTION refuse()");
+    ShortBatches batches(1000);
+    ImportOptions onServer;
+    onServer.server = server.db;
+    for (auto [w, options] : {std::pair{&file, ImportOptions{}}, std::pair{&server, onServer}}) {
+        std::filesystem::create_directories(w->work);
+        EXPECT_TRUE(clsRecupLicence(FixedClock(2026, 12, 6))
+                        .bImport_Licence(w->db, w->source, w->work, w->trace, nullptr, options));
+    }
+    EXPECT_EQ(TraceOf(server, server.work), TraceOf(file, file.work));
+    EXPECT_EQ(ServerSql(server.db, "select count(*) || ' ' || max(Num) from Licence"),
+              Scalar(file.db, "select count(*) || ' ' || max(Num) from Licence"));
+}
