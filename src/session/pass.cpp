@@ -111,6 +111,9 @@ private:
     const bool savepoints_;
     // The line after which the batch's last savepoint was taken, once the batch is guarded.
     std::optional<long> guardedAfter_;
+    long lastFailed_ = 0;
+    // The line after which the batch takes a savepoint at once (the last that failed).
+    long checkpointAt_ = -1;
     std::chrono::steady_clock::time_point started_;
     bool completed_ = false;
 };
@@ -134,8 +137,9 @@ void PassRun::BeginBatch() {
 
 void PassRun::GuardIfDue() {
     if (!savepoints_ || Alone() || db_.TransactionLost()) return;
-    const bool aloneOver = lines_ == aloneUntil_ && lines_ > redoUntil_;
-    if (!aloneOver && (!guardedAfter_ || lines_ - *guardedAfter_ < kGuardLines)) return;
+    // Right after a line that failed: a later failure then never takes the work back before it.
+    const bool afterFailure = lines_ == checkpointAt_;
+    if (!afterFailure && (!guardedAfter_ || lines_ - *guardedAfter_ < kGuardLines)) return;
     // Every statement sent so far has succeeded once this returns.
     db_.Flush();
     work_.MarkSavepoint(lines_, file_.Tell());
@@ -191,6 +195,7 @@ PassRun::Next PassRun::EndBatch(Batch& batch) {
         // so that each line not stored gets its own entry.
         redoUntil_ = work_.Line();
         aloneUntil_ = lines_;
+        checkpointAt_ = aloneUntil_;
         ReadBatchAgain();
         return Next::NewBatch;
     case UnitOfWork::Outcome::Unknown: {
@@ -218,14 +223,21 @@ void PassRun::RedoAfterLoss() {
     // it alone.
     redoUntil_ = db_.LostItem() - 1;
     aloneUntil_ = db_.LostItem();
+    checkpointAt_ = aloneUntil_;
     work_.Undo();
     ReadBatchAgain();
 }
 
 void PassRun::RedoFromSavepoint() {
     const long from = work_.SavepointLine();
-    redoUntil_ = std::max(db_.LostItem() - 1, from);
+    const long failed = db_.LostItem();
+    redoUntil_ = std::max(failed - 1, from);
     aloneUntil_ = redoUntil_ + 1;
+    // A line whose failing statement is known fails the same way done again with the others, at
+    // no cost; one that fails twice in a row goes alone.
+    if (db_.KnowsFailureOf(failed) && failed != lastFailed_) aloneUntil_ = redoUntil_ = failed;
+    lastFailed_ = failed;
+    checkpointAt_ = failed;
     work_.UndoToSavepoint();
     file_.Seek(work_.SavepointOffset());
     lines_ = from;

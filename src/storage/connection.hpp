@@ -117,6 +117,11 @@ public:
     // instead; the loss then reads as TransactionLost() with LostToSavepoint(). Call it when
     // every statement sent has succeeded (after Flush()).
     void Savepoint();
+    // True when the statement that made item `item` fail is known: done again, the item meets the
+    // same failure without the statement being run (see Engine::KnowsFailureOf()).
+    bool KnowsFailureOf(long item) const noexcept {
+        return engine_ != nullptr && engine_->KnowsFailureOf(item);
+    }
     // True when the work lost is only the work since the savepoint: the transaction goes on.
     bool LostToSavepoint() const noexcept { return lost_ && toSavepoint_; }
     // The caller has taken back what the work since the savepoint did: the transaction goes on.

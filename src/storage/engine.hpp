@@ -99,6 +99,9 @@ public:
     // True, once, when the last failure took the transaction back to that point rather than
     // ending it.
     virtual bool TakeUndoneToSavepoint() noexcept { return false; }
+    // True when the statement that made item `item` fail is known, and fails again without
+    // being run when the item is done again in this transaction.
+    virtual bool KnowsFailureOf(long /*item*/) const noexcept { return false; }
     // When on, each statement stands alone inside the transaction (as in preview): a failing one
     // undoes only itself. Only for an engine with savepoints.
     virtual void SetStatementsAlone(bool /*on*/) noexcept {}

@@ -187,6 +187,16 @@ public:
         result_ = nullptr;
         row_ = -1;
     }
+    // A digest of the values bound (FNV-1a).
+    std::uint64_t Digest() const noexcept {
+        std::uint64_t h = 14695981039346656037ull;
+        for (std::size_t i = 0; i < values_.size(); ++i) {
+            for (unsigned char c : values_[i])
+                h = (h ^ c) * 1099511628211ull;
+            h = (h ^ (pointers_[i] == nullptr ? 0xFEu : 0xFFu)) * 1099511628211ull;
+        }
+        return h;
+    }
 
     // The text as asked, ?N parameters and all (the cache's key).
     std::string_view source_;
@@ -304,6 +314,7 @@ void PostgresEngine::Begin() {
     Settle();
     outcomeUnknown_ = false;
     savepoint_ = false;
+    known_.reset();
     for (int attempt = 1;; ++attempt) {
         Reconnect();
         transaction_.clear();
@@ -356,6 +367,7 @@ bool PostgresEngine::CommittedAfterAll() noexcept {
 void PostgresEngine::Commit() {
     Settle();
     savepoint_ = false;
+    known_.reset();
     PGresult* result = PQexec(conn_, "COMMIT");
     if (PQresultStatus(result) != PGRES_COMMAND_OK) {
         if (CommittedAfterAll()) {
@@ -376,15 +388,16 @@ void PostgresEngine::Commit() {
 }
 
 void PostgresEngine::Rollback() noexcept {
-    const Statement* failed = nullptr;
+    Sent failed{0, nullptr, 0};
     // The work is undone anyway: what failed in it no longer matters.
     PQclear(Drain(failed));
+    known_.reset();
     failedItem_ = 0;
     savepoint_ = false;
     if (InTransaction()) PQclear(PQexec(conn_, "ROLLBACK"));
 }
 
-PGresult* PostgresEngine::Drain(const Statement*& failed) noexcept {
+PGresult* PostgresEngine::Drain(Sent& failed) noexcept {
     PGresult* failure = nullptr;
     if (PQpipelineStatus(conn_) != PQ_PIPELINE_OFF && PQpipelineSync(conn_) == 1) {
         for (const Sent& sent : sent_) {
@@ -393,7 +406,7 @@ PGresult* PostgresEngine::Drain(const Statement*& failed) noexcept {
             while (PGresult* result = PQgetResult(conn_)) {
                 if (failure == nullptr && PQresultStatus(result) == PGRES_FATAL_ERROR) {
                     failure = result;
-                    failed = sent.statement;
+                    failed = sent;
                     failedItem_ = sent.item;
                 } else {
                     PQclear(result);
@@ -425,11 +438,25 @@ void PostgresEngine::Settle() {
         failedItem_ = first;
         Fail(nullptr, {});
     }
-    const Statement* failed = nullptr;
+    Sent failed{0, nullptr, 0};
     PGresult* failure = Drain(failed);
     if (failure == nullptr && PQstatus(conn_) == CONNECTION_OK) return;
     if (failure == nullptr) failedItem_ = first;
-    Fail(failure, failed != nullptr ? failed->source_ : std::string_view());
+    try {
+        Fail(failure, failed.statement != nullptr ? failed.statement->source_ : std::string_view());
+    } catch (const Error& e) {
+        if (undoneToSavepoint_ && failed.statement != nullptr) known_.emplace(KnownFailure{failed, e});
+        throw;
+    }
+}
+
+void PostgresEngine::FailAgainIfKnown(const Statement& statement, long item) {
+    if (!known_ || known_->sent.item != item || known_->sent.statement != &statement ||
+        known_->sent.values != statement.Digest())
+        return;
+    Error error = known_->error;
+    known_.reset();
+    throw error;
 }
 
 long PostgresEngine::TakeFailedItem() noexcept {
@@ -442,7 +469,7 @@ void PostgresEngine::Savepoint() {
         Fail(nullptr, kSetPoint);
     for (const char* sql : {savepoint_ ? kLetPointGo : nullptr, kSetPoint}) {
         if (sql == nullptr) continue;
-        sent_.push_back({0, nullptr});
+        sent_.push_back({0, nullptr, 0});
         if (PQsendQueryParams(conn_, sql, 0, nullptr, nullptr, nullptr, nullptr, 0) != 1) {
             Settle();
             Fail(nullptr, sql);
@@ -461,7 +488,8 @@ bool PostgresEngine::Send(std::string_view sql, Params params, long item) {
     if (PQpipelineStatus(conn_) == PQ_PIPELINE_OFF && PQenterPipelineMode(conn_) != 1) Fail(nullptr, sql);
     statement.Clear();
     statement.Bind(params);
-    sent_.push_back({item, &statement});
+    FailAgainIfKnown(statement, item);
+    sent_.push_back({item, &statement, statement.Digest()});
     bool sent =
         PQsendQueryPrepared(conn_, statement.name_.c_str(), static_cast<int>(statement.values_.size()),
                             statement.pointers_.data(), nullptr, nullptr, 0) == 1;
@@ -521,9 +549,45 @@ Row& PostgresEngine::Start(std::string_view sql, Params params) {
     return statement;
 }
 
+PGresult* PostgresEngine::AloneInOne(Statement& statement) {
+    // The savepoint, the statement and the release go together; after a failure the server skips
+    // the release, and the statement alone is taken back.
+    bool sent =
+        PQenterPipelineMode(conn_) == 1 &&
+        PQsendQueryParams(conn_, kSavepoint, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
+        PQsendQueryPrepared(conn_, statement.name_.c_str(), static_cast<int>(statement.values_.size()),
+                            statement.pointers_.data(), nullptr, nullptr, 0) == 1 &&
+        PQsendQueryParams(conn_, kEndStatement, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
+        PQpipelineSync(conn_) == 1;
+    PGresult* outcome = nullptr;
+    for (int query = 0; sent && query < 3 && PQstatus(conn_) == CONNECTION_OK; ++query)
+        while (PGresult* result = PQgetResult(conn_)) {
+            if (query == 1 && outcome == nullptr)
+                outcome = result;
+            else
+                PQclear(result);
+        }
+    while (sent && PQstatus(conn_) == CONNECTION_OK) {
+        PGresult* result = PQgetResult(conn_);
+        if (result == nullptr) continue;
+        bool sync = PQresultStatus(result) == PGRES_PIPELINE_SYNC;
+        PQclear(result);
+        if (sync) break;
+    }
+    PQexitPipelineMode(conn_);
+    ExecStatusType status = PQresultStatus(outcome);
+    if (sent && (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)) return outcome;
+    if (PQtransactionStatus(conn_) == PQTRANS_INERROR)
+        PQclear(
+            PQexec(conn_, "ROLLBACK TO SAVEPOINT quorvel_statement; RELEASE SAVEPOINT quorvel_statement"));
+    Fail(outcome, statement.source_);
+}
+
 bool PostgresEngine::Step(Row& row) {
     Statement& statement = static_cast<Statement&>(row);
-    if (statement.result_ == nullptr) {
+    if (statement.result_ == nullptr && (preview_ || statementsAlone_) && InTransaction()) {
+        statement.result_ = AloneInOne(statement);
+    } else if (statement.result_ == nullptr) {
         statement.result_ = Alone(
             [&] {
                 return PQexecPrepared(conn_, statement.name_.c_str(),

@@ -21,7 +21,9 @@
 #include "storage/engine.hpp"
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -57,6 +59,7 @@ public:
     bool HasSavepoints() const noexcept override { return true; }
     void Savepoint() override;
     bool TakeUndoneToSavepoint() noexcept override;
+    bool KnowsFailureOf(long item) const noexcept override { return known_ && known_->sent.item == item; }
     void SetStatementsAlone(bool on) noexcept override { statementsAlone_ = on; }
 
 private:
@@ -70,6 +73,15 @@ private:
     struct Sent {
         long item;
         const Statement* statement;
+        // A digest of the values it was sent with.
+        std::uint64_t values;
+    };
+    // A statement sent that failed and took the transaction back to its savepoint. Done again
+    // for the same line in the same transaction, on the same rows (the savepoint gave back what
+    // followed), it fails again without being run: a line that fails costs no second try.
+    struct KnownFailure {
+        Sent sent;
+        Error error;
     };
     // The statements sent at most before their outcomes are read: the server's answers wait in
     // the connection's buffers meanwhile.
@@ -78,8 +90,10 @@ private:
     // The statement of text `sql`, prepared on the server.
     Statement& Prepared(std::string_view sql);
     // Reads the outcome of every statement sent and ends pipeline mode. Returns the first
-    // failure's result, with its statement, or nullptr.
-    pg_result* Drain(const Statement*& failed) noexcept;
+    // failure's result, with what was sent, or nullptr.
+    pg_result* Drain(Sent& failed) noexcept;
+    // Throws the known failure when `statement` is the one that failed for line `item`.
+    void FailAgainIfKnown(const Statement& statement, long item);
     // After the connection dropped during COMMIT: connects again and asks the server whether the
     // transaction was stored all the same. Sets outcomeUnknown_ when the server cannot tell.
     bool CommittedAfterAll() noexcept;
@@ -95,6 +109,9 @@ private:
     // The result of the statement that `run` sends, which must succeed: in preview, where the whole
     // run is one transaction, a failure undoes only that statement, as in the file engine.
     template <class F> pg_result* Alone(F run, std::string_view sql);
+    // The result of `statement` run standing alone inside the transaction, in one round trip: a
+    // failure undoes only the statement (and throws).
+    pg_result* AloneInOne(Statement& statement);
     // Runs `sql` and keeps its result only to check it; throws the mapped error.
     void Exec(const char* sql, std::string_view shownSql = {});
     // Throws the error of `result` (or of the connection when there is none), read as the file
@@ -113,6 +130,7 @@ private:
     // A savepoint marks the point a failure takes the open transaction back to.
     bool savepoint_ = false;
     bool undoneToSavepoint_ = false;
+    std::optional<KnownFailure> known_;
     bool unreachable_ = false;
     bool outcomeUnknown_ = false;
 };
