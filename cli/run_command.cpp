@@ -23,7 +23,10 @@ namespace {
 bool WriteReport(const std::string& path, const RunReport& report, bool html = false) {
     if (path.empty()) return true;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << (html ? report.ToHtml() : report.ToJson());
+    if (html)
+        out << report.ToHtml();
+    else
+        report.WriteJson(out);
     out.close();
     if (!out) {
         std::cerr << "quorvel: cannot write the report " << path << "\n";
@@ -48,13 +51,10 @@ bool Run(const RunArgs& a, RunReport& report, ProgressDisplay& display) {
     return importer.bImport_Licence(a.db, a.source, a.work, a.trace, nullptr, options);
 }
 
-// The status of a run that returned `ok`.
-int Status(bool ok, const RunReport& report) {
-    int status = ok ? kExitTrue : kExitFalse;
-    for (const auto& pass : report.passes)
-        if (!pass.completed) status = kExitInterrupted;
-    if (StopSignal() != 0) status = 128 + StopSignal();
-    return status;
+// The run's exit status, noted in its report: its outcome's, or 128 + the signal that stopped it.
+int Status(RunReport& report) {
+    if (StopSignal() != 0) report.exitStatus = 128 + StopSignal();
+    return report.exitStatus;
 }
 
 // What the terminal is told after a run that returned.
@@ -64,7 +64,10 @@ void Tell(const RunArgs& a, bool ok, int status, const RunReport& report) {
         std::cerr << "quorvel " << a.Command() << ": " << (why.empty() ? "the run could not start" : why)
                   << " (see the TraceLog " << a.trace << ")\n";
     }
-    if (a.quiet && status == kExitTrue) return;
+    if (a.quiet) {
+        if (status != kExitTrue) std::cout << report.OutcomeText() << "\n";
+        return;
+    }
     std::vector<std::string> outputs{"TraceLog : " + a.trace};
     if (!a.report.empty()) outputs.push_back("Rapport : " + a.report);
     if (!a.html.empty()) outputs.push_back("Page HTML : " + a.html);
@@ -86,16 +89,19 @@ int RunImportCommand(const RunArgs& a) {
     }
     ProgressDisplay display;
     RunReport report;
+    report.spillEntries = true; // the page and the summary need only the entries' groups
     CatchStopSignals();
     try {
         bool ok = Run(a, report, display);
         display.Finish();
+        int status = Status(report);
         if (!WriteReport(a.report, report) || !WriteReport(a.html, report, true)) return kExitError;
-        int status = Status(ok, report);
         Tell(a, ok, status, report);
         return status;
     } catch (const Error& e) {
         display.Finish();
+        report.exitStatus = kExitError;
+        Status(report);
         WriteReport(a.report, report);
         WriteReport(a.html, report, true);
         std::cerr << "quorvel " << a.Command() << ": failed: Erreur n° " << e.number() << ": "

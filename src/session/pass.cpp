@@ -25,7 +25,7 @@ void EndPass(ImportSession& session, bool completed, long lines, const PassBody&
     session.recorder.EndPass(completed, counts);
 }
 
-void WriteInterruption(ImportSession& session, const PassInfo& info, long line, const Error& e) {
+void WriteInterruptionEntry(ImportSession& session, const PassInfo& info, long line, const Error& e) {
     if (info.alwaysLineEntry)
         tracelog::TraceLigne(session.trace, line,
                              std::string(info.interrupted) + std::string(tracelog::kCrLf) +
@@ -33,6 +33,18 @@ void WriteInterruption(ImportSession& session, const PassInfo& info, long line, 
                              "Erreur");
     else
         tracelog::TraceErreur(session.trace, info.interrupted, line, &e);
+}
+
+void WriteInterruption(ImportSession& session, const PassInfo& info, long line, const Error& e) {
+    session.recorder.Interrupted(line, e.number(),
+                                 std::string(info.interrupted) + "\n" + tracelog::strTexteErreur(e));
+    try {
+        WriteInterruptionEntry(session, info, line, e);
+    } catch (...) {
+        session.recorder.InterruptionWritten();
+        throw;
+    }
+    session.recorder.InterruptionWritten();
 }
 
 } // namespace
@@ -79,7 +91,8 @@ void RunPass(ImportSession& session, const std::string& path, double dblPas, lon
         body.Ahead(lines + 1, upcoming);
     };
     auto progress = [&](bool finished) {
-        if (session.progress != nullptr) (*session.progress)({info.name, path, lines, estimate, finished});
+        if (session.progress != nullptr)
+            (*session.progress)({info.name, path, lines, estimate, finished, finished && !completed});
     };
     progress(false);
     try {
