@@ -133,6 +133,7 @@ TEST(Package, InstallsALibraryThatOtherProgramsBuildAgainst) {
         "$CMAKE" --install "$BUILD_DIR" --prefix "$PREFIX"
         v=$(sed -n 's/^Version: //p' "$PREFIX/$LIBDIR/pkgconfig/quorvel.pc"); test -f "$PREFIX/$LIBDIR/libquorvel.so.$v"
         "$PREFIX/$BINDIR/quorvel" --version | grep -F "(file version $v)"; [ -z "$MAN" ] || test -s "$PREFIX/$MAN"
+        grep -q '"enum": \[2\]' "$PREFIX/$DATADIR/quorvel/run-report.schema.json"
         completes() { bash -c '. "$0"; COMP_WORDS=(quorvel "$@"); COMP_CWORD=$#; _quorvel; echo "${COMPREPLY[*]}"' "$PREFIX/$COMPLETIONS/quorvel" "$@"; }
         test "$(completes imp)" = import-licences; test "$(completes update-iuf --db x --d)" = --dry-run
         "$CMAKE" -S "$CONSUMER" -B "$OUT" -DCMAKE_PREFIX_PATH="$PREFIX" -DCMAKE_C_COMPILER="$CC" \
@@ -146,6 +147,7 @@ TEST(Package, InstallsALibraryThatOtherProgramsBuildAgainst) {
                            "OUT=" + dir / "build", "CC=" QUORVEL_C_COMPILER, "CXX=" QUORVEL_CXX_COMPILER,
                            "FLAGS=" QUORVEL_CONSUMER_FLAGS, "LIBDIR=" QUORVEL_INSTALL_LIBDIR,
                            "PKG_CONFIG=" QUORVEL_PKG_CONFIG, "BINDIR=" QUORVEL_INSTALL_BINDIR,
+                           "DATADIR=" QUORVEL_INSTALL_DATADIR,
                            "MAN=" QUORVEL_MAN_PAGE, "COMPLETIONS=" QUORVEL_BASH_COMPLETION_DIR});
     EXPECT_EQ(run.status, 0) << run.out << run.err; // each consumer checks its own run
 }
