@@ -65,7 +65,8 @@ void Tell(const RunArgs& a, bool ok, int status, const RunReport& report) {
                   << " (see the TraceLog " << a.trace << ")\n";
     }
     if (a.quiet) {
-        if (status != kExitTrue) std::cout << report.OutcomeText() << "\n";
+        // One line: the one on stderr when the run could not start.
+        if (status != kExitTrue && ok) std::cout << report.OutcomeText() << "\n";
         return;
     }
     std::vector<std::string> outputs{"TraceLog : " + a.trace};

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The README's picture of the HTML report: imports the bundled sample into a fresh database with
-# --html (date pinned, so the page is the same every time but for the measured durations), then has headless chromium take a
-# screenshot of the page into docs/report.png. Installs chromium when missing.
+# --html (date pinned, so the page is the same every time but for the measured durations), then
+# has headless chromium take a screenshot of the page into docs/report.png. Installs chromium when
+# missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh

@@ -13,10 +13,10 @@ void ReplaceAll(std::string& text, std::string_view what) {
         text.replace(at, what.size(), kLeftOut);
 }
 
-// One line of the message: what follows " : " is what was read ("Nom dans la base : DUPONT Jean"),
-// and so is a swimmer's name after "nageur ".
+// One line of the message, the entry's file and codes left out: what follows " : " is what was read ("Nom
+// dans la base : DUPONT Jean"), and so is a swimmer's name after "nageur ".
 std::string LineKind(std::string line, const ReportEntry& e) {
-    for (const std::string* code : {&e.club, &e.licence, &e.selection})
+    for (const std::string* code : {&e.file, &e.club, &e.licence, &e.selection})
         ReplaceAll(line, *code);
     if (std::size_t colon = line.find(" : "); colon != std::string::npos)
         line = line.substr(0, colon + 3) + std::string(kLeftOut);

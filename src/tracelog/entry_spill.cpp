@@ -46,23 +46,22 @@ void EntrySpill::Truncate(std::uint64_t size, long count) {
 
 void EntrySpill::CopyTo(std::ostream& out, std::string_view before) const {
     if (std::fflush(file_) != 0 || std::fseek(file_, 0, SEEK_SET) != 0) Fail("lecture impossible");
-    std::string line;
-    bool first = true;
     char buffer[64 * 1024];
     std::uint64_t left = size_;
+    bool lineStarts = true, first = true;
     while (left > 0) {
         std::size_t n = std::fread(buffer, 1, std::min<std::uint64_t>(sizeof buffer, left), file_);
         if (n == 0) Fail("lecture impossible");
         left -= n;
-        for (std::size_t i = 0; i < n; ++i) {
-            if (buffer[i] != '\n') {
-                line += buffer[i];
-                continue;
-            }
-            if (!first) out << before;
-            out << line;
-            first = false;
-            line.clear();
+        // Each entry's line break becomes `before` ahead of the next entry.
+        for (std::size_t from = 0; from < n;) {
+            if (lineStarts && !first) out << before;
+            lineStarts = first = false;
+            const char* end = static_cast<const char*>(std::memchr(buffer + from, '\n', n - from));
+            std::size_t to = end == nullptr ? n : static_cast<std::size_t>(end - buffer);
+            out.write(buffer + from, static_cast<std::streamsize>(to - from));
+            lineStarts = end != nullptr;
+            from = to + (end != nullptr);
         }
     }
     std::fseek(file_, 0, SEEK_END);
