@@ -28,11 +28,16 @@ std::size_t Hanging(const std::string& line, std::size_t width) {
 }
 
 void WrapLine(std::string& out, std::string line, std::size_t width) {
-    const std::string indent(Hanging(line, width), ' ');
+    // An example command goes on after a backslash, so that it still runs when copied.
+    const std::size_t start = line.find_first_not_of(' ');
+    const bool command = start != std::string::npos && line.compare(start, 8, "quorvel ") == 0;
+    const std::string indent(command ? start + 4 : Hanging(line, width), ' ');
+    const std::string more = command ? " \\" : "";
+    const std::size_t room = width - more.size();
     while (Columns(line) > width) {
-        // The last space that leaves the line within the width, past the indentation.
+        // The last space that leaves the line within the room, past the indentation.
         std::size_t cut = std::string::npos, columns = 0;
-        for (std::size_t i = 0; i < line.size() && columns <= width; ++i) {
+        for (std::size_t i = 0; i < line.size() && columns <= room; ++i) {
             if (line[i] == ' ' && columns > indent.size() &&
                 line.find_first_not_of(' ', i) != std::string::npos)
                 cut = i;
@@ -40,7 +45,7 @@ void WrapLine(std::string& out, std::string line, std::size_t width) {
         }
         if (cut == std::string::npos) break; // one word longer than the width
         std::size_t end = line.find_last_not_of(' ', cut);
-        out += line.substr(0, end + 1) + "\n";
+        out += line.substr(0, end + 1) + more + "\n";
         line = indent + line.substr(line.find_first_not_of(' ', cut));
     }
     out += line;
