@@ -29,6 +29,10 @@ private:
     long shownLine_ = -1;
 };
 
+// The progress line within `width` columns: "Licences         [####......]  42 %   126 000 /
+// 300 000 lignes", its bar, then its title, then its count given up as the width shrinks.
+std::string ProgressLine(const std::string& title, int percent, const std::string& count, int width);
+
 // "126 000": thousands apart, as a French reader expects.
 std::string Grouped(long value);
 

@@ -8,9 +8,10 @@
 
 namespace quorvel::cli {
 
-// Per pass, the counts of its TraceLog summary (or where it was interrupted); the number of
-// warnings and errors with the first few; where the TraceLog and the reports are. `outputs` are
-// "TraceLog : t.log"-like lines.
+// The outcome in words (and how to go on after an interruption); per pass the counts of its
+// TraceLog summary (or where it was interrupted), the lines no count includes, its time and
+// speed; the warnings and errors by kind, with the first lines of each; where the TraceLog and
+// the reports are. `outputs` are "TraceLog : t.log"-like lines.
 std::string Summary(const RunReport& report, const std::vector<std::string>& outputs);
 
 // Why a run could not start, as its last error entry says it, on one line; empty when no entry

@@ -2,7 +2,7 @@
 # Builds quorvel and runs the whole test suite: the layering check, the suite in the normal build,
 # then again in a build with AddressSanitizer and UndefinedBehaviorSanitizer (whose leak check
 # also proves that nothing stays allocated). `--quick` runs the normal build only. Installs
-# chromium when missing, for the test that renders the HTML report. The end-to-end cases run on
+# chromium and poppler-utils when missing, for the tests that render and print the HTML report. The end-to-end cases run on
 # both engines: the encrypted file and PostgreSQL.
 # The sanitizer build uses clang with libFuzzer's instrumentation, so that scripts/fuzz.sh can
 # build its targets there without compiling the library a third time (CI does so).
@@ -15,8 +15,9 @@ asan=${QUORVEL_ASAN_BUILD_DIR:-build-asan}
 
 bash scripts/check-layers.sh
 
-# The HTML report's test opens the page in a headless browser (it skips itself without one).
-bash scripts/setup.sh --packages-only chromium
+# The HTML report's tests open the page in a headless browser and read what it prints to PDF
+# (pdftotext and pdftoppm); they skip themselves without them.
+bash scripts/setup.sh --packages-only chromium poppler-utils
 # The benchmark programs are not needed here (scripts/bench.sh builds its own optimised copy).
 QUORVEL_BUILD_DIR=$build bash scripts/setup.sh -DQUORVEL_BUILD_BENCH=OFF
 # The end-to-end cases run on PostgreSQL too, in a throwaway cluster (scripts/pg-cluster.sh) that

@@ -27,7 +27,7 @@ constexpr long kGuardLines = 16;
 // a failure its answers may be thrown away soon.
 constexpr std::size_t kSmallWindow = 16;
 
-void WriteInterruption(ImportSession& session, const PassInfo& info, long line, const Error& e) {
+void WriteInterruptionEntry(ImportSession& session, const PassInfo& info, long line, const Error& e) {
     if (info.alwaysLineEntry)
         tracelog::TraceLigne(session.trace, line,
                              std::string(info.interrupted) + std::string(tracelog::kCrLf) +
@@ -35,6 +35,18 @@ void WriteInterruption(ImportSession& session, const PassInfo& info, long line, 
                              "Erreur");
     else
         tracelog::TraceErreur(session.trace, info.interrupted, line, &e);
+}
+
+void WriteInterruption(ImportSession& session, const PassInfo& info, long line, const Error& e) {
+    session.recorder.Interrupted(line, e.number(),
+                                 std::string(info.interrupted) + "\n" + tracelog::strTexteErreur(e));
+    try {
+        WriteInterruptionEntry(session, info, line, e);
+    } catch (...) {
+        session.recorder.InterruptionWritten();
+        throw;
+    }
+    session.recorder.InterruptionWritten();
 }
 
 // One pass over one file, batch after batch.
@@ -277,7 +289,8 @@ void PassRun::ShowAhead() {
 }
 
 void PassRun::Progress(bool finished) {
-    if (session_.progress != nullptr) (*session_.progress)({info_.name, path_, lines_, estimate_, finished});
+    if (session_.progress != nullptr)
+        (*session_.progress)({info_.name, path_, lines_, estimate_, finished, finished && !completed_});
 }
 
 void PassRun::EndPass(bool completed) {

@@ -5,19 +5,30 @@
 #include "storage/queries.hpp"
 #include "tracelog/trace_log.hpp"
 
+#include <chrono>
 #include <cstdio>
 
 namespace quorvel {
 
 namespace {
 const std::string kLineBreak(tracelog::kCrLf);
+
+// "2026-12-06T10:15:02": ISO 8601, local time.
+std::string Iso8601(const LocalDateTime& t) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
+    return buf;
 }
+} // namespace
 
 RunFrame::RunFrame(ImportSession& session, const ImportOptions& options, const char* method,
                    const char* previewLine, const std::string& source, const std::string& database)
     : session_(session), report_(options.report), preview_(options.preview), previewLine_(previewLine) {
     if (report_ != nullptr) {
+        const bool spill = report_->spillEntries;
         *report_ = RunReport{};
+        report_->spillEntries = spill;
         report_->method = method;
         report_->preview = preview_;
         report_->source = source;
@@ -34,9 +45,9 @@ RunFrame::RunFrame(ImportSession& session, const ImportOptions& options, const c
 
 void RunFrame::Start() {
     session_.trace.Open(session_.strFileTrace);
-    const std::string started = tracelog::strDateHeure(session_.Now());
-    if (report_ != nullptr) report_->started = started;
-    std::string start = "Début de l'import : " + started;
+    const LocalDateTime now = session_.Now();
+    if (report_ != nullptr) report_->started = Iso8601(now);
+    std::string start = "Début de l'import : " + tracelog::strDateHeure(now);
     if (preview_) {
         session_.trace.Write(start);
         session_.trace.Write(previewLine_ + kLineBreak);
@@ -80,6 +91,7 @@ bool RunFrame::Finish(bool result) {
     if (report_ != nullptr) {
         report_->returned = true;
         report_->result = result;
+        Ended();
     }
     return result;
 }
@@ -90,8 +102,16 @@ Error RunFrame::Fail() {
         report_->returned = false;
         report_->errorNumber = error.number();
         report_->errorDescription = error.description();
+        Ended();
     }
     return error;
+}
+
+void RunFrame::Ended() {
+    report_->finished = Iso8601(session_.Now());
+    report_->durationSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - began_).count();
+    report_->exitStatus = report_->StatusOfOutcome();
 }
 
 RunFrame::~RunFrame() {

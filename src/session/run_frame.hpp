@@ -7,6 +7,7 @@
 
 #include <quorvel/run_report.hpp>
 
+#include <chrono>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,7 +46,11 @@ public:
     Error Fail();
 
 private:
+    // The report's end: time, duration and exit status.
+    void Ended();
+
     ImportSession& session_;
+    std::chrono::steady_clock::time_point began_ = std::chrono::steady_clock::now();
     RunReport* report_;
     bool preview_;
     const char* previewLine_;

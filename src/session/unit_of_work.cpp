@@ -23,7 +23,7 @@ UnitOfWork::Point UnitOfWork::Here(long line, std::uint64_t offset) const {
     return {line,
             offset,
             session_.trace.Held(),
-            session_.recorder.Size(),
+            session_.recorder.Here(),
             session_.colClubsTraites.Size(),
             session_.colLicencesTraitees.Size(),
             session_.objForm != nullptr ? session_.objForm->ProgressValue() : 0};

@@ -3,6 +3,8 @@
 // progress are published together when its commit succeeds, and all taken back together when the
 // database loses or refuses its work.
 
+#include "tracelog/run_recorder.hpp"
+
 #include <quorvel/error.hpp>
 
 #include <cstdint>
@@ -64,7 +66,7 @@ private:
         long line = 0;
         std::uint64_t offset = 0;
         std::size_t held = 0;
-        std::size_t entries = 0;
+        tracelog::RunRecorder::Snapshot entries;
         std::size_t clubs = 0;
         std::size_t licences = 0;
         double progress = 0;

@@ -1,11 +1,16 @@
 #pragma once
-// Collects what a run reports (counts, warnings, errors) into the caller's RunReport. Every call
-// is a no-op when the caller asked for no report, so the passes pay nothing for it.
+// Collects what a run reports (counts, warnings, errors, times) into the caller's RunReport: every
+// entry in order (in memory, or in a temporary file when the caller asked so), and the same
+// grouped by kind. Every call is a no-op when the caller asked for no report, so the passes pay
+// nothing for it.
 
 #include <quorvel/run_report.hpp>
 
+#include <chrono>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -13,12 +18,16 @@ namespace quorvel::tracelog {
 
 class RunRecorder {
 public:
-    explicit RunRecorder(RunReport* report = nullptr) : report_(report) {}
+    explicit RunRecorder(RunReport* report = nullptr);
 
     // A pass starts over `file`; entries then name that file.
     void BeginPass(std::string_view pass, std::string_view file);
     // The pass ends, with the counts of its summary (or those reached when it was interrupted).
     void EndPass(bool completed, const std::vector<std::pair<const char*, long>>& counts);
+    // The pass stops at `line` for error `number`, told by `message`; the entry written until
+    // InterruptionWritten() is that interruption, not a line's error.
+    void Interrupted(long line, long number, std::string_view message);
+    void InterruptionWritten() noexcept { interrupting_ = false; }
 
     // The codes of the line being handled: entries made until the next call carry them.
     void SetCodes(std::string_view club, std::string_view licence, std::string_view selection = {}) {
@@ -33,20 +42,35 @@ public:
     // An entry about the run as a whole.
     void RunEntry(std::string_view kind, std::string_view message) { FileEntry({}, kind, message); }
 
+    // Where the report stands: a point RewindTo() takes it back to.
+    struct Snapshot {
+        std::size_t entries = 0;
+        std::uint64_t spillSize = 0;
+        long spillCount = 0;
+        long warnings = 0, errors = 0;
+        std::vector<std::pair<long, std::size_t>> groups; // count and first entries kept
+        long stoppedAt = 0, stopNumber = 0;
+        std::string stopMessage;
+    };
+    Snapshot Here() const;
+    // Takes back the entries made since `point`.
+    void RewindTo(const Snapshot& point);
+
     // A batch of lines starts; Rewind() takes back the entries made since.
-    void Mark() noexcept { marked_ = report_ != nullptr ? report_->entries.size() : 0; }
+    void Mark() { marked_ = Here(); }
     void Rewind() { RewindTo(marked_); }
-    // How many entries were made: a point RewindTo() can take the record back to.
-    std::size_t Size() const noexcept { return report_ != nullptr ? report_->entries.size() : 0; }
-    void RewindTo(std::size_t size) {
-        if (report_ != nullptr && report_->entries.size() > size) report_->entries.resize(size);
-    }
 
 private:
     void StoreCodes(std::string_view club, std::string_view licence, std::string_view selection);
+    void Add(ReportEntry entry);
+    void Group(const ReportEntry& entry);
 
     RunReport* report_;
-    std::size_t marked_ = 0;
+    // Where the report stood when the batch started.
+    Snapshot marked_;
+    std::unordered_map<std::string, std::size_t> groupOf_;
+    std::chrono::steady_clock::time_point passStarted_;
+    bool interrupting_ = false;
     std::string file_;
     std::string club_;
     std::string licence_;

@@ -4,9 +4,7 @@
 #include <quorvel/run_report.hpp>
 #include <quorvel/version.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <map>
 #include <string_view>
 
 namespace quorvel {
@@ -21,9 +19,11 @@ body { font: 14px/1.4 "DejaVu Sans", Arial, sans-serif; color: #222; max-width: 
 h1 { font-size: 1.5rem; margin: 0 0 .6rem; }
 h2 { font-size: 1.15rem; margin: 1.6rem 0 .5rem; border-bottom: 1px solid #bbb; }
 h2 small { font-weight: normal; color: #555; }
+h3 { font-size: 1rem; margin: 1.2rem 0 .3rem; }
 .preview { border: 3px dashed #b35c00; background: #fff3df; color: #6d3700; font-weight: bold;
            padding: .5rem .8rem; }
-.status { border-left: 6px solid; padding: .4rem .8rem; }
+.status { border-left: 6px solid; padding: .4rem .8rem; font-weight: bold; }
+.status span { display: block; font-weight: normal; }
 .ok { border-color: #2e7d32; background: #edf7ee; }
 .warn { border-color: #ef8f00; background: #fff6e5; }
 .fail { border-color: #c62828; background: #fdecea; }
@@ -32,24 +32,26 @@ dt { font-weight: bold; }
 dd { margin: 0; word-break: break-all; }
 table { border-collapse: collapse; width: 100%; }
 .counts th { text-align: left; font-weight: normal; width: 40%; padding: .15rem 0; }
-.counts td.n { text-align: right; width: 5rem; padding-right: .8rem; font-weight: bold; }
+.counts td.n { text-align: right; width: 6rem; padding-right: .8rem; font-weight: bold; }
 .bar div { background: #eee; height: .9rem; }
 .bar span { display: block; height: 100%; min-width: 2px; }
 .lines { background: #9e9e9e; } .done { background: #2e7d32; } .known { background: #1565c0; }
 .other { background: #f2a900; } .errors { background: #c62828; }
+.time { color: #555; margin: .3rem 0 0; }
 .entries th, .entries td { border: 1px solid #ccc; padding: .25rem .4rem; text-align: left;
                            vertical-align: top; }
 .entries thead th { background: #f0f0f0; }
-.entries tr.club th { background: #e3e8f4; }
 .entries td.n { text-align: right; }
-.entries tr.Erreur td.kind { color: #c62828; font-weight: bold; }
+.tag { font-weight: bold; }
+.tag.Erreur { color: #c62828; }
+.more { color: #555; margin: .2rem 0 0; }
 .msg { white-space: pre-line; }
 footer { margin-top: 2rem; color: #666; font-size: .85em; }
 @media print {
   body { margin: 0; max-width: none; padding: 0; font-size: 10pt; }
   * { -webkit-print-color-adjust: exact; print-color-adjust: exact; }
-  section, tr { break-inside: avoid; }
-  h2 { break-after: avoid; }
+  section.pass, section.group, tr { break-inside: avoid; }
+  h2, h3 { break-after: avoid; }
   thead { display: table-header-group; }
 }
 )";
@@ -71,6 +73,7 @@ constexpr CountLabel kLabels[] = {
     {"iuf", "updated", "Licences mises à jour", "done"},
     {"iuf", "unknown", "Licences inconnues", "other"},
     {"", "lines", "Lignes lues", "lines"},
+    {"", "uncounted", "Autres lignes (entrées de sélection, lignes répétées…)", "lines"},
     {"", "errors", "En erreur", "errors"},
 };
 
@@ -80,8 +83,9 @@ CountLabel LabelOf(std::string_view pass, std::string_view key) {
     return {pass, key, key, "other"};
 }
 
+// Text as page content: markup characters escaped, control characters shown as "\x1B".
 void Text(std::string& out, std::string_view text) {
-    for (char c : text) {
+    for (char c : Printable(text)) {
         switch (c) {
         case '&':
             out += "&amp;";
@@ -109,8 +113,49 @@ std::string_view FileName(std::string_view path) {
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
+// "46 574", thousands apart by a no-break space.
+std::string Grouped(long value) {
+    std::string digits = std::to_string(value < 0 ? -value : value);
+    std::string out = value < 0 ? "-" : "";
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += "\u00a0";
+        out += digits[i];
+    }
+    return out;
+}
+
 std::string Plural(long n, std::string_view word) {
-    return std::to_string(n) + " " + std::string(word) + (n > 1 ? "s" : "");
+    return Grouped(n) + " " + std::string(word) + (n > 1 ? "s" : "");
+}
+
+// "1,2 s — 25 000 lignes/s".
+std::string Speed(double seconds, long lines) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", seconds);
+    std::string out = text;
+    for (char& c : out)
+        if (c == '.') c = ',';
+    out += " s";
+    if (seconds > 0 && lines > 0) out += " — " + Grouped(static_cast<long>(lines / seconds)) + " lignes/s";
+    return out;
+}
+
+// "2026-12-06T10:15:02" as "06/12/2026 10:15:02".
+std::string FrenchDate(const std::string& iso) {
+    if (iso.size() != 19) return iso;
+    return iso.substr(8, 2) + "/" + iso.substr(5, 2) + "/" + iso.substr(0, 4) + " " + iso.substr(11);
+}
+
+void CountRow(std::string& out, const CountLabel& label, long value, long whole) {
+    out += "<tr><th>";
+    Text(out, label.text);
+    out += "</th><td class=\"n\">" + Grouped(value) + "</td><td class=\"bar\"><div>";
+    if (value > 0 && whole > 0) {
+        char width[16];
+        std::snprintf(width, sizeof width, "%.1f%%", 100.0 * value / whole);
+        out += "<span class=\"" + std::string(label.colour) + "\" style=\"width:" + width + "\"></span>";
+    }
+    out += "</div></td></tr>\n";
 }
 
 void Pass(std::string& out, const PassReport& p) {
@@ -119,80 +164,109 @@ void Pass(std::string& out, const PassReport& p) {
     std::string_view title = p.pass;
     for (const auto& [pass, text] : kTitles)
         if (pass == p.pass) title = text;
-    out += "<section>\n<h2>";
+    out += "<section class=\"pass\">\n<h2>";
     Text(out, title);
     out += " <small>";
     Text(out, FileName(p.file));
     out += "</small></h2>\n";
-    if (!p.completed)
-        out += "<p class=\"status warn\">Interrompu : les nombres s'arrêtent à la ligne en erreur.</p>\n";
-    // Each bar is measured against the largest count: the lines read.
-    long whole = 0;
-    for (const auto& count : p.counts)
-        whole = std::max(whole, count.second);
-    out += "<table class=\"counts\">\n";
-    for (const auto& [key, value] : p.counts) {
-        CountLabel label = LabelOf(p.pass, key);
-        out += "<tr><th>";
-        Text(out, label.text);
-        out += "</th><td class=\"n\">" + std::to_string(value) + "</td><td class=\"bar\"><div>";
-        if (value > 0 && whole > 0) {
-            char width[16];
-            std::snprintf(width, sizeof width, "%.1f%%", 100.0 * value / whole);
-            out += "<span class=\"" + std::string(label.colour) + "\" style=\"width:" + width + "\"></span>";
-        }
-        out += "</div></td></tr>\n";
+    if (!p.completed) {
+        out += "<p class=\"status fail\">Interrompu à la ligne " + Grouped(p.stoppedAt) +
+               " : les nombres s'arrêtent là.<span>";
+        Text(out, p.stopMessage);
+        out += "</span></p>\n";
     }
-    out += "</table>\n</section>\n";
+    // Each bar is measured against the lines read.
+    const long whole = p.Count("lines");
+    out += "<table class=\"counts\">\n";
+    for (const auto& [key, value] : p.counts)
+        CountRow(out, LabelOf(p.pass, key), value, whole);
+    if (p.Uncounted() > 0) CountRow(out, LabelOf(p.pass, "uncounted"), p.Uncounted(), whole);
+    out += "</table>\n<p class=\"time\">Durée : " + Speed(p.seconds, whole) + "</p>\n</section>\n";
 }
 
-void Entries(std::string& out, const std::vector<ReportEntry>& entries) {
-    long errors = 0;
-    std::map<std::string_view, std::vector<const ReportEntry*>> byClub; // entries of no club first
-    for (const ReportEntry& e : entries) {
-        errors += e.kind == "Erreur";
-        byClub[e.club].push_back(&e);
+void EntryRow(std::string& out, const ReportEntry& e) {
+    out += "<tr><td>";
+    Text(out, FileName(e.file));
+    out += "</td><td class=\"n\">" + (e.line > 0 ? Grouped(e.line) : std::string("—")) + "</td><td>";
+    Text(out, e.club);
+    out += "</td><td>";
+    Text(out, e.licence);
+    if (!e.selection.empty()) {
+        out += " (sélection ";
+        Text(out, e.selection);
+        out += ")";
     }
+    out += "</td><td class=\"msg\">";
+    Text(out, e.message);
+    out += "</td></tr>\n";
+}
+
+void Group(std::string& out, const EntryGroup& g) {
+    out += "<section class=\"group\">\n<h3><span class=\"tag ";
+    Text(out, g.kind);
+    out += "\">" + std::string(g.kind == "Warning" ? "Avertissement" : "Erreur") + "</span> × " +
+           Grouped(g.count) + " — ";
+    Text(out, g.text);
+    out += "</h3>\n<table class=\"entries\">\n<thead><tr><th>Fichier</th><th>Ligne</th><th>Club</th>"
+           "<th>Licence</th><th>Message</th></tr></thead>\n<tbody>\n";
+    for (const ReportEntry& e : g.first)
+        EntryRow(out, e);
+    out += "</tbody>\n</table>\n";
+    if (g.count > static_cast<long>(g.first.size()))
+        out += "<p class=\"more\">… et " + Grouped(g.count - static_cast<long>(g.first.size())) +
+               " autres de cette sorte : voir le TraceLog ou le rapport JSON.</p>\n";
+    out += "</section>\n";
+}
+
+void Entries(std::string& out, const RunReport& r) {
     out += "<section>\n<h2>Avertissements et erreurs</h2>\n";
-    if (entries.empty()) {
+    if (r.groups.empty()) {
         out += "<p>Aucun avertissement ni erreur.</p>\n</section>\n";
         return;
     }
-    out += "<p>" + Plural(static_cast<long>(entries.size()) - errors, "avertissement") + ", " +
-           Plural(errors, "erreur") + ".</p>\n";
-    out += "<table class=\"entries\">\n<thead><tr><th>Fichier</th><th>Ligne</th><th>Type</th>"
-           "<th>Licence</th><th>Message</th></tr></thead>\n";
-    for (const auto& [club, group] : byClub) {
-        out += "<tbody>\n<tr class=\"club\"><th colspan=\"5\">";
-        if (club.empty()) {
-            out += "Sans code club";
-        } else {
-            out += "Club ";
-            Text(out, club);
-        }
-        out += "</th></tr>\n";
-        for (const ReportEntry* e : group) {
-            out += "<tr class=\"";
-            Text(out, e->kind);
-            out += "\"><td>";
-            Text(out, FileName(e->file));
-            out += "</td><td class=\"n\">" + (e->line > 0 ? std::to_string(e->line) : std::string("—"));
-            out += "</td><td class=\"kind\">";
-            Text(out, e->kind == "Warning" ? "Avertissement" : e->kind);
-            out += "</td><td>";
-            Text(out, e->licence);
-            if (!e->selection.empty()) {
-                out += " (sélection ";
-                Text(out, e->selection);
-                out += ")";
-            }
-            out += "</td><td class=\"msg\">";
-            Text(out, e->message);
-            out += "</td></tr>\n";
-        }
-        out += "</tbody>\n";
+    out += "<p>" + Plural(r.warnings, "avertissement") + ", " + Plural(r.errors, "erreur") + ", en " +
+           Plural(static_cast<long>(r.groups.size()), "sorte") + ". Les " +
+           std::to_string(RunReport::kFirstOfGroup) +
+           " premières lignes de chaque sorte sont montrées ; le TraceLog les donne toutes.</p>\n";
+    out += "</section>\n";
+    for (const EntryGroup& g : r.groups)
+        Group(out, g);
+}
+
+void Banner(std::string& out, const RunReport& r) {
+    RunOutcome outcome = r.Outcome();
+    const char* colour = outcome == RunOutcome::Completed                            ? "ok"
+                         : outcome == RunOutcome::LinesInError && !r.NothingStored() ? "warn"
+                                                                                     : "fail";
+    out += "<p class=\"status " + std::string(colour) + "\">";
+    Text(out, r.OutcomeText());
+    if (std::string resume = r.ResumeText(); !resume.empty()) {
+        out += "<span>";
+        Text(out, resume);
+        out += "</span>";
     }
-    out += "</table>\n</section>\n";
+    out += "</p>\n";
+}
+
+void Facts(std::string& out, const RunReport& r) {
+    char duration[32];
+    std::snprintf(duration, sizeof duration, "%.1f s", r.durationSeconds);
+    std::string shown = duration;
+    for (char& c : shown)
+        if (c == '.') c = ',';
+    const std::string started = FrenchDate(r.started), finished = FrenchDate(r.finished);
+    out += "<dl>\n";
+    for (const auto& [name, value] : {std::pair{"Début", &started},
+                                      {"Fin", &finished},
+                                      {"Durée", &shown},
+                                      {"Dossier source", &r.source},
+                                      {"Base de données", &r.database}}) {
+        if (value->empty()) continue;
+        out += "<dt>" + std::string(name) + "</dt><dd>";
+        Text(out, *value);
+        out += "</dd>\n";
+    }
+    out += "</dl>\n";
 }
 
 } // namespace
@@ -208,33 +282,11 @@ std::string RunReport::ToHtml() const {
     Text(out, title);
     out += "</h1>\n";
     if (preview) out += "<p class=\"preview\">Aperçu : rien n'a été enregistré dans la base.</p>\n";
-
-    out += "<dl>\n";
-    for (const auto& [name, value] :
-         {std::pair{"Début", &started}, {"Dossier source", &source}, {"Base de données", &database}}) {
-        if (value->empty()) continue;
-        out += "<dt>" + std::string(name) + "</dt><dd>";
-        Text(out, *value);
-        out += "</dd>\n";
-    }
-    out += "</dl>\n";
-
-    if (!returned) {
-        out += "<p class=\"status fail\">Le traitement s'est arrêté sur une erreur : Erreur n° " +
-               std::to_string(errorNumber) + " : ";
-        Text(out, errorDescription);
-        out += "</p>\n";
-    } else if (!result) {
-        out += "<p class=\"status fail\">Le traitement n'a pas abouti : voir les erreurs ci-dessous.</p>\n";
-    } else if (std::any_of(passes.begin(), passes.end(), [](const PassReport& p) { return !p.completed; })) {
-        out += "<p class=\"status warn\">Traitement interrompu : voir ci-dessous où il s'est arrêté.</p>\n";
-    } else {
-        out += "<p class=\"status ok\">Traitement terminé.</p>\n";
-    }
-
+    Banner(out, *this);
+    Facts(out, *this);
     for (const PassReport& p : passes)
         Pass(out, p);
-    Entries(out, entries);
+    Entries(out, *this);
     out += "<footer>Rapport produit par quorvel " QUORVEL_FILE_VERSION_TEXT ".</footer>\n</body>\n</html>\n";
     return out;
 }

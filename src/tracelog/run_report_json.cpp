@@ -1,8 +1,13 @@
 // The run report as JSON.
 
+#include "tracelog/entry_spill.hpp"
+#include "tracelog/report_json.hpp"
+
 #include <quorvel/run_report.hpp>
 
 #include <cstdio>
+#include <ostream>
+#include <sstream>
 
 namespace quorvel {
 
@@ -55,66 +60,118 @@ void Number(std::string& out, std::string_view name, long value, bool comma = tr
     if (comma) out += ", ";
 }
 
+// Seconds to the millisecond.
+void Seconds(std::string& out, std::string_view name, double value, bool comma = true) {
+    Quote(out, name);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, ": %.3f", value);
+    out += buf;
+    if (comma) out += ", ";
+}
+
 void Bool(std::string& out, std::string_view name, bool value, bool comma = true) {
     Quote(out, name);
     out += value ? ": true" : ": false";
     if (comma) out += ", ";
 }
 
-} // namespace
-
-std::string RunReport::ToJson() const {
-    std::string out = "{\n  ";
+void Header(std::string& out, const RunReport& r) {
+    out += "{\n  ";
     Field(out, "schema", "quorvel-run-report");
-    Number(out, "version", kVersion);
+    Number(out, "version", RunReport::kVersion);
     out += "\n  ";
-    Field(out, "method", method);
-    Bool(out, "preview", preview);
-    Bool(out, "returned", returned);
+    Field(out, "method", r.method);
+    Bool(out, "preview", r.preview);
+    Bool(out, "returned", r.returned);
     Quote(out, "result");
-    out += returned ? (result ? ": true" : ": false") : ": null";
+    out += r.returned ? (r.result ? ": true" : ": false") : ": null";
     out += ",\n  ";
-    Field(out, "started", started);
-    Field(out, "source", source);
-    Field(out, "database", database, false);
+    Field(out, "started", r.started);
+    Field(out, "finished", r.finished);
+    Seconds(out, "durationSeconds", r.durationSeconds);
+    Number(out, "exitStatus", r.exitStatus);
+    Number(out, "warnings", r.warnings);
+    Number(out, "errors", r.errors, false);
+    out += ",\n  ";
+    Field(out, "source", r.source);
+    Field(out, "database", r.database, false);
     out += ",\n  \"error\": ";
-    if (returned) {
+    if (r.returned) {
         out += "null";
     } else {
         out += "{";
-        Number(out, "number", errorNumber);
-        Field(out, "description", errorDescription, false);
+        Number(out, "number", r.errorNumber);
+        Field(out, "description", r.errorDescription, false);
         out += "}";
     }
-    out += ",\n  \"passes\": [";
+}
+
+void Pass(std::string& out, const PassReport& p) {
+    out += "{";
+    Field(out, "pass", p.pass);
+    Field(out, "file", p.file);
+    Bool(out, "completed", p.completed);
+    Seconds(out, "seconds", p.seconds);
+    out += "\"counts\": {";
+    for (std::size_t k = 0; k < p.counts.size(); ++k)
+        Number(out, p.counts[k].first, p.counts[k].second, k + 1 < p.counts.size());
+    out += "}";
+    if (!p.completed) {
+        out += ", \"interruption\": {";
+        Number(out, "line", p.stoppedAt);
+        Number(out, "number", p.stopNumber);
+        Field(out, "message", p.stopMessage, false);
+        out += "}";
+    }
+    out += "}";
+}
+
+} // namespace
+
+namespace tracelog {
+
+void AppendEntryJson(std::string& out, const ReportEntry& e) {
+    out += "{";
+    Field(out, "file", e.file);
+    Number(out, "line", e.line);
+    Field(out, "kind", e.kind);
+    out += "\"codes\": {";
+    Field(out, "club", e.club);
+    Field(out, "licence", e.licence);
+    Field(out, "selection", e.selection, false);
+    out += "}, ";
+    Field(out, "message", e.message, false);
+    out += "}";
+}
+
+} // namespace tracelog
+
+void RunReport::WriteJson(std::ostream& out) const {
+    std::string text;
+    Header(text, *this);
+    text += ",\n  \"passes\": [";
     for (std::size_t i = 0; i < passes.size(); ++i) {
-        const PassReport& p = passes[i];
-        out += i == 0 ? "\n    {" : ",\n    {";
-        Field(out, "pass", p.pass);
-        Field(out, "file", p.file);
-        Bool(out, "completed", p.completed);
-        out += "\"counts\": {";
-        for (std::size_t k = 0; k < p.counts.size(); ++k)
-            Number(out, p.counts[k].first, p.counts[k].second, k + 1 < p.counts.size());
-        out += "}}";
+        text += i == 0 ? "\n    " : ",\n    ";
+        Pass(text, passes[i]);
     }
-    out += passes.empty() ? "],\n  \"entries\": [" : "\n  ],\n  \"entries\": [";
+    text += passes.empty() ? "],\n  \"entries\": [" : "\n  ],\n  \"entries\": [";
+    out << text;
+    bool none = spill != nullptr ? spill->Count() == 0 : entries.empty();
+    if (!none) out << "\n    ";
+    if (spill != nullptr) spill->CopyTo(out, ",\n    ");
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        const ReportEntry& e = entries[i];
-        out += i == 0 ? "\n    {" : ",\n    {";
-        Field(out, "file", e.file);
-        Number(out, "line", e.line);
-        Field(out, "kind", e.kind);
-        out += "\"codes\": {";
-        Field(out, "club", e.club);
-        Field(out, "licence", e.licence);
-        Field(out, "selection", e.selection, false);
-        out += "}, ";
-        Field(out, "message", e.message, false);
-        out += "}";
+        text.clear();
+        if (i > 0) text += ",\n    ";
+        tracelog::AppendEntryJson(text, entries[i]);
+        out << text;
     }
-    out += entries.empty() ? "]\n}\n" : "\n  ]\n}\n";
-    return out;
+    out << (none ? "]\n}\n" : "\n  ]\n}\n");
+}
+
+std::string RunReport::ToJson() const {
+    std::ostringstream out;
+    WriteJson(out);
+    return out.str();
 }
 
 } // namespace quorvel

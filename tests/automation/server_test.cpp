@@ -99,7 +99,8 @@ TEST_F(Registry, EachMissingLinkOfTheChainHasItsOwnResult) {
     const char* progId = "quorvel.clsRecupLicence";
     const std::pair<std::string, quorvel_hresult> cases[] = {
         {"", QUORVEL_CO_E_CLASSSTRING}, // no file
-        {"[quorvel.clsRecupLicence\\Clsid]\n@={FBE9A974-9666-4605-8692-46F3B355097G}\n", QUORVEL_CO_E_CLASSSTRING},
+        {"[quorvel.clsRecupLicence\\Clsid]\n@={FBE9A974-9666-4605-8692-46F3B355097G}\n",
+         QUORVEL_CO_E_CLASSSTRING},
         {"[quorvel.clsRecupLicence\\Clsid]\n@=" + kRecup + "\n", QUORVEL_REGDB_E_CLASSNOTREG},
         {Entry(progId, kRecup, dir / "missing/libquorvel.so.1"), QUORVEL_CO_E_DLLNOTFOUND},
         {Entry(progId, kRecup, "libm.so.6"), QUORVEL_CO_E_ERRORINDLL},        // loads, but is no server
@@ -129,10 +130,12 @@ TEST(Package, InstallsALibraryThatOtherProgramsBuildAgainst) {
     // program, the library's file and quorvel.pc give one version; the manual page (when help2man
     // made one) and the bash completion are installed, and the completion completes.
     TempDir dir;
-    auto run = RunProgram({"bash", "-c", R"sh(set -e
+    auto run =
+        RunProgram({"bash", "-c", R"sh(set -e
         "$CMAKE" --install "$BUILD_DIR" --prefix "$PREFIX"
         v=$(sed -n 's/^Version: //p' "$PREFIX/$LIBDIR/pkgconfig/quorvel.pc"); test -f "$PREFIX/$LIBDIR/libquorvel.so.$v"
         "$PREFIX/$BINDIR/quorvel" --version | grep -F "(file version $v)"; [ -z "$MAN" ] || test -s "$PREFIX/$MAN"
+        grep -q '"enum": \[2\]' "$PREFIX/$DATADIR/quorvel/run-report.schema.json"
         completes() { bash -c '. "$0"; COMP_WORDS=(quorvel "$@"); COMP_CWORD=$#; _quorvel; echo "${COMPREPLY[*]}"' "$PREFIX/$COMPLETIONS/quorvel" "$@"; }
         test "$(completes imp)" = import-licences; test "$(completes update-iuf --db x --d)" = --dry-run
         "$CMAKE" -S "$CONSUMER" -B "$OUT" -DCMAKE_PREFIX_PATH="$PREFIX" -DCMAKE_C_COMPILER="$CC" \
@@ -141,12 +144,12 @@ TEST(Package, InstallsALibraryThatOtherProgramsBuildAgainst) {
         export PKG_CONFIG_PATH="$PREFIX/$LIBDIR/pkgconfig" LD_LIBRARY_PATH="$PREFIX/$LIBDIR"
         "$CC" "$CONSUMER/consumer.c" -o "$OUT/consumer_pc" $("$PKG_CONFIG" --cflags --libs quorvel) $FLAGS
         for program in consumer_c consumer_c_static consumer_cxx consumer_pc; do "$OUT/$program" "$OUT"; done)sh"},
-                          {"CMAKE=" QUORVEL_CMAKE_COMMAND, "BUILD_DIR=" QUORVEL_BUILD_DIR,
-                           "PREFIX=" + dir / "prefix", "CONSUMER=" QUORVEL_PACKAGE_CONSUMER,
-                           "OUT=" + dir / "build", "CC=" QUORVEL_C_COMPILER, "CXX=" QUORVEL_CXX_COMPILER,
-                           "FLAGS=" QUORVEL_CONSUMER_FLAGS, "LIBDIR=" QUORVEL_INSTALL_LIBDIR,
-                           "PKG_CONFIG=" QUORVEL_PKG_CONFIG, "BINDIR=" QUORVEL_INSTALL_BINDIR,
-                           "MAN=" QUORVEL_MAN_PAGE, "COMPLETIONS=" QUORVEL_BASH_COMPLETION_DIR});
+                   {"CMAKE=" QUORVEL_CMAKE_COMMAND, "BUILD_DIR=" QUORVEL_BUILD_DIR,
+                    "PREFIX=" + dir / "prefix", "CONSUMER=" QUORVEL_PACKAGE_CONSUMER, "OUT=" + dir / "build",
+                    "CC=" QUORVEL_C_COMPILER, "CXX=" QUORVEL_CXX_COMPILER, "FLAGS=" QUORVEL_CONSUMER_FLAGS,
+                    "LIBDIR=" QUORVEL_INSTALL_LIBDIR, "PKG_CONFIG=" QUORVEL_PKG_CONFIG,
+                    "BINDIR=" QUORVEL_INSTALL_BINDIR, "DATADIR=" QUORVEL_INSTALL_DATADIR,
+                    "MAN=" QUORVEL_MAN_PAGE, "COMPLETIONS=" QUORVEL_BASH_COMPLETION_DIR});
     EXPECT_EQ(run.status, 0) << run.out << run.err; // each consumer checks its own run
 }
 

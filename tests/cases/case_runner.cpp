@@ -266,6 +266,27 @@ std::map<std::string, std::string> RunCase(const fs::path& dir, bool server) {
             out["result.txt"] = "error " + std::to_string(e.number()) + ": " + e.description() + "\n";
         }
     }
+    // The groups count every entry but the passes' interruptions, once, batches undone or not,
+    // and keep the first of each kind.
+    long grouped = 0, interrupted = 0;
+    for (const EntryGroup& group : report.groups)
+        grouped += group.count;
+    for (const PassReport& pass : report.passes)
+        interrupted += !pass.completed;
+    EXPECT_EQ(grouped, report.warnings + report.errors);
+    EXPECT_LE(static_cast<long>(report.entries.size()) - grouped, interrupted);
+    EXPECT_GE(static_cast<long>(report.entries.size()), grouped);
+    for (const EntryGroup& group : report.groups)
+        for (const ReportEntry& first : group.first)
+            EXPECT_NE(std::find_if(report.entries.begin(), report.entries.end(),
+                                   [&](const ReportEntry& e) {
+                                       return e.message == first.message && e.line == first.line;
+                                   }),
+                      report.entries.end());
+    // Durations are the machine's own: left out of the comparison.
+    report.durationSeconds = 0;
+    for (PassReport& pass : report.passes)
+        pass.seconds = 0;
     out["report.json"] = report.ToJson() + "\n";
     if (cfg["progress"] == "1") out["progress.txt"] = form.log;
 

@@ -8,10 +8,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
 
 using namespace quorvel::test;
 
 namespace {
+
+// The summary without each pass's time and speed, which are the machine's own.
+std::string WithoutTimes(const std::string& summary) {
+    static const std::regex time(" — [0-9]+,[0-9] s(, [0-9 ]+ lignes/s)?");
+    return std::regex_replace(summary, time, "");
+}
 
 std::vector<std::string> Import(const Workspace& w, const std::string& source,
                                 std::vector<std::string> more = {}) {
@@ -28,15 +35,18 @@ TEST(Cli, ExitStatusAndTheTerminalFollowTheRunsResult) {
     Workspace w;
     Outcome ok = Quorvel(Import(w, QUORVEL_SAMPLE_DIR));
     EXPECT_EQ(ok.status, 0) << ok.err;
-    EXPECT_EQ(ok.out, "Clubs (club.txt) : 6 lignes — 6 créés, 0 déjà connu, 0 connu sous un autre libellé, "
-                      "0 mis à jour, 0 en erreur\n"
-                      "Licences (licence.txt) : 25 lignes — 21 importées, 0 déjà connue, 1 de type relais, "
-                      "0 en erreur, 1 club ajouté\n"
-                      "1 avertissement, 0 erreur :\n"
-                      "  Warning, licence.txt ligne 22 : Code club (FRA6120450018) inconnu de la base. "
-                      "Création avec Le libelle Null.\n"
-                      "TraceLog : " +
-                          w.trace + "\n");
+    EXPECT_EQ(WithoutTimes(ok.out),
+              "Import terminé : aucune ligne en erreur.\n"
+              "Clubs (club.txt) : 6 lignes — 6 créés, 0 déjà connu, 0 connu sous un autre libellé, "
+              "0 mis à jour, 0 en erreur\n"
+              "Licences (licence.txt) : 25 lignes — 21 importées, 0 déjà connue, 1 de type relais, "
+              "0 en erreur, 1 club ajouté, 3 autres (entrées de sélection, lignes répétées…)\n"
+              "1 avertissement, 0 erreur, en 1 sorte :\n"
+              "  Avertissement × 1 : Code club (…) inconnu de la base. Création avec Le libelle Null.\n"
+              "    licence.txt ligne 22 : Code club (FRA6120450018) inconnu de la base. "
+              "Création avec Le libelle Null.\n"
+              "TraceLog : " +
+                  w.trace + "\n");
     EXPECT_EQ(ReadTrace(w.trace)[0], "Début de l'import : 06/12/2026 00:00:00");
     Outcome quiet = Quorvel(Import(w, QUORVEL_SAMPLE_DIR, {"--quiet"}));
     EXPECT_EQ(quiet.out + quiet.err, "");
@@ -173,8 +183,46 @@ TEST(Cli, SigtermStopsAfterTheCurrentLineAndTheRecordMatchesTheDatabase) {
                         "Erreur n° 18: Traitement arrêté à la demande de l'utilisateur"),
               lines.end());
     std::string stored = Scalar(w.db, "select count(*) from Licence");
-    EXPECT_NE(ReadFile(w.dir / "r.json").find("\"imported\": " + stored + ","), std::string::npos) << stored;
+    std::string report = ReadFile(w.dir / "r.json");
+    EXPECT_NE(report.find("\"imported\": " + stored + ","), std::string::npos) << stored;
+    EXPECT_NE(report.find("\"exitStatus\": 143"), std::string::npos);
     EXPECT_EQ(Scalar(w.db, "select LastClose from Info"), "1");
+    // The terminal tells the interruption as the run's state, not as a line's error, and how to go on.
+    EXPECT_EQ(o.out.rfind("Import interrompu à la ligne ", 0), 0) << o.out;
+    EXPECT_NE(o.out.find(" de licence.txt : Erreur n° 18: Traitement arrêté à la demande de l'utilisateur\n"
+                         "Relancer la même commande reprend l'import : les licences déjà enregistrées sont "
+                         "reconnues et passées.\n"),
+              std::string::npos)
+        << o.out;
+    EXPECT_EQ(o.out.find("Erreur × "), std::string::npos) << o.out;
+    // And it does: what was stored is known.
+    Outcome again = Quorvel({"import-licences", "--db", w.db, "--source", w.source, "--work", w.work,
+                             "--trace", w.dir / "again.log", "--report", w.dir / "again.json"});
+    EXPECT_EQ(again.status, 0) << again.out;
+    EXPECT_NE(ReadFile(w.dir / "again.json").find("\"known\": " + stored + ","), std::string::npos);
+}
+
+TEST(Cli, LinesInErrorExitWithFourAndTheOutcomeComesFirstEvenWhenQuiet) {
+    Workspace w;
+    Exec(w.db, "CREATE TRIGGER refuse_club BEFORE INSERT ON Club BEGIN SELECT RAISE(ABORT, 'refus'); END;"
+               "CREATE TRIGGER refuse BEFORE INSERT ON Licence BEGIN SELECT RAISE(ABORT, 'refus'); END;");
+    Outcome none = Quorvel(Import(w, QUORVEL_SAMPLE_DIR, {"--quiet", "--report", w.dir / "none.json"}));
+    EXPECT_EQ(none.status, 4);
+    EXPECT_EQ(none.out, "Import terminé sans rien enregistrer : 30 lignes en erreur.\n");
+    EXPECT_NE(ReadFile(w.dir / "none.json").find("\"exitStatus\": 4, \"warnings\": 0, \"errors\": 30"),
+              std::string::npos);
+
+    Exec(w.db,
+         "DROP TRIGGER refuse_club; DROP TRIGGER refuse; CREATE TRIGGER refuse BEFORE INSERT ON Licence "
+         "WHEN NEW.licence = '081502' BEGIN SELECT RAISE(ABORT, 'refus'); END;");
+    Outcome some = Quorvel(Import(w, QUORVEL_SAMPLE_DIR));
+    EXPECT_EQ(some.status, 4);
+    EXPECT_EQ(some.out.substr(0, some.out.find('\n')),
+              "Import terminé avec 2 lignes en erreur : les autres lignes sont enregistrées.");
+    EXPECT_NE(some.out.find("  Erreur × 2 : Une erreur s'est produite lors de l'ajout d'une licence. "
+                            "Erreur n° 19: refus\n"),
+              std::string::npos)
+        << some.out;
 }
 
 #if defined(__has_feature)
@@ -221,4 +269,33 @@ TEST(Cli, OnATerminalTheProgressNamesEachFileAndEndsAtItsTrueCount) {
               std::string::npos);
     EXPECT_NE(o.out.find("Licences         [##############################] 100 %   25 lignes"),
               std::string::npos);
+
+    // A narrow terminal: no line of the help or of the progress is wider; an interrupted pass's bar
+    // stays where it stopped.
+    std::string text = LicenceLines(3);
+    text.replace(250 + 13, 2, "XX"); // line 2's licence number does not open with a year
+    WriteFile(w.source + "/licence.txt", text);
+    std::string narrow = "stty cols 44; " + std::string(QUORVEL_CLI) + " update-iuf --help; " + QUORVEL_CLI;
+    for (const std::string& arg : Import(w, w.source, {"--quiet"}))
+        narrow += " " + arg;
+    Outcome n = RunProgram({"script", "-qec", narrow, "/dev/null"});
+    EXPECT_EQ(n.status, 3) << n.out;
+    EXPECT_NE(n.out.find("\rLicences  66 %   2 / 3 lignes — interrompu"), std::string::npos) << n.out;
+    std::string line;
+    for (char c : n.out + "\n") {
+        if (c != '\r' && c != '\n') {
+            line += c;
+            continue;
+        }
+        std::size_t columns = 0;
+        for (char b : line.substr(0, line.find("\033[K")))
+            columns += (static_cast<unsigned char>(b) & 0xC0) != 0x80;
+        if (line.rfind("Import interrompu", 0) != 0) {
+            EXPECT_LE(columns, 44u) << line;
+        }
+        line.clear();
+    }
+    Outcome help = Quorvel({"import-licences", "--help"}); // no terminal: 80 columns
+    for (std::size_t from = 0, end; (end = help.out.find('\n', from)) != std::string::npos; from = end + 1)
+        EXPECT_LE(help.out.substr(from, end - from).size(), 80u) << help.out.substr(from, end - from);
 }
