@@ -141,7 +141,7 @@ private:
         std::string codeInter;
     };
     LastRegion last_;
-    LastRegion markedLast_; // as it was when the batch began
+    LastRegion markedLast_;                               // as it was when the batch began
     std::string codeClub_;                                // the full federal club code (UTF-8)
     std::string licence_;                                 // the licence number (UTF-8)
     std::string codeUnique_;                              // the trimmed IUF code (UTF-8)
