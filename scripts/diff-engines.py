@@ -5,8 +5,9 @@
         [--seed 1] [--build build] [--keep /tmp/diverged]
 
 Each run writes a random club.txt, licence.txt and IUF file (a few clubs and licence numbers that
-repeat, selection entries, relay licences, short lines) and picks a few faults (a dropped reference
-table, triggers that refuse a row or undo the whole transaction, rows already stored). The same
+repeat, selection entries, relay licences, short lines), sometimes as a preview, and picks a few
+faults (a dropped reference table, triggers that refuse a row or undo the whole transaction, rows
+already stored). The same
 files go through `quorvel` once on a new file database and once on a new PostgreSQL database;
 the exit status, the TraceLog, the report and the rows must be the same. A run that differs is
 kept under --keep (its inputs, both setups and both outputs) and the script exits 1.
@@ -24,6 +25,8 @@ FAULTS = [
     ("DROP TABLE Region;",) * 2,
     ("DROP TABLE Selection;",) * 2,
     ("DROP TABLE Departement;",) * 2,
+    ("DROP TABLE Pays;",) * 2,
+    ("UPDATE Region SET CodeInter = 9 WHERE Code = '08';",) * 2,
     ("CREATE TRIGGER f BEFORE INSERT ON Licence WHEN NEW.Nom = 'BOOM' BEGIN SELECT RAISE(ABORT, 'refus'); END;",
      "CREATE FUNCTION f() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION 'refus'; END $$;"
      "CREATE TRIGGER f BEFORE INSERT ON Licence FOR EACH ROW WHEN (NEW.Nom = 'BOOM') EXECUTE FUNCTION f();"),
@@ -86,10 +89,11 @@ def generate(rng, folder):
     write(os.path.join(iuf, "a.iuf"), [iuf_line(rng) for _ in range(rng.randrange(1, 12))])
     faults = rng.sample(FAULTS, rng.randrange(3))
     club = rng.choice([None, None, "FRA4080380012", "FRA5110750001"])
+    preview = rng.random() < 0.2
     for name, i in (("setup.sql", 0), ("setup.pg.sql", 1)):
         with open(os.path.join(folder, name), "w") as f:
             f.write("\n".join(fault[i] for fault in faults) + "\n")
-    return club
+    return club, preview
 
 
 def run(cmd, **kw):
@@ -113,7 +117,7 @@ def dump_server(uri):
     return "".join(out)
 
 
-def one_engine(quorvel, folder, side, db, club, dump):
+def one_engine(quorvel, folder, side, db, club, preview, dump):
     base = os.path.join(folder, side)
     os.makedirs(base)
     outcome = []
@@ -122,7 +126,7 @@ def one_engine(quorvel, folder, side, db, club, dump):
         common = ["--db", db, "--trace", trace, "--report", report, "--today", "2026-06-15", "--quiet"]
         if step == "import":
             cmd = [quorvel, "import-licences", "--source", os.path.join(folder, "source"),
-                   "--work", os.path.join(base, "work")] + common
+                   "--work", os.path.join(base, "work")] + common + (["--dry-run"] if preview else [])
         else:
             cmd = [quorvel, "update-iuf", "--source", os.path.join(folder, "iuf")] + common
             cmd += ["--club", club] if club else []
@@ -138,7 +142,7 @@ def one_engine(quorvel, folder, side, db, club, dump):
 def compare(args, index):
     rng = random.Random(args.seed * 100003 + index)
     folder = tempfile.mkdtemp(prefix="quorvel-diff-")
-    club = generate(rng, folder)
+    club, preview = generate(rng, folder)
     quorvel = os.path.join(args.build, "cli", "quorvel")
     db = os.path.join(folder, "club.db")
     run([quorvel, "init-db", db], check=True)
@@ -148,8 +152,8 @@ def compare(args, index):
     run(["psql", "-X", "-q", args.pg, "-c", f"DROP DATABASE IF EXISTS {name}", "-c", f"CREATE DATABASE {name}"])
     run([quorvel, "init-db", uri], check=True)
     run(["psql", "-X", "-q", uri, "-f", os.path.join(folder, "setup.pg.sql")])
-    a = one_engine(quorvel, folder, "file", db, club, lambda: dump_file(db))
-    b = one_engine(quorvel, folder, "server", uri, club, lambda: dump_server(uri))
+    a = one_engine(quorvel, folder, "file", db, club, preview, lambda: dump_file(db))
+    b = one_engine(quorvel, folder, "server", uri, club, preview, lambda: dump_server(uri))
     run(["psql", "-X", "-q", args.pg, "-c", f"DROP DATABASE {name}"])
     if a == b:
         shutil.rmtree(folder)
@@ -159,7 +163,7 @@ def compare(args, index):
     shutil.move(folder, kept)
     open(os.path.join(kept, "file.txt"), "w").write(a)
     open(os.path.join(kept, "server.txt"), "w").write(b)
-    print(f"run {index}: the engines differ, see {kept}/file.txt and server.txt")
+    print(f"run {index}: the engines differ, see {kept}/file.txt and server.txt", flush=True)
     return False
 
 
