@@ -98,12 +98,12 @@ public:
         markedLast_ = last_;
     }
     // The lines undone may have looked up regions in a state of the database that is gone: the
-    // region kept is again the one of the line before the batch, and the regions met only help
-    // guess the keys of lines ahead, so they are forgotten.
+    // region kept is again the one of the line before the batch, so the redo asks as they did.
+    // The regions met stay: they only guess the keys asked ahead, and a line takes an answer only
+    // for the very key it builds itself (forgetting them would cost the redo a window of lookups).
     void Rewind() override {
         std::tie(misAJour_, inconnues_) = marked_;
         last_ = markedLast_;
-        inters_.clear();
         ahead_.Clear();
     }
 
