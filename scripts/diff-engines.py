@@ -17,7 +17,7 @@ QUORVEL_TEST_PG_URI.
 import argparse, os, random, shutil, subprocess, sys, tempfile
 
 CLUBS = ["FRA4080380012", "FRA5110750001", "FRA1010350007", "FRA5110750012", "FRA3070340004",
-         "FRA5110000000", "ZZZ0000000001", "FRAX080380012", "FRA4", "FRA9990750001"]
+         "FRA5110000000", "ZZZ0000000001", "FRAX080380012", "FRA4", "FRA9990750001", "fra4080380012"]
 NAMES = ["Rennes", "Un autre nom", "Null", "", "Sète", "O'Brien club"]
 SURNAMES = ["DUPONT", "Martin", "BOOM", "O'Neil", "Hélène", ""]
 # (file engine, server) twins: each sets up one fault or one state of the database.
@@ -43,6 +43,14 @@ FAULTS = [
      "CREATE FUNCTION u() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION 'non'; END $$;"
      "CREATE TRIGGER u BEFORE UPDATE ON Licence FOR EACH ROW WHEN (substr(NEW.Code_unique, 1, 1) = 'X') EXECUTE FUNCTION u();"),
     ("INSERT INTO Club (Code_federal, Intitule, Selection) VALUES ('FRA5110750001', 'Null', 0);",) * 2,
+    ("INSERT INTO Club (Code_federal, Intitule, Selection) VALUES ('FRA1010350007', 'Ancien', 0);",) * 2,
+    ("DROP TABLE Inter_Region;",) * 2,
+    ("CREATE TRIGGER c BEFORE UPDATE ON Club BEGIN SELECT RAISE(ABORT, 'non'); END;",
+     "CREATE FUNCTION c() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION 'non'; END $$;"
+     "CREATE TRIGGER c BEFORE UPDATE ON Club FOR EACH ROW EXECUTE FUNCTION c();"),
+    ("CREATE TRIGGER r BEFORE INSERT ON Club WHEN substr(NEW.Code_federal, 1, 4) = 'FRA3' BEGIN SELECT RAISE(ROLLBACK, 'plein'); END;",
+     "CREATE FUNCTION r() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION 'plein'; END $$;"
+     "CREATE TRIGGER r BEFORE INSERT ON Club FOR EACH ROW WHEN (substr(NEW.Code_federal, 1, 4) = 'FRA3') EXECUTE FUNCTION r();"),
     ("INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA4080380012', '851231', 'AUTRE', 'Nom');",) * 2,
 ]
 DUMP = ["SELECT Num, Code_federal, Intitule, Selection FROM Club ORDER BY Num",
@@ -56,7 +64,7 @@ def fixed(text, width):
 
 def licence_line(rng):
     club = rng.choice(CLUBS)
-    number = rng.choice(["85123", "85123", "09150", "R0123", "r9999", "12345"]) + str(rng.randrange(8))
+    number = rng.choice(["85123", "85123", "09150", "R0123", "r9999", "12345", "85ab1", "85AB1"]) + str(rng.randrange(8))
     origin = ""
     if club.endswith("0000") and rng.random() < 0.8:
         origin = fixed(rng.choice(CLUBS[:5] + [""]), 13) + fixed(rng.choice(["851231", "851232", ""]), 6)
@@ -97,7 +105,11 @@ def generate(rng, folder):
 
 
 def run(cmd, **kw):
-    return subprocess.run(cmd, capture_output=True, **kw)
+    # A run that hangs (a lock never given back) is a difference too.
+    try:
+        return subprocess.run(cmd, capture_output=True, timeout=120, **kw)
+    except subprocess.TimeoutExpired:
+        return subprocess.CompletedProcess(cmd, "timeout", b"", b"timeout")
 
 
 def dump_file(db):
