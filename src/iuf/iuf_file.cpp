@@ -51,15 +51,16 @@ public:
         std::string_view club = tabIUF_[0];
 
         // The full club code is rebuilt from the region's inter-region; consecutive lines mostly
-        // share their region, which is then looked up once.
+        // share their region, which is then looked up once. The region is kept only once its
+        // answer is known: a lookup that failed is made again by the next line that needs it.
         std::string_view region = club.substr(0, 2);
-        if (region != region_) {
-            region_.assign(region);
-            codeInter_ = clubs::vCodeInter_Region(session_, base::Cp1252ToUtf8(region));
-            inters_[region_] = codeInter_;
+        if (region != last_.region) {
+            last_.codeInter = clubs::vCodeInter_Region(session_, base::Cp1252ToUtf8(region));
+            last_.region.assign(region);
+            inters_[last_.region] = last_.codeInter;
         }
         codeClub_.assign(kCountry);
-        codeClub_ += codeInter_;
+        codeClub_ += last_.codeInter;
         base::AppendCp1252AsUtf8(codeClub_, club);
         if (onlyMyClub_ && codeClub_ != myClub_) return;
 
@@ -92,14 +93,26 @@ public:
         return {{"updated", misAJour_}, {"unknown", inconnues_}};
     }
 
-    void Mark() override { marked_ = {misAJour_, inconnues_}; }
+    void Mark() override {
+        marked_ = {misAJour_, inconnues_};
+        markedLast_ = last_;
+    }
+    // The lines undone may have looked up regions in a state of the database that is gone: the
+    // region kept is again the one of the line before the batch, so the redo asks as they did.
+    // The regions met stay: they only guess the keys asked ahead, and a line takes an answer only
+    // for the very key it builds itself (forgetting them would cost the redo a window of lookups).
     void Rewind() override {
         std::tie(misAJour_, inconnues_) = marked_;
+        last_ = markedLast_;
         ahead_.Clear();
     }
-    void MarkSavepoint() override { savepoint_ = {misAJour_, inconnues_}; }
+    void MarkSavepoint() override {
+        savepoint_ = {misAJour_, inconnues_};
+        savepointLast_ = last_;
+    }
     void RewindSavepoint() override {
         std::tie(misAJour_, inconnues_) = savepoint_;
+        last_ = savepointLast_;
         ahead_.Clear();
     }
 
@@ -131,8 +144,14 @@ private:
     bool onlyMyClub_;
     const std::string& myClub_;
     std::array<std::string_view, kLongueursIUF.size()> tabIUF_;
-    std::string region_;                                  // region code of the previous line (raw bytes)
-    std::string codeInter_;                               // its inter-region code
+    // The region of the last line that looked one up (raw bytes), and its inter-region code.
+    struct LastRegion {
+        std::string region;
+        std::string codeInter;
+    };
+    LastRegion last_;
+    LastRegion markedLast_;                               // as it was when the batch began
+    LastRegion savepointLast_;                            // as it was at the savepoint
     std::string codeClub_;                                // the full federal club code (UTF-8)
     std::string licence_;                                 // the licence number (UTF-8)
     std::string codeUnique_;                              // the trimmed IUF code (UTF-8)

@@ -223,8 +223,8 @@ private:
 
     // A licence the database already holds (row 1 of the lookup): it may join the selection, and
     // a stored name that differs from the file's is reported. The stored licence is not changed.
+    // A line is counted once: when the selection refuses the swimmer, the line is an error only.
     bool LicenceConnue(std::string_view line, bool selection) {
-        ++n_.connues;
         const auto& table = session_.tabResultat;
         storedNom_ = table.Item(0, 1);
         storedPrenom_ = table.Item(1, 1);
@@ -250,6 +250,7 @@ private:
                                      "Nom dans la base : " + storedNom_ + " " + storedPrenom_ + kLineBreak +
                                      "Nom dans fichier : " + fileNom_ + " " + filePrenom_,
                                  "Warning");
+        ++n_.connues;
         return true;
     }
 

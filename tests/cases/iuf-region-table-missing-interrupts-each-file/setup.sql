@@ -1,0 +1,4 @@
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA4080380012', '100001', 'DUPONT', 'Jean');
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA4080380012', '100002', 'DUPONT', 'Jean');
+INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES ('FRA4080380012', '100003', 'DUPONT', 'Jean');
+DROP TABLE Region;
