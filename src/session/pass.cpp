@@ -93,6 +93,9 @@ private:
     void RedoFromSavepoint();
     // The database is out of reach: the batch is undone and the pass stops at its first line.
     void StopUnreachable(Batch& batch);
+    // The line done alone lost the whole transaction again (in a preview, where nothing is
+    // committed, it holds the whole run): the pass stops at that line.
+    void StopLostAgain(Batch& batch);
 
     // --- Reading ahead. Answers hold only in the transaction that read them, so the window
     // starts again with every batch.
@@ -124,6 +127,8 @@ private:
     // The line after which the batch's last savepoint was taken, once the batch is guarded.
     std::optional<long> guardedAfter_;
     long lastFailed_ = 0;
+    // The line whose failure last undid the whole batch.
+    long lostBefore_ = -1;
     // The line after which the batch takes a savepoint at once (the last that failed).
     long checkpointAt_ = -1;
     std::chrono::steady_clock::time_point started_;
@@ -193,6 +198,7 @@ PassRun::Next PassRun::EndBatch(Batch& batch) {
         RedoFromSavepoint();
         return Next::SameBatch;
     }
+    if (db_.TransactionLost() && db_.LostItem() == lostBefore_ && !db_.LinkDropped()) StopLostAgain(batch);
     if (db_.TransactionLost()) {
         RedoAfterLoss();
         return Next::NewBatch;
@@ -236,6 +242,7 @@ void PassRun::RedoAfterLoss() {
     redoUntil_ = db_.LostItem() - 1;
     aloneUntil_ = db_.LostItem();
     checkpointAt_ = aloneUntil_;
+    lostBefore_ = aloneUntil_;
     work_.Undo();
     ReadBatchAgain();
 }
@@ -254,6 +261,15 @@ void PassRun::RedoFromSavepoint() {
     file_.Seek(work_.SavepointOffset());
     lines_ = from;
     RestartAhead(true);
+}
+
+void PassRun::StopLostAgain(Batch& batch) {
+    const long line = db_.LostItem();
+    Error why = db_.LostError();
+    work_.Undo();
+    ReadBatchAgain();
+    lines_ = line;
+    batch.failure = why;
 }
 
 void PassRun::StopUnreachable(Batch& batch) {

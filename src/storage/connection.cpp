@@ -56,6 +56,7 @@ Connection::~Connection() {
 void Connection::Failed() noexcept {
     if (engine_ == nullptr) return;
     long sentFor = engine_->TakeFailedItem();
+    if (std::current_exception()) lostError_ = base::CurrentError();
     if (engine_->TakeUndoneToSavepoint()) {
         lost_ = toSavepoint_ = true;
         lostItem_ = sentFor != 0 ? sentFor : item_;

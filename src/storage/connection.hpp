@@ -96,6 +96,8 @@ public:
     // A number for the open transaction, new with every transaction; 0 outside one. What was read
     // under one number holds while it stays the same (other writers wait for this one).
     std::uint64_t Transaction() const noexcept { return inTransaction_ ? transaction_ : 0; }
+    // The failure that lost the transaction, once TransactionLost().
+    const Error& LostError() const noexcept { return lostError_; }
     // The statements that follow are done for item `item` (a line of a pass).
     void SetItem(long item) noexcept { item_ = item; }
     // Once the transaction is lost: the item whose statement failed, which may be earlier than the
@@ -155,6 +157,7 @@ private:
     bool lost_ = false;
     bool outcomeUnknown_ = false;
     Error unreachableError_{0, ""};
+    Error lostError_{0, ""};
     long item_ = 0;
     long lostItem_ = 0;
     bool statementCommits_ = false;
