@@ -66,16 +66,6 @@ std::string ReportClash(const std::string& report, const std::vector<std::string
     return {};
 }
 
-// `db` as it may be printed: a PostgreSQL URI without the password it may hold.
-std::string Shown(const std::string& db) {
-    auto scheme = db.find("://");
-    auto at = db.find('@');
-    if (db.rfind("postgres", 0) != 0 || scheme == std::string::npos || at == std::string::npos) return db;
-    auto colon = db.find(':', scheme + 3);
-    if (colon == std::string::npos || colon > at) return db;
-    return db.substr(0, colon) + db.substr(at);
-}
-
 // Parses YYYY-MM-DD, a real calendar date, into a fixed clock; throws CLI::ValidationError
 // otherwise.
 quorvel::Clock ParseToday(const std::string& text) {
@@ -254,7 +244,7 @@ int main(int argc, char** argv) {
         try {
             quorvel::CreateHostDatabase(
                 db, noReference ? std::string() : (reference.empty() ? DefaultReference() : reference));
-            std::cout << "Database created: " << Shown(db) << "\n";
+            std::cout << "Database created: " << quorvel::ShownDatabase(db) << "\n";
             return kExitTrue;
         } catch (const quorvel::Error& e) {
             return Fail("init-db", e);
@@ -272,7 +262,7 @@ int main(int argc, char** argv) {
     quorvel::RunReport report;
     quorvel::ImportOptions options;
     options.preview = dryRun;
-    if (db.starts_with("postgresql://") || db.starts_with("postgres://")) options.server = db;
+    if (quorvel::IsServerUri(db)) options.server = db;
     options.report = &report;
     options.cancel = &stopRequested;
     options.progress = [&display](const quorvel::ProgressStep& step) { display.Step(step); };

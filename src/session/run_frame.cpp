@@ -21,7 +21,7 @@ RunFrame::RunFrame(ImportSession& session, const ImportOptions& options, const c
         report_->method = method;
         report_->preview = preview_;
         report_->source = source;
-        report_->database = storage::Shown(database);
+        report_->database = ShownDatabase(database);
     }
     session_.recorder = tracelog::RunRecorder(report_);
     session_.trace.SetRecorder(&session_.recorder);

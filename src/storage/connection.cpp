@@ -18,19 +18,6 @@ constexpr std::chrono::milliseconds kPauseForOthers{150};
 
 } // namespace
 
-bool IsServerUri(std::string_view database) noexcept {
-    return database.starts_with("postgresql://") || database.starts_with("postgres://");
-}
-
-std::string Shown(const std::string& database) {
-    if (!IsServerUri(database)) return database;
-    auto user = database.find("://") + 3;
-    auto at = database.find('@', user);
-    auto colon = database.find(':', user);
-    if (at == std::string::npos || colon > at) return database;
-    return database.substr(0, colon) + database.substr(at);
-}
-
 std::string ConnectionString(const std::string& strFileBase) {
     return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + strFileBase + std::string(kPassword) +
            std::string(kDatabaseKey) + ";";

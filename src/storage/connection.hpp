@@ -14,6 +14,8 @@
 
 #include "storage/engine.hpp"
 
+#include <quorvel/database.hpp>
+
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -21,12 +23,6 @@
 #include <string_view>
 
 namespace quorvel::storage {
-
-// True when `database` names a PostgreSQL database (a postgresql:// or postgres:// URI) rather
-// than a file.
-bool IsServerUri(std::string_view database) noexcept;
-// `database` as it may be shown: a URI without the password it may hold.
-std::string Shown(const std::string& database);
 
 class Connection {
 public:

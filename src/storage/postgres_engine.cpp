@@ -1,5 +1,7 @@
 #include "storage/postgres_engine.hpp"
 
+#include "storage/database_uri.hpp"
+
 #include <libpq-fe.h>
 
 #include <cctype>
@@ -169,7 +171,7 @@ public:
 PostgresEngine::PostgresEngine(const std::string& uri) {
     conn_ = PQconnectdb(uri.c_str());
     if (PQstatus(conn_) != CONNECTION_OK) {
-        std::string message = FirstLine(PQerrorMessage(conn_));
+        std::string message = WithoutPassword(FirstLine(PQerrorMessage(conn_)), uri);
         PQfinish(conn_);
         // A database that does not exist reads as a missing file does.
         if (message.find("FATAL:  database \"") != std::string::npos &&
