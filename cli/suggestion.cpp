@@ -39,4 +39,38 @@ std::string Nearest(std::string_view word, const std::vector<std::string>& candi
     return best;
 }
 
+namespace {
+
+// The first unknown option of `command` among argv's words, with its suggestion.
+std::string OptionSuggestion(const CLI::App& command, int argc, char** argv) {
+    std::vector<std::string> options;
+    for (const CLI::Option* option : command.get_options())
+        for (const std::string& name : option->get_lnames())
+            options.push_back("--" + name);
+    for (int i = 2; i < argc; ++i) {
+        std::string word = argv[i];
+        if (word.rfind("--", 0) != 0) continue;
+        word = word.substr(0, word.find('='));
+        if (std::find(options.begin(), options.end(), word) != options.end()) continue;
+        std::string near = Nearest(word, options);
+        return "unknown option '" + word + "'" + (near.empty() ? "" : "; did you mean '" + near + "'?");
+    }
+    return {};
+}
+
+} // namespace
+
+std::string Suggestion(const CLI::App& app, int argc, char** argv) {
+    if (argc < 2) return {};
+    std::string first = argv[1];
+    if (first.empty() || first[0] == '-') return {};
+    std::vector<std::string> commands;
+    for (const CLI::App* sub : app.get_subcommands({})) {
+        if (sub->get_name() == first) return OptionSuggestion(*sub, argc, argv);
+        commands.push_back(sub->get_name());
+    }
+    std::string near = Nearest(first, commands);
+    return "unknown command '" + first + "'" + (near.empty() ? "" : "; did you mean '" + near + "'?");
+}
+
 } // namespace quorvel::cli

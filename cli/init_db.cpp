@@ -1,0 +1,67 @@
+// init-db: a new database with the application's tables and, unless told otherwise, the French
+// reference data.
+
+#include "arguments.hpp"
+#include "command.hpp"
+#include "exit_status.hpp"
+
+#include <quorvel/database.hpp>
+
+#include <filesystem>
+#include <iostream>
+#include <memory>
+
+namespace quorvel::cli {
+
+namespace {
+
+// The bundled reference data: beside an installed program (<prefix>/share/quorvel/...), at the
+// configured install prefix, or in the source tree of a build.
+std::string DefaultReference() {
+    std::error_code ec;
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        auto beside = exe.parent_path().parent_path() / "share/quorvel/reference/france.txt";
+        if (std::filesystem::exists(beside, ec)) return beside.string();
+    }
+    if (std::filesystem::exists(QUORVEL_INSTALLED_REFERENCE, ec)) return QUORVEL_INSTALLED_REFERENCE;
+    return QUORVEL_SOURCE_REFERENCE;
+}
+
+struct InitArgs {
+    std::string db, reference;
+    bool noReference = false;
+};
+
+int RunInitDb(const InitArgs& a) {
+    try {
+        CreateHostDatabase(a.db, a.noReference ? std::string()
+                                               : (a.reference.empty() ? DefaultReference() : a.reference));
+        std::cout << "Database created: " << quorvel::ShownDatabase(a.db) << "\n";
+        return kExitTrue;
+    } catch (const Error& e) {
+        std::cerr << "quorvel init-db: failed: Erreur n° " << e.number() << ": " << e.description() << "\n";
+        return kExitError;
+    }
+}
+
+} // namespace
+
+Command AddInitDb(CLI::App& app) {
+    auto args = std::make_shared<InitArgs>();
+    auto* init = app.add_subcommand("init-db", "Create a new, empty encrypted club database.");
+    init->add_option("DB", args->db,
+                     "Database file to create (refused if it already exists), or the postgresql:// URI of an "
+                     "empty database")
+        ->required();
+    init->add_flag("--no-reference", args->noReference,
+                   "Leave the reference tables (countries, inter-regions, regions, departments) empty");
+    init->add_option("--reference", args->reference,
+                     "Reference data file to load instead of the bundled one");
+    init->footer("Example:\n  quorvel init-db club.db\n"
+                 "The file is encrypted: open it with the sqlcipher shell and PRAGMA key='quenoril';\n"
+                 "  quorvel init-db postgresql://club@server/club   (tables created in that empty database)");
+    return {init, [args] { return RunInitDb(*args); }};
+}
+
+} // namespace quorvel::cli

@@ -1,0 +1,108 @@
+#include "run_command.hpp"
+
+#include "arguments.hpp"
+#include "exit_status.hpp"
+#include "output_checks.hpp"
+#include "progress_display.hpp"
+#include "stop_signal.hpp"
+#include "summary.hpp"
+
+#include <quorvel/clsMajIUF.hpp>
+#include <quorvel/clsRecupLicence.hpp>
+#include <quorvel/database.hpp>
+
+#include <fstream>
+#include <iostream>
+#include <vector>
+
+namespace quorvel::cli {
+
+namespace {
+
+// Writes the run's JSON report (or its HTML page) when one was asked for; false (with a message)
+// when it cannot.
+bool WriteReport(const std::string& path, const RunReport& report, bool html = false) {
+    if (path.empty()) return true;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << (html ? report.ToHtml() : report.ToJson());
+    out.close();
+    if (!out) {
+        std::cerr << "quorvel: cannot write the report " << path << "\n";
+        return false;
+    }
+    return true;
+}
+
+// Runs the library's method; its result.
+bool Run(const RunArgs& a, RunReport& report, ProgressDisplay& display) {
+    ImportOptions options;
+    options.preview = a.dryRun;
+    if (quorvel::IsServerUri(a.db)) options.server = a.db;
+    options.report = &report;
+    options.cancel = StopFlag();
+    options.progress = [&display](const ProgressStep& step) { display.Step(step); };
+    if (a.iuf) {
+        clsMajIUF updater(ClockFor(a.today));
+        return updater.bImport_CodeIUF(a.source, a.db, a.trace, nullptr, !a.club.empty(), a.club, options);
+    }
+    clsRecupLicence importer(ClockFor(a.today));
+    return importer.bImport_Licence(a.db, a.source, a.work, a.trace, nullptr, options);
+}
+
+// The status of a run that returned `ok`.
+int Status(bool ok, const RunReport& report) {
+    int status = ok ? kExitTrue : kExitFalse;
+    for (const auto& pass : report.passes)
+        if (!pass.completed) status = kExitInterrupted;
+    if (StopSignal() != 0) status = 128 + StopSignal();
+    return status;
+}
+
+// What the terminal is told after a run that returned.
+void Tell(const RunArgs& a, bool ok, int status, const RunReport& report) {
+    if (!ok) {
+        std::string why = StartFailure(report);
+        std::cerr << "quorvel " << a.Command() << ": " << (why.empty() ? "the run could not start" : why)
+                  << " (see the TraceLog " << a.trace << ")\n";
+    }
+    if (a.quiet && status == kExitTrue) return;
+    std::vector<std::string> outputs{"TraceLog : " + a.trace};
+    if (!a.report.empty()) outputs.push_back("Rapport : " + a.report);
+    if (!a.html.empty()) outputs.push_back("Page HTML : " + a.html);
+    std::cout << Summary(report, outputs);
+}
+
+} // namespace
+
+int RunImportCommand(const RunArgs& a) {
+    std::string refused = RefusedArguments(a);
+    if (!refused.empty()) {
+        std::cerr << refused << "\n";
+        return kExitError;
+    }
+    WorkFolder work(a);
+    if (std::string failed = work.Make(); !failed.empty()) {
+        std::cerr << failed << "\n";
+        return kExitError;
+    }
+    ProgressDisplay display;
+    RunReport report;
+    CatchStopSignals();
+    try {
+        bool ok = Run(a, report, display);
+        display.Finish();
+        if (!WriteReport(a.report, report) || !WriteReport(a.html, report, true)) return kExitError;
+        int status = Status(ok, report);
+        Tell(a, ok, status, report);
+        return status;
+    } catch (const Error& e) {
+        display.Finish();
+        WriteReport(a.report, report);
+        WriteReport(a.html, report, true);
+        std::cerr << "quorvel " << a.Command() << ": failed: Erreur n° " << e.number() << ": "
+                  << e.description() << "\n";
+        return StopSignal() != 0 ? 128 + StopSignal() : kExitError;
+    }
+}
+
+} // namespace quorvel::cli

@@ -1,0 +1,22 @@
+#pragma once
+// What import-licences and update-iuf share: their options, the checks made before anything is
+// touched, the run, its reports and what the terminal is told.
+
+#include <string>
+
+namespace quorvel::cli {
+
+struct RunArgs {
+    bool iuf = false; // update-iuf rather than import-licences
+    std::string db, source, work, trace, today, club, report, html;
+    bool dryRun = false;
+    bool quiet = false;
+    bool clubGiven = false;
+
+    const char* Command() const { return iuf ? "update-iuf" : "import-licences"; }
+};
+
+// Runs the command and returns its exit status.
+int RunImportCommand(const RunArgs& args);
+
+} // namespace quorvel::cli

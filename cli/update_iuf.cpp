@@ -1,0 +1,45 @@
+// update-iuf: the licences' IUF codes from the IUF files of a folder.
+
+#include "arguments.hpp"
+#include "command.hpp"
+#include "run_command.hpp"
+
+#include <memory>
+
+namespace quorvel::cli {
+
+Command AddUpdateIuf(CLI::App& app) {
+    auto a = std::make_shared<RunArgs>();
+    a->iuf = true;
+    auto* iuf =
+        app.add_subcommand("update-iuf", "Write the licences' IUF codes from the IUF files of a folder.");
+    iuf->add_option("--db", a->db,
+                    "Database file of the club application (must exist), or a postgresql:// URI")
+        ->required();
+    iuf->add_option("--source", a->source,
+                    "Folder whose IUF files (45-character lines) are read; "
+                    "other files are reported and skipped")
+        ->required();
+    iuf->add_option("--trace", a->trace, "TraceLog file to create (Windows-1252 text, CR LF)")->required();
+    CLI::Option* club = iuf->add_option("--club", a->club,
+                                        "Only update the licences of this club (13-character federal code, "
+                                        "compared exactly)");
+    iuf->add_option("--today", a->today, "Pin today's date (YYYY-MM-DD) for the TraceLog's time stamps")
+        ->check(RealDate());
+    iuf->add_flag("--dry-run", a->dryRun,
+                  "Preview: write the TraceLog as a real update would, change nothing");
+    iuf->add_option("--report", a->report, "Also write a JSON report of the counts, warnings and errors");
+    iuf->add_flag(
+        "-q,--quiet", a->quiet,
+        "Print nothing when the run got through with nothing in error, else only the outcome's line "
+        "(the TraceLog still tells everything)");
+    iuf->add_option("--html", a->html, "Also write the report as an HTML page to read or print (in French)");
+    iuf->footer(
+        "Example:\n  quorvel update-iuf --db club.db --source iuf/ --trace iuf.log --club FRA1750750123");
+    return {iuf, [a, club] {
+                a->clubGiven = club->count() > 0;
+                return RunImportCommand(*a);
+            }};
+}
+
+} // namespace quorvel::cli
