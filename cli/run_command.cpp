@@ -59,7 +59,7 @@ int Status(bool ok, const RunReport& report) {
 }
 
 // What the terminal is told after a run that returned.
-void Tell(const RunArgs& a, bool ok, int status, const RunReport& report) {
+void Tell(const RunArgs& a, bool ok, int status, const RunReport& report, const std::string& backup) {
     if (!ok) {
         std::string why = StartFailure(report);
         std::cerr << "quorvel " << a.Command() << ": " << (why.empty() ? "the run could not start" : why)
@@ -69,6 +69,7 @@ void Tell(const RunArgs& a, bool ok, int status, const RunReport& report) {
     std::vector<std::string> outputs{"TraceLog : " + a.trace};
     if (!a.report.empty()) outputs.push_back("Rapport : " + a.report);
     if (!a.html.empty()) outputs.push_back("Page HTML : " + a.html);
+    if (!backup.empty()) outputs.push_back("Copie de la base avant l'import : " + backup);
     std::cout << Summary(report, outputs);
 }
 
@@ -85,18 +86,26 @@ int RunImportCommand(const RunArgs& a) {
         std::cerr << failed << "\n";
         return kExitError;
     }
+    RunBackup backup;
+    if (std::string failed = backup.Make(a.db, a.backup, a.dryRun, a.Command()); !failed.empty()) {
+        std::cerr << failed << "\n";
+        return kExitError;
+    }
     ProgressDisplay display;
     RunReport report;
     CatchStopSignals();
     try {
         bool ok = Run(a, report, display);
         display.Finish();
+        // A run that could not start wrote nothing: its copy would only push out an older one.
+        ok ? backup.Keep() : backup.Drop();
         if (!WriteReport(a.report, report) || !WriteReport(a.html, report, true)) return kExitError;
         int status = Status(ok, report);
-        Tell(a, ok, status, report);
+        Tell(a, ok, status, report, backup.Path());
         return status;
     } catch (const Error& e) {
         display.Finish();
+        backup.Keep();
         WriteReport(a.report, report);
         WriteReport(a.html, report, true);
         std::cerr << "quorvel " << a.Command() << ": failed: Erreur n° " << e.number() << ": "

@@ -34,6 +34,7 @@ Command AddUpdateIuf(CLI::App& app) {
         "Print nothing when the run got through with nothing in error, else only the outcome's line "
         "(the TraceLog still tells everything)");
     iuf->add_option("--html", a->html, "Also write the report as an HTML page to read or print (in French)");
+    AddBackupOptions(iuf, a->backup);
     iuf->footer(
         "Example:\n  quorvel update-iuf --db club.db --source iuf/ --trace iuf.log --club FRA1750750123");
     return {iuf, [a, club] {

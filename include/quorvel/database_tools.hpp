@@ -22,9 +22,10 @@ struct TableSummary {
 
 // What a database holds, read without changing anything (Info.LastClose included).
 struct DatabaseSummary {
-    bool server = false;             // a PostgreSQL database rather than an SQLCipher file
-    std::vector<TableSummary> tables; // Info, Club, Licence, Selection, Pays, Inter_Region, Region, Departement
-    std::optional<bool> lastClose;   // Info.LastClose, when Info holds a row
+    bool server = false; // a PostgreSQL database rather than an SQLCipher file
+    std::vector<TableSummary>
+        tables;                    // Info, Club, Licence, Selection, Pays, Inter_Region, Region, Departement
+    std::optional<bool> lastClose; // Info.LastClose, when Info holds a row
 };
 
 // Opens `database` (a file opened with the application's key, never created, or a postgresql://

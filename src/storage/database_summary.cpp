@@ -15,9 +15,9 @@ struct KnownTable {
     const char* name;
     bool reference;
 };
-constexpr KnownTable kTables[] = {{"Info", false},        {"Club", false},         {"Licence", false},
-                                  {"Selection", false},   {"Pays", true},          {"Inter_Region", true},
-                                  {"Region", true},       {"Departement", true}};
+constexpr KnownTable kTables[] = {{"Info", false},      {"Club", false},      {"Licence", false},
+                                  {"Selection", false}, {"Pays", true},       {"Inter_Region", true},
+                                  {"Region", true},     {"Departement", true}};
 
 constexpr std::string_view kFileTablePresent =
     "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND lower(name) = lower(?1)";

@@ -31,7 +31,8 @@ struct Handle {
         sqlite3_busy_timeout(db, kWaitMs);
         const std::string key = "PRAGMA key = '" + std::string(storage::kDatabaseKey) + "'";
         if ((rc = sqlite3_exec(db, key.c_str(), nullptr, nullptr, nullptr)) != SQLITE_OK) Fail(rc);
-        if ((rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr)) != SQLITE_OK)
+        if ((rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr)) !=
+            SQLITE_OK)
             Fail(rc);
     }
 };
