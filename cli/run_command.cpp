@@ -105,7 +105,8 @@ int RunImportCommand(const RunArgs& a) {
         return status;
     } catch (const Error& e) {
         display.Finish();
-        backup.Keep();
+        // An error before any pass began wrote nothing (a missing source folder).
+        report.passes.empty() ? backup.Drop() : backup.Keep();
         WriteReport(a.report, report);
         WriteReport(a.html, report, true);
         std::cerr << "quorvel " << a.Command() << ": failed: Erreur n° " << e.number() << ": "

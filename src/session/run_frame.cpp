@@ -46,7 +46,17 @@ void RunFrame::Start() {
 }
 
 bool RunFrame::SourceReady(const std::string& strRepSource) {
-    if (bLecteurPret(strRepSource)) return true;
+    bool ready = false;
+    try {
+        ready = bLecteurPret(strRepSource);
+    } catch (const Error& e) {
+        // The call fails with the error; the TraceLog says why first.
+        const std::string message = "Dossier source introuvable." + kLineBreak + "Import annulé." +
+                                    kLineBreak + tracelog::strTexteErreur(e);
+        session_.trace.WriteFileEntry(message, {}, "Erreur", message);
+        throw;
+    }
+    if (ready) return true;
     const std::string message = "Le lecteur source n'est pas pret.";
     session_.trace.WriteFileEntry(message, {}, "Erreur", message);
     session_.trace.Write("Import annulé.");

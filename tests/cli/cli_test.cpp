@@ -26,7 +26,7 @@ std::vector<std::string> Import(const Workspace& w, const std::string& source,
 
 TEST(Cli, ExitStatusAndTheTerminalFollowTheRunsResult) {
     Workspace w;
-    Outcome ok = Quorvel(Import(w, QUORVEL_SAMPLE_DIR));
+    Outcome ok = Quorvel(Import(w, QUORVEL_SAMPLE_DIR, {"--no-backup"}));
     EXPECT_EQ(ok.status, 0) << ok.err;
     EXPECT_EQ(ok.out, "Clubs (club.txt) : 6 lignes — 6 créés, 0 déjà connu, 0 connu sous un autre libellé, "
                       "0 mis à jour, 0 en erreur\n"
@@ -136,7 +136,8 @@ TEST(Cli, AnOutputNamingTheDatabaseOrASourceFileIsRefusedBeforeAnythingIsTouched
         for (const std::string& output : {w.db, w.trace}) { // the TraceLog does not exist yet
             Outcome report = Quorvel(Import(w, w.source, {"--report", output}));
             EXPECT_EQ(report.status, 2);
-            EXPECT_NE(report.err.find("would overwrite " + output), std::string::npos) << report.err;
+            EXPECT_NE(report.err.find("Le fichier de sortie " + output + " désigne"), std::string::npos)
+                << report.err;
         }
     }
     EXPECT_EQ(ReadFile(w.db), db);
