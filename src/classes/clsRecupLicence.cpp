@@ -51,7 +51,7 @@ bool clsRecupLicence::bImport_Licence(const std::string& strFileBase, const std:
                     if (copied) frame.CopyMade(path);
                     return copied;
                 };
-                if (copy(session.strFileLicence, "Erreur")) {
+                if (bExportsLisibles(session) && copy(session.strFileLicence, "Erreur")) {
                     copy(session.strFileClub, "Warning");
                     copy(session.strFileOrigine, "Warning");
                     result = bTraitementImport(session);
