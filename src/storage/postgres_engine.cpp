@@ -173,10 +173,9 @@ PostgresEngine::PostgresEngine(const std::string& uri) {
     if (PQstatus(conn_) != CONNECTION_OK) {
         std::string message = WithoutPassword(FirstLine(PQerrorMessage(conn_)), uri);
         PQfinish(conn_);
-        // A database that does not exist reads as a missing file does.
-        if (message.find("FATAL:  database \"") != std::string::npos &&
-            message.ends_with("\" does not exist"))
-            message = "unable to open database file";
+        // The server's own words (a database or role that does not exist, a refused password),
+        // without libpq's "connection to server at ... failed: " before them.
+        if (auto fatal = message.find("FATAL:  "); fatal != std::string::npos) message.erase(0, fatal);
         throw Error(kCantOpen, message);
     }
     try {
