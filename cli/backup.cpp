@@ -82,6 +82,13 @@ std::string RunBackup::Make(const std::string& db, const BackupArgs& args, bool 
     try {
         CopyDatabaseFile(db, copy);
     } catch (const Error& e) {
+        // A file that is not the application's database gets no copy: the run says why it cannot
+        // open it.
+        try {
+            DescribeDatabase(db);
+        } catch (const Error&) {
+            return {};
+        }
         return std::string("quorvel ") + command + " : impossible de copier la base avant l'import vers " +
                copy + " (Erreur n° " + std::to_string(e.number()) + ": " + e.description() +
                ") ; rien n'a été modifié. Choisissez un autre dossier avec --backup DOSSIER, ou "

@@ -3,6 +3,7 @@
 
 #include "backup.hpp"
 #include "command.hpp"
+#include "database_advice.hpp"
 #include "exit_status.hpp"
 #include "progress_display.hpp"
 
@@ -54,7 +55,7 @@ void TellTables(std::ostream& out, const DatabaseSummary& s) {
 
 void TellLastRun(std::ostream& out, const DatabaseSummary& s) {
     if (!s.lastClose)
-        out << "Dernière exécution : inconnue (Info ne contient aucune ligne).\n";
+        out << "Dernière exécution : inconnue (pas de ligne dans Info).\n";
     else if (*s.lastClose)
         out << "Dernière exécution : base fermée proprement (Info.LastClose = vrai).\n";
     else
@@ -69,6 +70,8 @@ int RunInfo(const std::string& db) {
     } catch (const Error& e) {
         std::cerr << "quorvel info : impossible d'ouvrir " << ShownDatabase(db) << " : Erreur n° "
                   << e.number() << ": " << e.description() << "\n";
+        if (std::string advice = DatabaseAdvice(db, e.number(), e.description()); !advice.empty())
+            std::cerr << "quorvel info : " << advice << "\n";
         return kExitError;
     }
     std::ostringstream out;

@@ -1,6 +1,7 @@
 #include "run_command.hpp"
 
 #include "arguments.hpp"
+#include "database_advice.hpp"
 #include "exit_status.hpp"
 #include "output_checks.hpp"
 #include "progress_display.hpp"
@@ -64,6 +65,8 @@ void Tell(const RunArgs& a, bool ok, int status, const RunReport& report, const 
         std::string why = StartFailure(report);
         std::cerr << "quorvel " << a.Command() << ": " << (why.empty() ? "the run could not start" : why)
                   << " (see the TraceLog " << a.trace << ")\n";
+        if (std::string advice = DatabaseAdvice(a.db, report); !advice.empty())
+            std::cerr << "quorvel " << a.Command() << ": " << advice << "\n";
     }
     if (a.quiet && status == kExitTrue) return;
     std::vector<std::string> outputs{"TraceLog : " + a.trace};

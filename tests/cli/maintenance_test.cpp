@@ -96,6 +96,19 @@ TEST(Maintenance, InfoTellsWhatADatabaseHoldsAndWhatIsMissing) {
     Outcome text = Quorvel({"info", "--db", w.dir / "text.db"});
     EXPECT_EQ(text.status, 2);
     EXPECT_EQ(text.out, "");
+    EXPECT_NE(text.err.find("ne s'ouvre pas avec la clé de l'application"), std::string::npos) << text.err;
+
+    // The runs that cannot open the database say what to do.
+    Outcome missing = Quorvel({"import-licences", "--db", w.dir / "none.db", "--source", w.source, "--work",
+                               w.work, "--trace", w.trace});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("créez-la avec « quorvel init-db " + w.dir / "none.db"), std::string::npos)
+        << missing.err;
+    Exec(w.db, "DROP TABLE Info");
+    Outcome bare = Import(w);
+    EXPECT_NE(bare.err.find("n'a pas les tables de l'application (no such table: Info)"), std::string::npos)
+        << bare.err;
+    EXPECT_TRUE(Copies(w).empty()) << "a run that could not start keeps no copy";
 }
 
 TEST(Maintenance, OutputsThatCannotBeWrittenOrThatTheEngineOwnsAreRefusedBeforeTheRun) {
