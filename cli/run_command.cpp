@@ -3,6 +3,7 @@
 #include "arguments.hpp"
 #include "database_advice.hpp"
 #include "exit_status.hpp"
+#include "iuf_checks.hpp"
 #include "output_checks.hpp"
 #include "progress_display.hpp"
 #include "stop_signal.hpp"
@@ -74,6 +75,7 @@ void Tell(const RunArgs& a, bool ok, int status, const RunReport& report, const 
     if (!a.html.empty()) outputs.push_back("Page HTML : " + a.html);
     if (!backup.empty()) outputs.push_back("Copie de la base avant l'import : " + backup);
     std::cout << Summary(report, outputs);
+    if (a.iuf) std::cout << SkippedFileNotes(report);
 }
 
 } // namespace
@@ -89,6 +91,7 @@ int RunImportCommand(const RunArgs& a) {
         std::cerr << failed << "\n";
         return kExitError;
     }
+    if (std::string warning = ClubWarning(a); !warning.empty()) std::cerr << warning << "\n";
     RunBackup backup;
     if (std::string failed = backup.Make(a.db, a.backup, a.dryRun, a.Command()); !failed.empty()) {
         std::cerr << failed << "\n";

@@ -32,6 +32,10 @@ struct DatabaseSummary {
 // URI) and describes it. Throws quorvel::Error when it cannot be opened.
 QUORVEL_API DatabaseSummary DescribeDatabase(const std::string& database);
 
+// The club codes the licences of `database` are stored under (Licence.Code_club), each once, in
+// ascending order. Throws quorvel::Error when they cannot be read.
+QUORVEL_API std::vector<std::string> LicenceClubCodes(const std::string& database);
+
 // A fingerprint of every row of the application's tables in `database`: equal fingerprints mean
 // the same content (the file's bytes may differ). Throws quorvel::Error when it cannot be read.
 QUORVEL_API std::string ContentFingerprint(const std::string& database);

@@ -60,6 +60,16 @@ DatabaseSummary DescribeDatabase(const std::string& database) {
     return summary;
 }
 
+std::vector<std::string> LicenceClubCodes(const std::string& database) {
+    storage::Connection db;
+    OpenForReading(db, database);
+    std::vector<std::string> codes;
+    db.Query("SELECT DISTINCT Code_club FROM Licence WHERE Code_club IS NOT NULL ORDER BY 1", {},
+             [&](const storage::Row& row) { codes.emplace_back(row.Text(0)); });
+    db.Close();
+    return codes;
+}
+
 std::string ContentFingerprint(const std::string& database) {
     storage::Connection db;
     OpenForReading(db, database);

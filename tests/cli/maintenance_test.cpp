@@ -145,3 +145,25 @@ TEST(Maintenance, OutputsThatCannotBeWrittenOrThatTheEngineOwnsAreRefusedBeforeT
     EXPECT_EQ(ReadTrace(w.trace)[2], "Dossier source introuvable.");
     EXPECT_EQ(ReadFile(w.db), db);
 }
+
+TEST(Maintenance, UpdateIufReadsTheClubInCapitalsAndNamesTheNearestStoredOne) {
+    Workspace w;
+    WriteFile(w.source + "/licence.txt", LicenceLines(2)); // club FRA5110750012
+    ASSERT_EQ(Import(w, {"--no-backup"}).status, 0);
+    auto iuf = [&](const std::string& club) {
+        return Quorvel({"update-iuf", "--db", w.db, "--source", w.source, "--trace", w.dir / "i.log",
+                        "--club", club, "--no-backup"});
+    };
+    Outcome small = iuf("fra5110750012");
+    EXPECT_EQ(small.status, 0) << small.err;
+    EXPECT_EQ(small.err, "quorvel update-iuf : --club fra5110750012 lu FRA5110750012\n");
+    EXPECT_NE(
+        small.out.find("Note : licence.txt a des lignes de 248 caractères, comme un export de licences"),
+        std::string::npos)
+        << small.out;
+    Outcome unknown = iuf("FRA5110750021");
+    EXPECT_NE(unknown.err.find("aucune licence du club FRA5110750021 : la mise à jour n'en changera aucune. "
+                               "Code le plus proche dans la base : FRA5110750012."),
+              std::string::npos)
+        << unknown.err;
+}
