@@ -42,7 +42,12 @@ bool Run(const RunArgs& a, RunReport& report, ProgressDisplay& display) {
     if (quorvel::IsServerUri(a.db)) options.server = a.db;
     options.report = &report;
     options.cancel = StopFlag();
-    options.progress = [&display](const ProgressStep& step) { display.Step(step); };
+    options.progress = [&display](const ProgressStep& step) {
+        if (step.pass == "waiting")
+            std::cerr << "En attente de la fin d'un autre import dans cette base...\n";
+        else
+            display.Step(step);
+    };
     if (a.iuf) {
         clsMajIUF updater(ClockFor(a.today));
         return updater.bImport_CodeIUF(a.source, a.db, a.trace, nullptr, !a.club.empty(), a.club, options);

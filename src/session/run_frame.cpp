@@ -64,6 +64,15 @@ bool RunFrame::SourceReady(const std::string& strRepSource) {
 }
 
 bool RunFrame::Connect(std::string_view failureLines) {
+    // Another import into the same server database holds its turn: the caller is told that the
+    // run waits for it, rather than seeing it stand still.
+    session_.objConnexion.SetWaitNotice([this] {
+        if (session_.progress != nullptr) (*session_.progress)(ProgressStep{"waiting", {}, 0, 0, false});
+        if (session_.objForm != nullptr) {
+            session_.objForm->SetLabelCaption(2, "En attente de la fin d'un autre import dans cette base...");
+            session_.objForm->Refresh();
+        }
+    });
     try {
         storage::Connexion(session_.objConnexion, session_.strFileBase, session_.server);
         return true;

@@ -69,7 +69,7 @@ void Connection::Open(const std::string& connectionString) {
 
 void Connection::OpenServer(const std::string& uri) {
     if (engine_ != nullptr) Close();
-    Attach(std::make_unique<PostgresEngine>(uri));
+    Attach(std::make_unique<PostgresEngine>(uri, waitNotice_));
 }
 
 void Connection::Create(const std::string& path) {

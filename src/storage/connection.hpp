@@ -40,6 +40,8 @@ public:
     // Connects to the PostgreSQL database named by `uri`. Throws quorvel::Error 14 when the server
     // cannot be reached, refuses, or has no such database.
     void OpenServer(const std::string& uri);
+    // Called when OpenServer is about to wait for another import into the same database to end.
+    void SetWaitNotice(std::function<void()> f) { waitNotice_ = std::move(f); }
     // Creates the database file `path` (which must not exist yet) under the database key, and
     // opens it; for a PostgreSQL URI, connects to the existing (empty) database. Throws quorvel::Error with
     // the engine's result code and message on failure.
@@ -126,6 +128,7 @@ private:
     // When the write lock was last given up.
     std::chrono::steady_clock::time_point releasedAt_{};
     std::function<void()> beforeCommit_;
+    std::function<void()> waitNotice_;
 };
 
 // The database-level secret of the club application's database: the SQLCipher key.

@@ -25,6 +25,7 @@ constexpr int kMismatch = 20;
 
 // The key of the advisory lock that imports into one database take turns on.
 constexpr const char* kTakeTurn = "SELECT pg_advisory_lock(7238633396597645)";
+constexpr const char* kTryTurn = "SELECT pg_try_advisory_lock(7238633396597645)";
 // As long as the file engine waits for a busy database.
 constexpr const char* kSession = "SET lock_timeout = '10s'";
 constexpr const char* kSavepoint = "SAVEPOINT quorvel_statement";
@@ -168,7 +169,8 @@ public:
     int row_ = -1;
 };
 
-PostgresEngine::PostgresEngine(const std::string& uri) {
+PostgresEngine::PostgresEngine(const std::string& uri, std::function<void()> waiting)
+    : waiting_(std::move(waiting)) {
     conn_ = PQconnectdb(uri.c_str());
     if (PQstatus(conn_) != CONNECTION_OK) {
         std::string message = WithoutPassword(FirstLine(PQerrorMessage(conn_)), uri);
@@ -188,8 +190,19 @@ PostgresEngine::PostgresEngine(const std::string& uri) {
 
 void PostgresEngine::Setup() {
     if (PQsetClientEncoding(conn_, "UTF8") != 0) Fail(nullptr, {});
-    Exec(kTakeTurn);
+    TakeTurn();
     Exec(kSession);
+}
+
+void PostgresEngine::TakeTurn() {
+    if (waiting_) {
+        PGresult* result = PQexec(conn_, kTryTurn);
+        bool taken = PQresultStatus(result) == PGRES_TUPLES_OK && PQgetvalue(result, 0, 0)[0] == 't';
+        PQclear(result);
+        if (taken) return;
+        waiting_();
+    }
+    Exec(kTakeTurn);
 }
 
 void PostgresEngine::Reconnect() {

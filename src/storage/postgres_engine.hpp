@@ -17,6 +17,7 @@
 #include "storage/engine.hpp"
 
 #include <memory>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -29,7 +30,8 @@ namespace quorvel::storage {
 class PostgresEngine final : public Engine {
 public:
     // Connects to `uri`. Throws quorvel::Error 14 when the server cannot be reached or refuses.
-    explicit PostgresEngine(const std::string& uri);
+    // `waiting`, when set, is called before the connection waits for another import's turn.
+    explicit PostgresEngine(const std::string& uri, std::function<void()> waiting = {});
     ~PostgresEngine() override;
 
     Row& Start(std::string_view sql, Params params) override;
@@ -73,6 +75,8 @@ private:
     bool CommittedAfterAll() noexcept;
     // Sets up a new session: text in UTF-8, the turn of this import, the wait for locks.
     void Setup();
+    // Takes the database's turn among imports, telling `waiting_` first when another holds it.
+    void TakeTurn();
     // Connects again when the connection dropped; the statements are prepared again as they come.
     void Reconnect();
     // The result of the statement that `run` sends, which must succeed: in preview, where the whole
@@ -85,6 +89,7 @@ private:
     [[noreturn]] void Fail(pg_result* result, std::string_view sql);
 
     pg_conn* conn_ = nullptr;
+    std::function<void()> waiting_;
     std::unordered_map<std::string, std::unique_ptr<Statement>, StringHash, std::equal_to<>> cache_;
     int prepared_ = 0;
     std::vector<Sent> sent_;

@@ -245,3 +245,24 @@ TEST(ServerFaults, AConnectionDroppedJustAfterItsCommitWentThroughCountsTheBatch
     EXPECT_EQ(Sql(direct, "select count(*) || ' ' || max(Num) from Licence"), "6000 6000");
     EXPECT_EQ(Sql(direct, "select LastClose from Info"), "1");
 }
+
+TEST(ServerFaults, AnImportThatWaitsForAnotherSaysSoBeforeItWaits) {
+    Workspace w;
+    if (!ServerWorkspace(w, "quorvel_waiting")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    // Another import's turn, held on a connection of the test; the import lets it go when told
+    // that the run waits, so the run goes on only if it said so first.
+    PGconn* other = PQconnectdb(w.db.c_str());
+    PQclear(PQexec(other, "SELECT pg_advisory_lock(7238633396597645)"));
+    std::vector<std::string> passes;
+    ImportOptions options;
+    options.progress = [&](const ProgressStep& step) {
+        if (passes.empty() || passes.back() != step.pass) passes.emplace_back(step.pass);
+        if (step.pass == "waiting") PQclear(PQexec(other, "SELECT pg_advisory_unlock(7238633396597645)"));
+    };
+    EXPECT_TRUE(Import(w, w.work, options));
+    PQfinish(other);
+    ASSERT_FALSE(passes.empty());
+    EXPECT_EQ(passes.front(), "waiting");
+    EXPECT_EQ(passes.back(), "licences");
+    EXPECT_EQ(Sql(w.db, "select count(*) from Licence"), "6000");
+}
