@@ -72,6 +72,11 @@ void Connection::OpenServer(const std::string& uri) {
     Attach(std::make_unique<PostgresEngine>(uri, waitNotice_));
 }
 
+void Connection::OpenServerToRead(const std::string& uri) {
+    if (engine_ != nullptr) Close();
+    Attach(std::make_unique<PostgresEngine>(uri, nullptr, false));
+}
+
 void Connection::Create(const std::string& path) {
     if (engine_ != nullptr) Close();
     if (IsServerUri(path))

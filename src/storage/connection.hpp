@@ -40,6 +40,8 @@ public:
     // Connects to the PostgreSQL database named by `uri`. Throws quorvel::Error 14 when the server
     // cannot be reached, refuses, or has no such database.
     void OpenServer(const std::string& uri);
+    // Connects to read only: never waits for an import's turn (a reader never writes).
+    void OpenServerToRead(const std::string& uri);
     // Called when OpenServer is about to wait for another import into the same database to end.
     void SetWaitNotice(std::function<void()> f) { waitNotice_ = std::move(f); }
     // Creates the database file `path` (which must not exist yet) under the database key, and

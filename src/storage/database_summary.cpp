@@ -29,7 +29,7 @@ constexpr std::string_view kServerTablePresent =
 void OpenForReading(storage::Connection& db, const std::string& database) {
     db.SetPreview(true);
     if (IsServerUri(database))
-        db.OpenServer(database);
+        db.OpenServerToRead(database);
     else
         db.Open(storage::ConnectionString(database));
 }

@@ -169,8 +169,8 @@ public:
     int row_ = -1;
 };
 
-PostgresEngine::PostgresEngine(const std::string& uri, std::function<void()> waiting)
-    : waiting_(std::move(waiting)) {
+PostgresEngine::PostgresEngine(const std::string& uri, std::function<void()> waiting, bool takeTurn)
+    : waiting_(std::move(waiting)), takeTurn_(takeTurn) {
     conn_ = PQconnectdb(uri.c_str());
     if (PQstatus(conn_) != CONNECTION_OK) {
         std::string message = WithoutPassword(FirstLine(PQerrorMessage(conn_)), uri);
@@ -190,7 +190,7 @@ PostgresEngine::PostgresEngine(const std::string& uri, std::function<void()> wai
 
 void PostgresEngine::Setup() {
     if (PQsetClientEncoding(conn_, "UTF8") != 0) Fail(nullptr, {});
-    TakeTurn();
+    if (takeTurn_) TakeTurn();
     Exec(kSession);
 }
 

@@ -30,8 +30,9 @@ namespace quorvel::storage {
 class PostgresEngine final : public Engine {
 public:
     // Connects to `uri`. Throws quorvel::Error 14 when the server cannot be reached or refuses.
-    // `waiting`, when set, is called before the connection waits for another import's turn.
-    explicit PostgresEngine(const std::string& uri, std::function<void()> waiting = {});
+    // `waiting`, when set, is called before the connection waits for another import's turn. A
+    // reader (`takeTurn` false) never waits for one.
+    explicit PostgresEngine(const std::string& uri, std::function<void()> waiting = {}, bool takeTurn = true);
     ~PostgresEngine() override;
 
     Row& Start(std::string_view sql, Params params) override;
@@ -90,6 +91,7 @@ private:
 
     pg_conn* conn_ = nullptr;
     std::function<void()> waiting_;
+    bool takeTurn_ = true;
     std::unordered_map<std::string, std::unique_ptr<Statement>, StringHash, std::equal_to<>> cache_;
     int prepared_ = 0;
     std::vector<Sent> sent_;

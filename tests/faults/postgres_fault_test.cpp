@@ -8,6 +8,7 @@
 
 #include <quorvel/clsRecupLicence.hpp>
 #include <quorvel/database.hpp>
+#include <quorvel/database_tools.hpp>
 #include <quorvel/run_report.hpp>
 
 #include <gtest/gtest.h>
@@ -246,13 +247,17 @@ TEST(ServerFaults, AConnectionDroppedJustAfterItsCommitWentThroughCountsTheBatch
     EXPECT_EQ(Sql(direct, "select LastClose from Info"), "1");
 }
 
-TEST(ServerFaults, AnImportThatWaitsForAnotherSaysSoBeforeItWaits) {
+TEST(ServerFaults, AnImportThatWaitsForAnotherSaysSoBeforeItWaitsAndAReaderDoesNotWait) {
     Workspace w;
     if (!ServerWorkspace(w, "quorvel_waiting")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
     // Another import's turn, held on a connection of the test; the import lets it go when told
     // that the run waits, so the run goes on only if it said so first.
     PGconn* other = PQconnectdb(w.db.c_str());
     PQclear(PQexec(other, "SELECT pg_advisory_lock(7238633396597645)"));
+    // A reader does not wait for the turn.
+    DatabaseSummary held = DescribeDatabase(w.db);
+    EXPECT_TRUE(held.server);
+    EXPECT_EQ(held.tables[4].name + " " + std::to_string(held.tables[4].rows), "Pays 12");
     std::vector<std::string> passes;
     ImportOptions options;
     options.progress = [&](const ProgressStep& step) {
