@@ -2,12 +2,9 @@
 
 #include <quorvel/output_check.hpp>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "base/file_system.hpp"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <filesystem>
 
@@ -66,25 +63,10 @@ std::string OutputClash(const std::string& output, const std::vector<ProtectedFi
 }
 
 std::string OutputUnwritable(const std::string& output) {
-    auto refused = [&output](int err) {
-        return "Impossible d'écrire " + output + " (" + std::strerror(err) +
-               ") : choisissez un dossier où écrire ou un autre nom ; rien n'a été modifié.";
-    };
-    struct stat st {};
-    if (::stat(output.c_str(), &st) != 0) {
-        int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0) return refused(errno);
-        ::close(fd);
-        ::unlink(output.c_str());
-        return {};
-    }
-    int fd = ::open(output.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return refused(errno);
-    int err = 0;
-    // A device takes a test write of one line end (a full one refuses it); a terminal is left alone.
-    if (S_ISCHR(st.st_mode) && !::isatty(fd) && ::write(fd, "\n", 1) != 1) err = errno;
-    ::close(fd);
-    return err != 0 ? refused(err) : std::string();
+    int err = base::WriteProbe(output);
+    if (err == 0) return {};
+    return "Impossible d'écrire " + output + " (" + std::strerror(err) +
+           ") : choisissez un dossier où écrire ou un autre nom ; rien n'a été modifié.";
 }
 
 std::string WorkFolderClash(const std::string& work, const std::string& source) {
