@@ -271,3 +271,25 @@ TEST(ServerFaults, AnImportThatWaitsForAnotherSaysSoBeforeItWaitsAndAReaderDoesN
     EXPECT_EQ(passes.back(), "licences");
     EXPECT_EQ(Sql(w.db, "select count(*) from Licence"), "6000");
 }
+
+TEST(ServerFaults, APasswordInTheUriShowsNowhere) {
+    Workspace w;
+    if (!ServerWorkspace(w, "quorvel_secret")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    // libpq reads "pw@rd" as the password "pw" and "rd@host" as the host: the connection fails
+    // with a message that quotes that host.
+    std::string atSign = w.db, parameter = w.db + "?password=s3cret";
+    atSign.insert(atSign.find('@'), ":pw@rd");
+    Outcome run = Quorvel({"import-licences", "--db", atSign, "--source", w.source, "--work", w.work,
+                           "--trace", w.trace, "--report", w.dir / "r.json", "--html", w.dir / "r.html"});
+    EXPECT_EQ(run.status, 1) << run.err;
+    Outcome init = Quorvel({"init-db", parameter}); // refused: the tables are there
+    EXPECT_EQ(init.status, 2);
+    Outcome info = Quorvel({"info", "--db", parameter});
+    EXPECT_EQ(info.status, 0) << info.err;
+    std::string everything = run.out + run.err + ReadFile(w.trace) + ReadFile(w.dir / "r.json") +
+                             ReadFile(w.dir / "r.html") + init.err + info.out;
+    for (const char* secret : {"pw@", "rd@", "s3cret"})
+        EXPECT_EQ(everything.find(secret), std::string::npos) << secret << " in:\n" << everything;
+    EXPECT_NE(everything.find(":***@"), std::string::npos);
+    EXPECT_NE(everything.find("password=***"), std::string::npos);
+}
