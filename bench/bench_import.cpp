@@ -609,7 +609,7 @@ class PgUri {
 public:
     explicit PgUri(const std::string& uri) {
         std::size_t scheme = uri.find("://");
-        if (uri.rfind("postgres", 0) != 0 || scheme == std::string::npos)
+        if (!quorvel::IsServerUri(uri) || scheme == std::string::npos)
             throw std::runtime_error("not a postgresql:// URI: " + uri);
         std::size_t question = uri.find('?', scheme + 3);
         std::string head = uri.substr(0, question);
@@ -627,12 +627,7 @@ public:
     }
 
     // The server as it may be printed: without the password it may hold.
-    std::string Shown() const {
-        std::size_t from = server_.find("://") + 3, at = server_.rfind('@');
-        std::size_t colon = server_.find(':', from);
-        if (at == std::string::npos || colon == std::string::npos || colon > at) return server_;
-        return server_.substr(0, colon) + server_.substr(at);
-    }
+    std::string Shown() const { return quorvel::ShownDatabase(server_ + params_); }
 
 private:
     std::string server_, params_;
@@ -892,7 +887,7 @@ int Bench(int argc, char** argv) {
         Measure m = InChild([&] {
             quorvel::clsRecupLicence importer(clock);
             quorvel::ImportOptions options;
-            if (db.starts_with("postgresql://")) options.server = db;
+            if (quorvel::IsServerUri(db)) options.server = db;
             return importer.bImport_Licence(db, dir, folder, log, nullptr, options);
         });
         fs::remove_all(folder);

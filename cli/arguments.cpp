@@ -34,17 +34,4 @@ Clock ClockFor(const std::string& today) {
     return FixedClock(y, m, d);
 }
 
-std::string Shown(const std::string& db) {
-    auto scheme = db.find("://");
-    auto at = db.find('@');
-    if (db.rfind("postgres", 0) != 0 || scheme == std::string::npos || at == std::string::npos) return db;
-    auto colon = db.find(':', scheme + 3);
-    if (colon == std::string::npos || colon > at) return db;
-    return db.substr(0, colon) + db.substr(at);
-}
-
-bool IsServer(const std::string& db) {
-    return db.starts_with("postgresql://") || db.starts_with("postgres://");
-}
-
 } // namespace quorvel::cli

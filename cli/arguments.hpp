@@ -13,9 +13,5 @@ namespace quorvel::cli {
 CLI::Validator RealDate();
 // The run's clock: the machine's, or `today` (checked by RealDate) at 00:00:00.
 Clock ClockFor(const std::string& today);
-// `db` as it may be printed: a PostgreSQL URI without the password it may hold.
-std::string Shown(const std::string& db);
-// True when `db` names a PostgreSQL database rather than a file.
-bool IsServer(const std::string& db);
 
 } // namespace quorvel::cli

@@ -17,5 +17,7 @@ struct Command {
 Command AddInitDb(CLI::App& app);
 Command AddImportLicences(CLI::App& app);
 Command AddUpdateIuf(CLI::App& app);
+Command AddInfo(CLI::App& app);
+Command AddRestore(CLI::App& app);
 
 } // namespace quorvel::cli

@@ -37,6 +37,7 @@ Command AddImportLicences(CLI::App& app) {
         "Print nothing when the run got through with nothing in error, else only the outcome's line "
         "(the TraceLog still tells everything)");
     imp->add_option("--html", a->html, "Also write the report as an HTML page to read or print (in French)");
+    AddBackupOptions(imp, a->backup);
     imp->footer(
         "Example:\n  quorvel import-licences --db club.db --source export/ --work work/ --trace import.log\n"
         "A licence.txt missing from the source folder imports nothing (exit 1).");

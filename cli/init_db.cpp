@@ -3,6 +3,7 @@
 
 #include "arguments.hpp"
 #include "command.hpp"
+#include "database_advice.hpp"
 #include "exit_status.hpp"
 
 #include <quorvel/database.hpp>
@@ -37,10 +38,12 @@ int RunInitDb(const InitArgs& a) {
     try {
         CreateHostDatabase(a.db, a.noReference ? std::string()
                                                : (a.reference.empty() ? DefaultReference() : a.reference));
-        std::cout << "Database created: " << Shown(a.db) << "\n";
+        std::cout << "Database created: " << quorvel::ShownDatabase(a.db) << "\n";
         return kExitTrue;
     } catch (const Error& e) {
         std::cerr << "quorvel init-db: failed: Erreur n° " << e.number() << ": " << e.description() << "\n";
+        if (std::string advice = DatabaseAdvice(a.db, e.number(), e.description()); !advice.empty())
+            std::cerr << "quorvel init-db: " << advice << "\n";
         return kExitError;
     }
 }

@@ -50,9 +50,8 @@ int main(int argc, char** argv) {
                  "encrypted database and writes a French TraceLog of what was done."};
     Describe(app);
     const std::vector<quorvel::cli::Command> commands{
-        quorvel::cli::AddInitDb(app),
-        quorvel::cli::AddImportLicences(app),
-        quorvel::cli::AddUpdateIuf(app),
+        quorvel::cli::AddInitDb(app), quorvel::cli::AddImportLicences(app), quorvel::cli::AddUpdateIuf(app),
+        quorvel::cli::AddInfo(app),   quorvel::cli::AddRestore(app),
     };
     if (std::optional<int> status = Parse(app, argc, argv)) return *status;
     for (const quorvel::cli::Command& command : commands)

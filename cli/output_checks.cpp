@@ -1,6 +1,8 @@
 #include "output_checks.hpp"
 
-#include <cctype>
+#include <quorvel/database.hpp>
+#include <quorvel/output_check.hpp>
+
 #include <filesystem>
 #include <vector>
 
@@ -10,30 +12,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The report may not overwrite the database, the TraceLog, a file of the source folder or a
-// working copy; nothing has been opened when it is refused.
-std::string ReportClash(const std::string& report, const std::vector<std::string>& others,
-                        const std::string& source, const std::string& work) {
+// Why `output` (a report or the page) may not be written: it would overwrite the database, the
+// TraceLog, a file of the source folder, a working copy or an earlier output, or cannot be
+// written at all. Nothing has been opened when it is refused.
+std::string OutputRefusal(const RunArgs& a, const std::string& output, std::vector<ProtectedFile> files) {
+    files.insert(files.begin(), {{a.db, "la base de données"}, {a.trace, "le TraceLog"}});
     std::error_code ec;
-    std::vector<std::string> files = others;
-    for (const auto& entry : fs::directory_iterator(source, ec))
-        files.push_back(entry.path().string());
-    // Outputs not written yet are compared by name.
-    auto same = [&](const std::string& file) {
-        return fs::equivalent(report, file, ec) ||
-               fs::absolute(report, ec).lexically_normal() == fs::absolute(file, ec).lexically_normal();
-    };
-    for (const auto& file : files)
-        if (!file.empty() && same(file)) return file;
-    fs::path path(report);
-    std::string name = path.filename().string();
-    for (char& c : name)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (!work.empty() &&
-        fs::equivalent(path.has_parent_path() ? path.parent_path() : fs::path("."), work, ec))
-        for (const char* copy : {"licence", "club", "origine"})
-            if (name.rfind(copy, 0) == 0) return report + " (une copie de travail)";
-    return {};
+    for (const auto& entry : fs::directory_iterator(a.source, ec))
+        files.push_back({entry.path().string(), "un fichier source"});
+    std::string why =
+        OutputClash(output, files, IsServerUri(a.db) ? std::string() : a.db, a.iuf ? std::string() : a.work);
+    return why.empty() ? OutputUnwritable(output) : why;
 }
 
 } // namespace
@@ -43,19 +32,13 @@ std::string RefusedArguments(const RunArgs& a) {
     if (a.iuf && a.clubGiven && a.club.size() != 13)
         return command + "--club expects a federal club code of 13 characters (e.g. FRA1750750123), got '" +
                a.club + "' (" + std::to_string(a.club.size()) + " characters); nothing was changed";
-    const std::string work = a.iuf ? std::string() : a.work;
-    if (!a.report.empty()) {
-        std::string clash = ReportClash(a.report, {a.db, a.trace}, a.source, work);
-        if (!clash.empty())
-            return command + "the report " + a.report + " would overwrite " + clash +
-                   "; choose another name (nothing was changed)";
-    }
-    if (!a.html.empty()) {
-        std::string clash = ReportClash(a.html, {a.db, a.trace, a.report}, a.source, work);
-        if (!clash.empty())
-            return command + "the HTML page " + a.html + " would overwrite " + clash +
-                   "; choose another name (nothing was changed)";
-    }
+    if (!a.iuf)
+        if (std::string why = WorkFolderClash(a.work, a.source); !why.empty()) return command + why;
+    if (!a.report.empty())
+        if (std::string why = OutputRefusal(a, a.report, {}); !why.empty()) return command + why;
+    if (!a.html.empty())
+        if (std::string why = OutputRefusal(a, a.html, {{a.report, "le rapport JSON"}}); !why.empty())
+            return command + why;
     return {};
 }
 
@@ -70,8 +53,10 @@ std::string WorkFolder::Make() {
 }
 
 WorkFolder::~WorkFolder() {
+    // A folder made for the run goes again when it holds nothing: after a preview, or a run that
+    // could not start (a missing source folder).
     std::error_code ec;
-    if (made_ && args_.dryRun) fs::remove(args_.work, ec);
+    if (made_ && fs::is_empty(args_.work, ec)) fs::remove(args_.work, ec);
 }
 
 } // namespace quorvel::cli

@@ -1,7 +1,9 @@
 #include "run_command.hpp"
 
 #include "arguments.hpp"
+#include "database_advice.hpp"
 #include "exit_status.hpp"
+#include "iuf_checks.hpp"
 #include "output_checks.hpp"
 #include "progress_display.hpp"
 #include "stop_signal.hpp"
@@ -9,6 +11,7 @@
 
 #include <quorvel/clsMajIUF.hpp>
 #include <quorvel/clsRecupLicence.hpp>
+#include <quorvel/database.hpp>
 
 #include <fstream>
 #include <iostream>
@@ -39,10 +42,15 @@ bool WriteReport(const std::string& path, const RunReport& report, bool html = f
 bool Run(const RunArgs& a, RunReport& report, ProgressDisplay& display) {
     ImportOptions options;
     options.preview = a.dryRun;
-    if (IsServer(a.db)) options.server = a.db;
+    if (quorvel::IsServerUri(a.db)) options.server = a.db;
     options.report = &report;
     options.cancel = StopFlag();
-    options.progress = [&display](const ProgressStep& step) { display.Step(step); };
+    options.progress = [&display](const ProgressStep& step) {
+        if (step.pass == "waiting")
+            std::cerr << "En attente de la fin d'un autre import dans cette base...\n";
+        else
+            display.Step(step);
+    };
     if (a.iuf) {
         clsMajIUF updater(ClockFor(a.today));
         return updater.bImport_CodeIUF(a.source, a.db, a.trace, nullptr, !a.club.empty(), a.club, options);
@@ -58,11 +66,13 @@ int Status(RunReport& report) {
 }
 
 // What the terminal is told after a run that returned.
-void Tell(const RunArgs& a, bool ok, int status, const RunReport& report) {
+void Tell(const RunArgs& a, bool ok, int status, const RunReport& report, const std::string& backup) {
     if (!ok) {
         std::string why = StartFailure(report);
         std::cerr << "quorvel " << a.Command() << ": " << (why.empty() ? "the run could not start" : why)
                   << " (see the TraceLog " << a.trace << ")\n";
+        if (std::string advice = DatabaseAdvice(a.db, report); !advice.empty())
+            std::cerr << "quorvel " << a.Command() << ": " << advice << "\n";
     }
     if (a.quiet) {
         // One line: the one on stderr when the run could not start.
@@ -72,7 +82,9 @@ void Tell(const RunArgs& a, bool ok, int status, const RunReport& report) {
     std::vector<std::string> outputs{"TraceLog : " + a.trace};
     if (!a.report.empty()) outputs.push_back("Rapport : " + a.report);
     if (!a.html.empty()) outputs.push_back("Page HTML : " + a.html);
+    if (!backup.empty()) outputs.push_back("Copie de la base avant l'import : " + backup);
     std::cout << Summary(report, outputs);
+    if (a.iuf) std::cout << SkippedFileNotes(report);
 }
 
 } // namespace
@@ -88,6 +100,12 @@ int RunImportCommand(const RunArgs& a) {
         std::cerr << failed << "\n";
         return kExitError;
     }
+    if (std::string warning = ClubWarning(a); !warning.empty()) std::cerr << warning << "\n";
+    RunBackup backup;
+    if (std::string failed = backup.Make(a.db, a.backup, a.dryRun, a.Command()); !failed.empty()) {
+        std::cerr << failed << "\n";
+        return kExitError;
+    }
     ProgressDisplay display;
     RunReport report;
     report.spillEntries = true; // the page and the summary need only the entries' groups
@@ -95,12 +113,16 @@ int RunImportCommand(const RunArgs& a) {
     try {
         bool ok = Run(a, report, display);
         display.Finish();
+        // A run that could not start wrote nothing: its copy would only push out an older one.
+        ok ? backup.Keep() : backup.Drop();
         int status = Status(report);
         if (!WriteReport(a.report, report) || !WriteReport(a.html, report, true)) return kExitError;
-        Tell(a, ok, status, report);
+        Tell(a, ok, status, report, backup.Path());
         return status;
     } catch (const Error& e) {
         display.Finish();
+        // An error before any pass began wrote nothing (a missing source folder).
+        report.passes.empty() ? backup.Drop() : backup.Keep();
         report.exitStatus = kExitError;
         Status(report);
         WriteReport(a.report, report);

@@ -2,6 +2,8 @@
 // What import-licences and update-iuf share: their options, the checks made before anything is
 // touched, the run, its reports and what the terminal is told.
 
+#include "backup.hpp"
+
 #include <string>
 
 namespace quorvel::cli {
@@ -12,6 +14,7 @@ struct RunArgs {
     bool dryRun = false;
     bool quiet = false;
     bool clubGiven = false;
+    BackupArgs backup;
 
     const char* Command() const { return iuf ? "update-iuf" : "import-licences"; }
 };

@@ -2,8 +2,10 @@
 
 #include "arguments.hpp"
 #include "command.hpp"
+#include "iuf_checks.hpp"
 #include "run_command.hpp"
 
+#include <iostream>
 #include <memory>
 
 namespace quorvel::cli {
@@ -21,9 +23,10 @@ Command AddUpdateIuf(CLI::App& app) {
                     "other files are reported and skipped")
         ->required();
     iuf->add_option("--trace", a->trace, "TraceLog file to create (Windows-1252 text, CR LF)")->required();
-    CLI::Option* club = iuf->add_option("--club", a->club,
-                                        "Only update the licences of this club (13-character federal code, "
-                                        "compared exactly)");
+    CLI::Option* club =
+        iuf->add_option("--club", a->club,
+                        "Only update the licences of this club (13-character federal code; small "
+                        "letters are read as capitals)");
     iuf->add_option("--today", a->today, "Pin today's date (YYYY-MM-DD) for the TraceLog's time stamps")
         ->check(RealDate());
     iuf->add_flag("--dry-run", a->dryRun,
@@ -34,10 +37,16 @@ Command AddUpdateIuf(CLI::App& app) {
         "Print nothing when the run got through with nothing in error, else only the outcome's line "
         "(the TraceLog still tells everything)");
     iuf->add_option("--html", a->html, "Also write the report as an HTML page to read or print (in French)");
+    AddBackupOptions(iuf, a->backup);
     iuf->footer(
         "Example:\n  quorvel update-iuf --db club.db --source iuf/ --trace iuf.log --club FRA1750750123");
     return {iuf, [a, club] {
                 a->clubGiven = club->count() > 0;
+                // Federal codes are written in capitals: "fra1010350007" means FRA1010350007.
+                if (std::string capitals = ClubInCapitals(a->club); capitals != a->club) {
+                    std::cerr << "quorvel update-iuf : --club " << a->club << " lu " << capitals << "\n";
+                    a->club = capitals;
+                }
                 return RunImportCommand(*a);
             }};
 }

@@ -11,7 +11,7 @@ _quorvel() {
     fi
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-        import-licences | update-iuf | init-db)
+        import-licences | update-iuf | init-db | info | restore)
             command=${COMP_WORDS[i]}
             break
             ;;
@@ -24,7 +24,7 @@ _quorvel() {
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")
         return
         ;;
-    --source | --work)
+    --source | --work | --backup)
         compopt -o filenames 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -d -- "$cur")
         return
@@ -40,8 +40,10 @@ _quorvel() {
     esac
 
     case $command in
-    import-licences) options="--db --source --work --trace --today --dry-run --report --html --quiet --help" ;;
-    update-iuf) options="--db --source --trace --club --today --dry-run --report --html --quiet --help" ;;
+    import-licences) options="--db --source --work --trace --today --dry-run --report --html --quiet --backup --no-backup --help" ;;
+    update-iuf) options="--db --source --trace --club --today --dry-run --report --html --quiet --backup --no-backup --help" ;;
+    info) options="--db --help" ;;
+    restore) options="--db --backup --force --yes --help" ;;
     init-db)
         options="--no-reference --reference --help"
         if [[ $cur != -* ]]; then # the database file to create
@@ -51,7 +53,7 @@ _quorvel() {
         fi
         ;;
     *)
-        mapfile -t COMPREPLY < <(compgen -W "import-licences update-iuf init-db --help -V --version" -- "$cur")
+        mapfile -t COMPREPLY < <(compgen -W "import-licences update-iuf init-db info restore --help -V --version" -- "$cur")
         return
         ;;
     esac

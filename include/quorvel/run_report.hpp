@@ -179,7 +179,8 @@ struct QUORVEL_API RunReport {
 
 // Where a run stands: handed to ImportOptions::progress after every line of a file.
 struct ProgressStep {
-    // "clubs", "licences" or "iuf".
+    // "clubs", "licences" or "iuf"; "waiting" once, before the run waits for another import into
+    // the same PostgreSQL database to end (no file, no lines).
     std::string_view pass;
     // The file being read (a working copy, or an IUF file).
     std::string_view file;

@@ -149,6 +149,23 @@ bool DriveReady(const std::string& folder) {
     return ::statvfs(folder.c_str(), &vs) == 0;
 }
 
+int WriteProbe(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) return errno;
+        ::close(fd);
+        ::unlink(path.c_str());
+        return 0;
+    }
+    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return errno;
+    int err = 0;
+    if (S_ISCHR(st.st_mode) && !::isatty(fd) && ::write(fd, "\n", 1) != 1) err = errno;
+    ::close(fd);
+    return err;
+}
+
 std::vector<std::string> ListFiles(const std::string& folder) {
     std::vector<std::string> names;
     std::error_code ec;

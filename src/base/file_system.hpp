@@ -36,6 +36,11 @@ std::uint64_t FileSize(const std::string& path);
 // exist or is not a folder.
 bool DriveReady(const std::string& folder);
 
+// 0 when `path` can be written, else the system's error number. A file that does not exist is
+// created and removed again; an existing file keeps its bytes; a device other than a terminal
+// takes a test write of one line end (a full one refuses it).
+int WriteProbe(const std::string& path);
+
 // Full paths of the regular files directly in `folder` (no subfolders), in ascending byte order
 // of their names. Throws when the folder cannot be listed.
 std::vector<std::string> ListFiles(const std::string& folder);

@@ -43,7 +43,7 @@ bool clsMajIUF::bImport_CodeIUF(const std::string& strRepSource, const std::stri
             } catch (const Error&) {
             }
         }
-        VerifierSortie(strFileTrace_P, files, {});
+        VerifierSortie(strFileTrace_P, files, server ? std::string() : strFileBase_P, {});
         frame.Start();
         bool result = false;
         if (frame.SourceReady(strRepSource)) {

@@ -35,7 +35,9 @@ bool clsRecupLicence::bImport_Licence(const std::string& strFileBase, const std:
                         {session.strFileLicence, "un fichier source"},
                         {session.strFileClub, "un fichier source"},
                         {session.strFileOrigine, "un fichier source"}},
-                       strRepTempo);
+                       server ? std::string() : strFileBase_P, strRepTempo);
+        if (std::string clash = WorkFolderClash(strRepTempo, strRepSource); !clash.empty())
+            throw Error(errnum::kBadArgument, clash);
         frame.Start();
         ViderCollections(session);
 
@@ -49,7 +51,7 @@ bool clsRecupLicence::bImport_Licence(const std::string& strFileBase, const std:
                     if (copied) frame.CopyMade(path);
                     return copied;
                 };
-                if (copy(session.strFileLicence, "Erreur")) {
+                if (bExportsLisibles(session) && copy(session.strFileLicence, "Erreur")) {
                     copy(session.strFileClub, "Warning");
                     copy(session.strFileOrigine, "Warning");
                     result = bTraitementImport(session);

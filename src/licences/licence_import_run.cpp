@@ -3,8 +3,10 @@
 #include "base/file_system.hpp"
 #include "clubs/club_pass.hpp"
 #include "licences/licence_pass.hpp"
+#include "licences/licence_record.hpp"
 #include "session/import_session.hpp"
 #include "session/line_count.hpp"
+#include "session/export_check.hpp"
 #include "session/origin_file.hpp"
 #include "tracelog/progress.hpp"
 
@@ -20,6 +22,11 @@ constexpr std::int64_t kLongueurLicence = 248;
 // A licence's key: its club code and its number.
 constexpr std::size_t kLongueurCleLicence = 13 + 6;
 } // namespace
+
+bool bExportsLisibles(ImportSession& session) {
+    return bFichierExport(session.trace, session.strFileLicence, kLongueurLicence, licences::kFieldCount) &&
+           bFichierExport(session.trace, session.strFileClub, kLongueurClub, 2);
+}
 
 bool bTraitementImport(ImportSession& session) {
     tracelog::TraceLog& trace = session.trace;

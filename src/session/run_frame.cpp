@@ -32,7 +32,7 @@ RunFrame::RunFrame(ImportSession& session, const ImportOptions& options, const c
         report_->method = method;
         report_->preview = preview_;
         report_->source = source;
-        report_->database = storage::Shown(database);
+        report_->database = ShownDatabase(database);
     }
     session_.recorder = tracelog::RunRecorder(report_);
     session_.trace.SetRecorder(&session_.recorder);
@@ -57,7 +57,17 @@ void RunFrame::Start() {
 }
 
 bool RunFrame::SourceReady(const std::string& strRepSource) {
-    if (bLecteurPret(strRepSource)) return true;
+    bool ready = false;
+    try {
+        ready = bLecteurPret(strRepSource);
+    } catch (const Error& e) {
+        // The call fails with the error; the TraceLog says why first.
+        const std::string message = "Dossier source introuvable." + kLineBreak + "Import annulé." +
+                                    kLineBreak + tracelog::strTexteErreur(e);
+        session_.trace.WriteFileEntry(message, {}, "Erreur", message);
+        throw;
+    }
+    if (ready) return true;
     const std::string message = "Le lecteur source n'est pas pret.";
     session_.trace.WriteFileEntry(message, {}, "Erreur", message);
     session_.trace.Write("Import annulé.");
@@ -65,6 +75,15 @@ bool RunFrame::SourceReady(const std::string& strRepSource) {
 }
 
 bool RunFrame::Connect(std::string_view failureLines) {
+    // Another import into the same server database holds its turn: the caller is told that the
+    // run waits for it, rather than seeing it stand still.
+    session_.objConnexion.SetWaitNotice([this] {
+        if (session_.progress != nullptr) (*session_.progress)(ProgressStep{"waiting", {}, 0, 0, false});
+        if (session_.objForm != nullptr) {
+            session_.objForm->SetLabelCaption(2, "En attente de la fin d'un autre import dans cette base...");
+            session_.objForm->Refresh();
+        }
+    });
     try {
         storage::Connexion(session_.objConnexion, session_.strFileBase, session_.server);
         return true;

@@ -5,9 +5,6 @@
 
 #include <sys/stat.h>
 
-#include <cctype>
-#include <filesystem>
-
 namespace quorvel {
 
 namespace {
@@ -84,25 +81,9 @@ std::string strNomLibre(const std::string& strFichier, const std::string& strRep
 }
 
 void VerifierSortie(const std::string& output, const std::vector<ProtectedFile>& files,
-                    const std::string& strRepTempo) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    auto refuse = [&](const std::string& what, const std::string& path) {
-        throw Error(errnum::kBadArgument, "Le fichier de sortie " + output + " désigne " + what + " : " +
-                                              path + ". Choisissez un autre nom ; rien n'a été modifié.");
-    };
-    for (const auto& file : files)
-        if (fs::equivalent(output, file.path, ec)) refuse(file.what, file.path);
-    if (strRepTempo.empty()) return;
-    fs::path out(output);
-    std::string name = out.filename().string();
-    for (char& c : name)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    fs::path folder = out.has_parent_path() ? out.parent_path() : fs::path(".");
-    if (fs::equivalent(folder, strRepTempo, ec))
-        for (const char* copy : {"licence", "club", "origine"})
-            if (name.rfind(copy, 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == ".txt")
-                refuse("une copie de travail", output);
+                    const std::string& database, const std::string& strRepTempo) {
+    std::string clash = OutputClash(output, files, database, strRepTempo);
+    if (!clash.empty()) throw Error(errnum::kBadArgument, clash);
 }
 
 void ViderCollections(ImportSession& session) {

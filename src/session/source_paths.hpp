@@ -3,6 +3,8 @@
 
 #include "tracelog/trace_log.hpp"
 
+#include <quorvel/output_check.hpp>
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,17 +40,10 @@ std::string strCopieFichier(const std::string& strFichier, const std::string& st
 // uses yet. Earlier copies are never overwritten.
 std::string strNomLibre(const std::string& strFichier, const std::string& strRepTempo);
 
-// A file the run must not overwrite, and what it is ("la base de données", "un fichier source"...).
-struct ProtectedFile {
-    std::string path;
-    const char* what;
-};
-
-// Refuses `output` (a TraceLog or report path) when it is one of `files`, or an export file's name
-// in the working folder `strRepTempo` (empty: none), by throwing quorvel::Error. Files are
-// compared, not names. Nothing is opened.
+// Refuses `output` (a TraceLog path) when OutputClash finds a reason, by throwing quorvel::Error
+// with it. Nothing is opened.
 void VerifierSortie(const std::string& output, const std::vector<ProtectedFile>& files,
-                    const std::string& strRepTempo);
+                    const std::string& database, const std::string& strRepTempo);
 
 // Empties the session's sets of clubs and licences handled.
 void ViderCollections(ImportSession& session);

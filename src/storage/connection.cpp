@@ -19,19 +19,6 @@ constexpr std::chrono::milliseconds kPauseForOthers{150};
 
 } // namespace
 
-bool IsServerUri(std::string_view database) noexcept {
-    return database.starts_with("postgresql://") || database.starts_with("postgres://");
-}
-
-std::string Shown(const std::string& database) {
-    if (!IsServerUri(database)) return database;
-    auto user = database.find("://") + 3;
-    auto at = database.find('@', user);
-    auto colon = database.find(':', user);
-    if (at == std::string::npos || colon > at) return database;
-    return database.substr(0, colon) + database.substr(at);
-}
-
 std::string ConnectionString(const std::string& strFileBase) {
     return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + strFileBase + std::string(kPassword) +
            std::string(kDatabaseKey) + ";";
@@ -95,7 +82,12 @@ void Connection::Open(const std::string& connectionString) {
 
 void Connection::OpenServer(const std::string& uri) {
     if (engine_ != nullptr) Close();
-    Attach(std::make_unique<PostgresEngine>(uri));
+    Attach(std::make_unique<PostgresEngine>(uri, waitNotice_));
+}
+
+void Connection::OpenServerToRead(const std::string& uri) {
+    if (engine_ != nullptr) Close();
+    Attach(std::make_unique<PostgresEngine>(uri, nullptr, false));
 }
 
 void Connection::Create(const std::string& path) {

@@ -14,6 +14,8 @@
 
 #include "storage/engine.hpp"
 
+#include <quorvel/database.hpp>
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -22,12 +24,6 @@
 #include <string_view>
 
 namespace quorvel::storage {
-
-// True when `database` names a PostgreSQL database (a postgresql:// or postgres:// URI) rather
-// than a file.
-bool IsServerUri(std::string_view database) noexcept;
-// `database` as it may be shown: a URI without the password it may hold.
-std::string Shown(const std::string& database);
 
 class Connection {
 public:
@@ -45,6 +41,10 @@ public:
     // Connects to the PostgreSQL database named by `uri`. Throws quorvel::Error 14 when the server
     // cannot be reached, refuses, or has no such database.
     void OpenServer(const std::string& uri);
+    // Connects to read only: never waits for an import's turn (a reader never writes).
+    void OpenServerToRead(const std::string& uri);
+    // Called when OpenServer is about to wait for another import into the same database to end.
+    void SetWaitNotice(std::function<void()> f) { waitNotice_ = std::move(f); }
     // Creates the database file `path` (which must not exist yet) under the database key, and
     // opens it; for a PostgreSQL URI, connects to the existing (empty) database. Throws quorvel::Error with
     // the engine's result code and message on failure.
@@ -169,6 +169,7 @@ private:
     // When the write lock was last given up.
     std::chrono::steady_clock::time_point releasedAt_{};
     std::function<void()> beforeCommit_;
+    std::function<void()> waitNotice_;
 };
 
 // The database-level secret of the club application's database: the SQLCipher key.

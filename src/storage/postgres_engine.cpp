@@ -1,5 +1,7 @@
 #include "storage/postgres_engine.hpp"
 
+#include "storage/database_uri.hpp"
+
 #include <libpq-fe.h>
 
 #include <cctype>
@@ -26,6 +28,7 @@ constexpr int kMismatch = 20;
 
 // The key of the advisory lock that imports into one database take turns on.
 constexpr const char* kTakeTurn = "SELECT pg_advisory_lock(7238633396597645)";
+constexpr const char* kTryTurn = "SELECT pg_try_advisory_lock(7238633396597645)";
 // As long as the file engine waits for a busy database.
 constexpr const char* kSession = "SET lock_timeout = '10s'";
 constexpr const char* kSavepoint = "SAVEPOINT quorvel_statement";
@@ -209,15 +212,15 @@ public:
     int row_ = -1;
 };
 
-PostgresEngine::PostgresEngine(const std::string& uri) {
+PostgresEngine::PostgresEngine(const std::string& uri, std::function<void()> waiting, bool takeTurn)
+    : waiting_(std::move(waiting)), takeTurn_(takeTurn) {
     conn_ = PQconnectdb(uri.c_str());
     if (PQstatus(conn_) != CONNECTION_OK) {
-        std::string message = FirstLine(PQerrorMessage(conn_));
+        std::string message = WithoutPassword(FirstLine(PQerrorMessage(conn_)), uri);
         PQfinish(conn_);
-        // A database that does not exist reads as a missing file does.
-        if (message.find("FATAL:  database \"") != std::string::npos &&
-            message.ends_with("\" does not exist"))
-            message = "unable to open database file";
+        // The server's own words (a database or role that does not exist, a refused password),
+        // without libpq's "connection to server at ... failed: " before them.
+        if (auto fatal = message.find("FATAL:  "); fatal != std::string::npos) message.erase(0, fatal);
         throw Error(kCantOpen, message);
     }
     try {
@@ -230,8 +233,19 @@ PostgresEngine::PostgresEngine(const std::string& uri) {
 
 void PostgresEngine::Setup() {
     if (PQsetClientEncoding(conn_, "UTF8") != 0) Fail(nullptr, {});
-    Exec(kTakeTurn);
+    if (takeTurn_) TakeTurn();
     Exec(kSession);
+}
+
+void PostgresEngine::TakeTurn() {
+    if (waiting_) {
+        PGresult* result = PQexec(conn_, kTryTurn);
+        bool taken = PQresultStatus(result) == PGRES_TUPLES_OK && PQgetvalue(result, 0, 0)[0] == 't';
+        PQclear(result);
+        if (taken) return;
+        waiting_();
+    }
+    Exec(kTakeTurn);
 }
 
 void PostgresEngine::Reconnect() {

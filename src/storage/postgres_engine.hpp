@@ -23,6 +23,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -36,7 +37,9 @@ namespace quorvel::storage {
 class PostgresEngine final : public Engine {
 public:
     // Connects to `uri`. Throws quorvel::Error 14 when the server cannot be reached or refuses.
-    explicit PostgresEngine(const std::string& uri);
+    // `waiting`, when set, is called before the connection waits for another import's turn. A
+    // reader (`takeTurn` false) never waits for one.
+    explicit PostgresEngine(const std::string& uri, std::function<void()> waiting = {}, bool takeTurn = true);
     ~PostgresEngine() override;
 
     Row& Start(std::string_view sql, Params params) override;
@@ -102,6 +105,8 @@ private:
     std::string TransactionStatus() noexcept;
     // Sets up a new session: text in UTF-8, the turn of this import, the wait for locks.
     void Setup();
+    // Takes the database's turn among imports, telling `waiting_` first when another holds it.
+    void TakeTurn();
     // Connects again when the connection dropped, trying with growing pauses for as long as
     // ReconnectLimit() allows; the statements are prepared again as they come. Throws (and the
     // server is then out of reach for good) when no connection could be made.
@@ -119,6 +124,8 @@ private:
     [[noreturn]] void Fail(pg_result* result, std::string_view sql);
 
     pg_conn* conn_ = nullptr;
+    std::function<void()> waiting_;
+    bool takeTurn_ = true;
     std::unordered_map<std::string, std::unique_ptr<Statement>, StringHash, std::equal_to<>> cache_;
     int prepared_ = 0;
     std::vector<Sent> sent_;

@@ -171,7 +171,7 @@ void CreateServerDatabase(const std::string& uri, const std::string& referenceFi
     if (present) {
         db.Rollback();
         throw Error(errnum::kFileExists,
-                    "La base contient déjà les tables de l'application : " + storage::Shown(uri));
+                    "La base contient déjà les tables de l'application : " + ShownDatabase(uri));
     }
     try {
         db.ExecuteScript(storage::kPostgresSchema);
@@ -186,7 +186,7 @@ void CreateServerDatabase(const std::string& uri, const std::string& referenceFi
 } // namespace
 
 void CreateHostDatabase(const std::string& path, const std::string& referenceFile) {
-    if (storage::IsServerUri(path)) return CreateServerDatabase(path, referenceFile);
+    if (IsServerUri(path)) return CreateServerDatabase(path, referenceFile);
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) throw Error(errnum::kFileExists, "Le fichier existe déjà : " + path);
     try {

@@ -33,7 +33,7 @@ std::vector<std::string> Import(const Workspace& w, const std::string& source,
 
 TEST(Cli, ExitStatusAndTheTerminalFollowTheRunsResult) {
     Workspace w;
-    Outcome ok = Quorvel(Import(w, QUORVEL_SAMPLE_DIR));
+    Outcome ok = Quorvel(Import(w, QUORVEL_SAMPLE_DIR, {"--no-backup"}));
     EXPECT_EQ(ok.status, 0) << ok.err;
     EXPECT_EQ(WithoutTimes(ok.out),
               "Import terminé : aucune ligne en erreur.\n"
@@ -146,7 +146,8 @@ TEST(Cli, AnOutputNamingTheDatabaseOrASourceFileIsRefusedBeforeAnythingIsTouched
         for (const std::string& output : {w.db, w.trace}) { // the TraceLog does not exist yet
             Outcome report = Quorvel(Import(w, w.source, {"--report", output}));
             EXPECT_EQ(report.status, 2);
-            EXPECT_NE(report.err.find("would overwrite " + output), std::string::npos) << report.err;
+            EXPECT_NE(report.err.find("Le fichier de sortie " + output + " désigne"), std::string::npos)
+                << report.err;
         }
     }
     EXPECT_EQ(ReadFile(w.db), db);

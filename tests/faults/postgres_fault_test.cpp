@@ -11,6 +11,7 @@
 #include <quorvel/clsMajIUF.hpp>
 #include <quorvel/clsRecupLicence.hpp>
 #include <quorvel/database.hpp>
+#include <quorvel/database_tools.hpp>
 #include <quorvel/run_report.hpp>
 
 #include <gtest/gtest.h>
@@ -487,4 +488,51 @@ TEST(ServerFaults, ManyRefusedLinesTellWhatTheyTellOnTheFileDatabase) {
     EXPECT_EQ(TraceOf(server, server.work), TraceOf(file, file.work));
     EXPECT_EQ(ServerSql(server.db, "select count(*) || ' ' || max(Num) from Licence"),
               Scalar(file.db, "select count(*) || ' ' || max(Num) from Licence"));
+}
+
+TEST(ServerFaults, AnImportThatWaitsForAnotherSaysSoBeforeItWaitsAndAReaderDoesNotWait) {
+    Workspace w;
+    if (!ServerWorkspace(w, "quorvel_waiting")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    // Another import's turn, held on a connection of the test; the import lets it go when told
+    // that the run waits, so the run goes on only if it said so first.
+    PGconn* other = PQconnectdb(w.db.c_str());
+    PQclear(PQexec(other, "SELECT pg_advisory_lock(7238633396597645)"));
+    // A reader does not wait for the turn.
+    DatabaseSummary held = DescribeDatabase(w.db);
+    EXPECT_TRUE(held.server);
+    EXPECT_EQ(held.tables[4].name + " " + std::to_string(held.tables[4].rows), "Pays 12");
+    std::vector<std::string> passes;
+    ImportOptions options;
+    options.progress = [&](const ProgressStep& step) {
+        if (passes.empty() || passes.back() != step.pass) passes.emplace_back(step.pass);
+        if (step.pass == "waiting") PQclear(PQexec(other, "SELECT pg_advisory_unlock(7238633396597645)"));
+    };
+    EXPECT_TRUE(Import(w, w.work, options));
+    PQfinish(other);
+    ASSERT_FALSE(passes.empty());
+    EXPECT_EQ(passes.front(), "waiting");
+    EXPECT_EQ(passes.back(), "licences");
+    EXPECT_EQ(ServerSql(w.db, "select count(*) from Licence"), "6000");
+}
+
+TEST(ServerFaults, APasswordInTheUriShowsNowhere) {
+    Workspace w;
+    if (!ServerWorkspace(w, "quorvel_secret")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    // libpq reads "pw@rd" as the password "pw" and "rd@host" as the host: the connection fails
+    // with a message that quotes that host.
+    std::string atSign = w.db, parameter = w.db + "?password=s3cret";
+    atSign.insert(atSign.find('@'), ":pw@rd");
+    Outcome run = Quorvel({"import-licences", "--db", atSign, "--source", w.source, "--work", w.work,
+                           "--trace", w.trace, "--report", w.dir / "r.json", "--html", w.dir / "r.html"});
+    EXPECT_EQ(run.status, 1) << run.err;
+    Outcome init = Quorvel({"init-db", parameter}); // refused: the tables are there
+    EXPECT_EQ(init.status, 2);
+    Outcome info = Quorvel({"info", "--db", parameter});
+    EXPECT_EQ(info.status, 0) << info.err;
+    std::string everything = run.out + run.err + ReadFile(w.trace) + ReadFile(w.dir / "r.json") +
+                             ReadFile(w.dir / "r.html") + init.err + info.out;
+    for (const char* secret : {"pw@", "rd@", "s3cret"})
+        EXPECT_EQ(everything.find(secret), std::string::npos) << secret << " in:\n" << everything;
+    EXPECT_NE(everything.find(":***@"), std::string::npos);
+    EXPECT_NE(everything.find("password=***"), std::string::npos);
 }
