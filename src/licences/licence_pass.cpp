@@ -244,7 +244,11 @@ private:
                 return false;
             }
         }
-        if (storedNom_ != fileNom_ || storedPrenom_ != filePrenom_)
+        // The stored surname was put in capitals when it was stored: the file's is compared the
+        // same way, so that only a real difference is reported.
+        foldedNom_.clear();
+        AppendStoredSurname(foldedNom_, base::TrimSpaces(RawField(line, kNom)));
+        if (storedNom_ != foldedNom_ || storedPrenom_ != filePrenom_)
             tracelog::TraceLigne(trace_, ligne_,
                                  "Licence (" + club_ + " + " + licence_ + ") déjà utilisée." + kLineBreak +
                                      "Nom dans la base : " + storedNom_ + " " + storedPrenom_ + kLineBreak +
@@ -314,7 +318,7 @@ private:
     Counters savepoint_;
 
     std::string line_, message_, club_, licence_, selCode_, selLicence_, key_;
-    std::string storedNom_, storedPrenom_, num_, fileNom_, filePrenom_;
+    std::string storedNom_, storedPrenom_, num_, fileNom_, foldedNom_, filePrenom_;
     LicenceOrigin origin_;
     LicenceRecord record_;
 

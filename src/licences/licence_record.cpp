@@ -34,17 +34,6 @@ struct SurnameFolding {
     }
 };
 
-void AppendSurname(std::string& out, std::string_view raw) {
-    static const SurnameFolding folding;
-    for (char c : raw) {
-        char f = folding.table[static_cast<unsigned char>(c)];
-        if (static_cast<unsigned char>(f) < 0x80)
-            out.push_back(f);
-        else
-            base::AppendCp1252AsUtf8(out, std::string_view(&f, 1));
-    }
-}
-
 // The year that "01/01/" + `yy` names, read as a short date: one or two digits, 00-29 in the
 // 2000s and 30-99 in the 1900s. Any other text is not a date.
 int YearOf(std::string_view yy) {
@@ -57,6 +46,17 @@ int YearOf(std::string_view yy) {
 }
 
 } // namespace
+
+void AppendStoredSurname(std::string& out, std::string_view raw) {
+    static const SurnameFolding folding;
+    for (char c : raw) {
+        char f = folding.table[static_cast<unsigned char>(c)];
+        if (static_cast<unsigned char>(f) < 0x80)
+            out.push_back(f);
+        else
+            base::AppendCp1252AsUtf8(out, std::string_view(&f, 1));
+    }
+}
 
 std::string_view RawField(std::string_view line, std::size_t index) {
     return base::FieldAt(line, kLongueursLicence, index);
@@ -77,7 +77,7 @@ void Remplir_Licence(std::string_view line, std::string_view todayYmd, LicenceRe
         field.clear();
         switch (i) {
         case kNom:
-            AppendSurname(field, raw[i]);
+            AppendStoredSurname(field, raw[i]);
             break;
         case kDateNaissance:
         case kDateDepot:

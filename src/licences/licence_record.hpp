@@ -61,4 +61,8 @@ void ReadOrigin(std::string_view line, LicenceOrigin& origin);
 // number does not open with a year (one or two digits).
 void Remplir_Licence(std::string_view line, std::string_view todayYmd, LicenceRecord& record);
 
+// Appends the surname `raw` (Windows-1252, trimmed) as the database stores it, in UTF-8: in
+// capitals, the French accented letters without their accent ("Hélène" -> "HELENE").
+void AppendStoredSurname(std::string& out, std::string_view raw);
+
 } // namespace quorvel::licences
