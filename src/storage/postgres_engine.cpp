@@ -213,7 +213,7 @@ public:
 };
 
 PostgresEngine::PostgresEngine(const std::string& uri, std::function<void()> waiting, bool takeTurn)
-    : waiting_(std::move(waiting)), takeTurn_(takeTurn) {
+    : uri_(uri), waiting_(std::move(waiting)), takeTurn_(takeTurn) {
     conn_ = PQconnectdb(uri.c_str());
     if (PQstatus(conn_) != CONNECTION_OK) {
         std::string message = WithoutPassword(FirstLine(PQerrorMessage(conn_)), uri);
@@ -293,7 +293,8 @@ void PostgresEngine::Fail(PGresult* result, std::string_view sql) {
         message = m != nullptr ? m : FirstLine(PQresultErrorMessage(result));
         PQclear(result);
     }
-    if (message.empty()) message = FirstLine(PQerrorMessage(conn_));
+    // (A connection made again may fail with words that quote the URI.)
+    if (message.empty()) message = WithoutPassword(FirstLine(PQerrorMessage(conn_)), uri_);
     Error error = Mapped(state, message, sql);
     // The server refuses every further statement of a transaction that failed: it is taken back
     // to its savepoint, or else undone, and the connection learns that its work since is gone.

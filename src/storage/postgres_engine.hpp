@@ -124,6 +124,7 @@ private:
     [[noreturn]] void Fail(pg_result* result, std::string_view sql);
 
     pg_conn* conn_ = nullptr;
+    std::string uri_;
     std::function<void()> waiting_;
     bool takeTurn_ = true;
     std::unordered_map<std::string, std::unique_ptr<Statement>, StringHash, std::equal_to<>> cache_;
