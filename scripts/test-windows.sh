@@ -29,6 +29,7 @@ while [[ $# -gt 0 ]]; do
     *) echo "usage: $0 [--arch x86|x64] [--lines N]" >&2; exit 2 ;;
     esac
 done
+export QUORVEL_WINDOWS_CACHE=${QUORVEL_WINDOWS_CACHE:-/var/cache/quorvel-windows}
 started=$SECONDS
 build_args=()
 [[ ${#ARCHES[@]} -eq 1 ]] && build_args=(--arch "${ARCHES[0]}")

@@ -40,17 +40,20 @@ linux_tools() {
     "$gen" --out "$GENERATED" --licences "$LINES" --seed 7 --reference "$ROOT/data/reference/france.txt" >/dev/null
 }
 
-# A run folder: source/ (a copy of $2), work/, club.db made by the Linux program (reference data
-# unless $3 is 0), setup.sql ($4) applied.
+# A run folder: source/ (a copy of $2), work/, club.db as the Linux program creates it (with the
+# reference data unless $3 is 0), setup.sql ($4) applied.
 prepare() {
     local dir=$1 source=$2 reference=${3:-1} setup=${4:-}
     rm -rf "$dir" && mkdir -p "$dir/source" "$dir/work"
     [[ -d $source ]] && cp -r "$source"/. "$dir/source/"
-    if [[ $reference == 0 ]]; then
-        "$LQ" init-db "$dir/club.db" --no-reference >/dev/null
-    else
-        "$LQ" init-db "$dir/club.db" --reference "$ROOT/data/reference/france.txt" >/dev/null
+    if [[ ! -f $TMP/new-$reference.db ]]; then
+        if [[ $reference == 0 ]]; then
+            "$LQ" init-db "$TMP/new-0.db" --no-reference >/dev/null
+        else
+            "$LQ" init-db "$TMP/new-1.db" --reference "$ROOT/data/reference/france.txt" >/dev/null
+        fi
     fi
+    cp "$TMP/new-$reference.db" "$dir/club.db"
     [[ -n $setup ]] && { echo "$KEY"; cat "$setup"; } | sqlcipher -batch "$dir/club.db" >/dev/null
     return 0
 }
@@ -81,15 +84,25 @@ same() { # same WHAT A B: A and B (texts) are equal, else their difference
 
 winpath() { echo "Z:${1//\//\\}"; }
 
+# A throwaway prefix for `arch`: a copy of a fresh one kept in the cache folder (made once per
+# Wine version; its files are linked, not copied, but for the registry, which Wine rewrites).
 wine_prefix() {
-    local arch=$1
+    local arch=$1 fresh
     export WINEDEBUG=-all WINEPREFIX=$TMP/prefix-$arch
     if [[ $arch == x86 ]]; then
         export WINEARCH=win32 W=/usr/lib/wine/wine
     else
         export WINEARCH=win64 W=/usr/lib/wine/wine64
     fi
-    "$W" wineboot -i >/dev/null 2>&1
+    fresh=$QUORVEL_WINDOWS_CACHE/wine-prefix-$(wine --version | tr -c 'a-z0-9.\n' -)-$arch
+    if [[ ! -f $fresh/system.reg ]]; then
+        rm -rf "$fresh.tmp"
+        WINEPREFIX=$fresh.tmp "$W" wineboot -i >/dev/null 2>&1
+        WINEPREFIX=$fresh.tmp /usr/lib/wine/wineserver -w
+        rm -rf "$fresh" && mv "$fresh.tmp" "$fresh"
+    fi
+    cp -al "$fresh" "$WINEPREFIX"
+    for reg in "$fresh"/*.reg; do cp --remove-destination "$reg" "$WINEPREFIX/"; done
     DLL=$(winpath "$ROOT/build-windows/dist/$arch/quorvel.dll")
     EXE=$ROOT/build-windows/dist/$arch/quorvel.exe
     A=$TMP/$arch
@@ -98,6 +111,8 @@ wine_prefix() {
 
 wine_done() {
     /usr/lib/wine/wineserver -k 2>/dev/null || true
+    /usr/lib/wine/wineserver -w 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
     unset WINEPREFIX WINEARCH
 }
 
@@ -300,44 +315,56 @@ case_commands() {
     done
 }
 
-# Every end-to-end case through quorvel.exe, all in one Wine process (a batch file), against
-# the Linux program on the same case: TraceLog, exit status of the last step, rows.
-check_cases() {
-    local arch=$1 batch=$A/cases.bat case name l w cmd agree=0 disagree=0 report=""
-    printf '@echo off\r\n' >"$batch"
+# Every end-to-end case, ready to run in $TMP/cases/seed/NAME, and run by the Linux program in
+# $TMP/cases/lin/NAME: once, for both architectures.
+prepare_cases() {
+    local case name l seed cmd setup
     for case in "$ROOT"/tests/cases/*/; do
         case=${case%/}
         name=$(basename "$case")
         [[ -f $case/case.txt ]] || continue
         # An IUF update limited to a club given empty cannot be written on the command line.
         grep -q '^club=$' "$case/case.txt" && continue
-        l=$A/cases/lin/$name w=$A/cases/win/$name
-        for run in "$l" "$w"; do
-            local setup=""
-            [[ -f $case/setup.sql ]] && setup=$case/setup.sql
-            prepare "$run" "$case/source" "$(setting "$case" reference 1)" "$setup"
-            [[ -d $case/work ]] && cp -r "$case/work"/. "$run/work/"
-            [[ $(setting "$case" missing) == *DB* ]] && rm -f "$run/club.db"
-        done
+        seed=$TMP/cases/seed/$name l=$TMP/cases/lin/$name
+        setup=""
+        [[ -f $case/setup.sql ]] && setup=$case/setup.sql
+        prepare "$seed" "$case/source" "$(setting "$case" reference 1)" "$setup"
+        [[ -d $case/work ]] && cp -r "$case/work"/. "$seed/work/"
+        [[ $(setting "$case" missing) == *DB* ]] && rm -f "$seed/club.db"
+        mkdir -p "$TMP/cases/lin" && cp -r "$seed" "$l"
         while IFS= read -r cmd; do
             eval "\"\$LQ\" $cmd" >/dev/null 2>&1
             echo $? >"$l/status"
         done < <(case_commands "$case" "$l" lin)
+        rows "$l/club.db" >"$l/rows"
+    done
+}
+
+# The cases through quorvel.exe, all in one Wine process (a batch file), against the Linux
+# program's runs: TraceLog, exit status of the last step, rows.
+check_cases() {
+    local arch=$1 batch=$A/cases.bat name l w cmd agree=0 disagree=0 report="" t0
+    [[ -d $TMP/cases/lin ]] || prepare_cases
+    printf '@echo off\r\n' >"$batch"
+    mkdir -p "$A/cases"
+    for l in "$TMP"/cases/lin/*; do
+        name=$(basename "$l") w=$A/cases/$name
+        cp -r "$TMP/cases/seed/$name" "$w"
         while IFS= read -r cmd; do
             printf '"%s" %s > "%s" 2>&1\r\n> "%s" echo %%ERRORLEVEL%%\r\n' "$(winpath "$EXE")" "$cmd" \
                 "$(winpath "$w/out.txt")" "$(winpath "$w/status")" >>"$batch"
-        done < <(case_commands "$case" "$w" win)
+        done < <(case_commands "$ROOT/tests/cases/$name" "$w" win)
     done
-    local t0=$SECONDS
+    t0=$SECONDS
     "$W" cmd /c "$(winpath "$batch")" >/dev/null 2>&1
-    echo "     $(ls "$A/cases/win" | wc -l) cases through quorvel.exe in $((SECONDS - t0)) s"
-    for w in "$A"/cases/win/*; do
-        name=$(basename "$w") l=$A/cases/lin/$name
+    echo "     $(ls "$A/cases" | wc -l) cases through quorvel.exe in $((SECONDS - t0)) s"
+    for w in "$A"/cases/*/; do
+        w=${w%/} name=$(basename "$w") l=$TMP/cases/lin/$name
         local why=""
         same trace "$(trace_text "$l/trace.log" "$l" keep)" "$(trace_text "$w/trace.log" "$(winpath "$w")" keep)" \
             >/dev/null || why+=" TraceLog"
         [[ $(tr -d ' \r\n' <"$l/status") == $(tr -d ' \r\n' <"$w/status" 2>/dev/null) ]] || why+=" status"
-        same rows "$(rows "$l/club.db")" "$(rows "$w/club.db")" >/dev/null || why+=" rows"
+        same rows "$(cat "$l/rows")" "$(rows "$w/club.db")" >/dev/null || why+=" rows"
         if [[ -z $why ]]; then agree=$((agree + 1)); else disagree=$((disagree + 1)); report+="$name:$why"$'\n'; fi
     done
     check "$arch: $agree of $((agree + disagree)) end-to-end cases through quorvel.exe agree with Linux" \

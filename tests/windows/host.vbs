@@ -6,10 +6,20 @@
 ' Prints "result True" (or "error N: description"), then with the recording form what it saw,
 ' one line each in the order written ("value V", "label I TEXT", "refresh"), then "end".
 
-Dim seen
+' What the form saw, one line each; gathered 500 lines at a time, so that a long import does not
+' copy one ever longer text at every value.
+Dim seen, recent, recentCount
 seen = ""
+recent = ""
+recentCount = 0
 Sub Saw(what)
-  seen = seen & what & vbLf
+  recent = recent & what & vbLf
+  recentCount = recentCount + 1
+  If recentCount = 500 Then
+    seen = seen & recent
+    recent = ""
+    recentCount = 0
+  End If
 End Sub
 
 Class RecordingBar
@@ -96,5 +106,6 @@ Else
 End If
 On Error GoTo 0
 
+seen = seen & recent
 If seen <> "" Then WScript.Echo Left(seen, Len(seen) - 1)
 WScript.Echo "end"
