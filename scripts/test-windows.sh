@@ -36,6 +36,10 @@ started=$SECONDS
 build_args=()
 [[ ${#ARCHES[@]} -eq 1 ]] && build_args=(--arch "${ARCHES[0]}")
 bash scripts/build-windows.sh "${build_args[@]}" || { echo "0 passed, 1 failed"; exit 1; }
+# The Linux side: the program's build, the sqlcipher shell that reads both sides' rows.
+for p in g++ sqlcipher perl; do
+    command -v "$p" >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$p" >/dev/null
+done
 echo "test-windows: built in $((SECONDS - started)) s"
 source "$ROOT/tests/windows/checks.sh"
 linux_tools
