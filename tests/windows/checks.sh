@@ -180,6 +180,16 @@ import_both() {
         same trace "$(trace_text "$l/trace.log" "$l")" "$(trace_text "$w/trace.log" "$(winpath "$w")")"
     check "$arch $name: rows as on Linux" same rows "$(rows "$l/club.db" | grep -v '^[0-9/]* [0-9:]*$')" \
         "$(rows "$w/club.db" | grep -v '^[0-9/]* [0-9:]*$')"
+    # Then the IUF update from the same export's IUF file, on the imported licences.
+    "$LQ" update-iuf --db "$l/club.db" --source "$l/source" --trace "$l/iuf.log" --quiet
+    local out
+    out=$(vbs recording iuf "$(winpath "$w/club.db")" "$(winpath "$w/source")" - "$(winpath "$w/iuf.log")" 0 "")
+    check "$arch $name: then bImport_CodeIUF returns True" grep -qx 'result True Boolean' <<<"$out"
+    check "$arch $name: ... its TraceLog as on Linux (time stamps aside)" \
+        same trace "$(trace_text "$l/iuf.log" "$l")" "$(trace_text "$w/iuf.log" "$(winpath "$w")")"
+    check "$arch $name: ... the same IUF codes as on Linux" same rows "$(rows "$l/club.db" | grep -v '^[0-9/]* [0-9:]*$')" \
+        "$(rows "$w/club.db" | grep -v '^[0-9/]* [0-9:]*$')"
+    check "$arch $name: ... progress values within 0..100, never going down" progress_ok "$out"
 }
 
 # The values the form saw: all within 0..100 and never going down; with a file, the Linux form's
