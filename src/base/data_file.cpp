@@ -20,7 +20,7 @@ DataFile::~DataFile() {
 void DataFile::Open(const std::string& path) {
     Close();
     if (IsDirectory(path)) throw PathError(path, EISDIR);
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = OpenFile(path, "rb");
     if (f == nullptr) throw PathError(path, errno);
     file_ = f;
     path_ = path;

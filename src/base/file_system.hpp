@@ -1,10 +1,13 @@
 #pragma once
 // Questions about files, folders and drives, and the copying of files. Paths are UTF-8 text
-// joined with "/".
+// joined with "/", or with "\" on Windows (where "/" separates too, and drive letters are
+// accepted wherever a path is). The platform's own calls live in file_system_posix.cpp and
+// file_system_windows.cpp.
 
 #include <quorvel/error.hpp>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -14,11 +17,29 @@ namespace quorvel::base {
 // the path and the cause (`err` is an errno value).
 Error PathError(const std::string& path, int err);
 
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+// True for a character that separates the components of a path.
+bool IsPathSeparator(char c) noexcept;
+
 // True when `path` names an existing regular file (false for the empty path and for folders).
 bool FileExists(const std::string& path);
 bool IsDirectory(const std::string& path);
+// True when anything, file or folder (or a dangling link), already bears the name `path`.
+bool NameTaken(const std::string& path);
 
-// The last component of `path`: "/w/licence2.txt" -> "licence2.txt".
+// Opens `path` with the C library's `mode` ("rb", "wb"); null with errno set when it cannot.
+std::FILE* OpenFile(const std::string& path, const char* mode);
+// Cuts the open file `file` down to `size` bytes (its buffer flushed first); false with errno
+// set when it cannot.
+bool TruncateFile(std::FILE* file, std::uint64_t size);
+
+// The last component of `path`: "/w/licence2.txt" -> "licence2.txt" (on Windows also
+// "C:\\w\\licence2.txt" -> "licence2.txt").
 std::string GetFileName(const std::string& path);
 // `path` without its last component and without a final "/": "/w/licence2.txt" -> "/w".
 std::string GetParentFolderName(const std::string& path);

@@ -3,17 +3,12 @@
 #include "base/file_system.hpp"
 #include "session/import_session.hpp"
 
-#include <sys/stat.h>
+#include <cctype>
+#include <filesystem>
 
 namespace quorvel {
 
 namespace {
-// A name is taken when anything, file or folder, already bears it.
-bool NameTaken(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
 std::string SmallLetters(std::string text) {
     for (char& c : text)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -35,7 +30,7 @@ std::string strFichierSource(const std::string& strRep, const std::string& strNo
 
 std::string strCheminFichier(const std::string& strRep, const std::string& strNom) {
     std::string path = strRep;
-    if (path.empty() || path.back() != '/') path += '/';
+    if (path.empty() || !base::IsPathSeparator(path.back())) path += base::kPathSeparator;
     path += strNom;
     return path;
 }
@@ -70,7 +65,7 @@ std::string strNomLibre(const std::string& strFichier, const std::string& strRep
     std::string ext = base::GetExtensionName(strFichier);
     std::string base = name.substr(0, name.size() - ext.size() - (ext.empty() ? 0 : 1));
     int i = 0;
-    while (NameTaken(candidate)) {
+    while (base::NameTaken(candidate)) {
         if (i == 32767)
             throw Error(errnum::kOverflow,
                         "Dépassement de capacité : aucun nom libre pour " + name + " dans " + strRepTempo);

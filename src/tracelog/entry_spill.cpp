@@ -1,5 +1,7 @@
 #include "tracelog/entry_spill.hpp"
 
+#include "base/file_system.hpp"
+
 #include <quorvel/error.hpp>
 
 #include <algorithm>
@@ -7,7 +9,6 @@
 #include <cstring>
 #include <ostream>
 #include <string>
-#include <unistd.h>
 
 namespace quorvel {
 
@@ -37,8 +38,7 @@ void EntrySpill::Append(std::string_view json) {
 
 void EntrySpill::Truncate(std::uint64_t size, long count) {
     if (size >= size_) return;
-    if (std::fflush(file_) != 0 || ::ftruncate(::fileno(file_), static_cast<off_t>(size)) != 0 ||
-        std::fseek(file_, 0, SEEK_END) != 0)
+    if (std::fflush(file_) != 0 || !base::TruncateFile(file_, size) || std::fseek(file_, 0, SEEK_END) != 0)
         Fail("retour en arrière impossible");
     size_ = size;
     count_ = count;

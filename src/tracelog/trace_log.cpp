@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <unistd.h>
 
 namespace quorvel::tracelog {
 
@@ -26,7 +25,7 @@ TraceLog::~TraceLog() {
 void TraceLog::Open(const std::string& path) {
     Close();
     if (base::IsDirectory(path)) throw base::PathError(path, EISDIR);
-    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::FILE* f = base::OpenFile(path, "wb");
     if (f == nullptr) throw base::PathError(path, errno);
     // The TraceLog keeps its own buffer: a write that fails is then known at once, and nothing of
     // it is left in a library buffer to reach the file later.
@@ -45,7 +44,7 @@ void TraceLog::Flush() {
         buffer_.clear();
         // The part that was written goes again: the file ends with a whole entry.
         std::clearerr(file_);
-        if (::ftruncate(::fileno(file_), static_cast<off_t>(written_)) == 0) std::fseek(file_, 0, SEEK_END);
+        if (base::TruncateFile(file_, written_)) std::fseek(file_, 0, SEEK_END);
         throw TraceLogFailure(base::PathError(path_, err));
     }
     written_ += buffer_.size();
@@ -61,8 +60,7 @@ void TraceLog::Mark() {
 void TraceLog::Rewind() {
     buffer_.clear();
     if (file_ == nullptr || written_ == marked_) return;
-    if (std::fflush(file_) != 0 || ::ftruncate(::fileno(file_), static_cast<off_t>(marked_)) != 0 ||
-        std::fseek(file_, 0, SEEK_END) != 0)
+    if (!base::TruncateFile(file_, marked_) || std::fseek(file_, 0, SEEK_END) != 0)
         throw base::PathError(path_, errno);
     written_ = marked_;
 }
