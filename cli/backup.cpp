@@ -1,12 +1,13 @@
 #include "backup.hpp"
 
+#include <quorvel/clock.hpp>
 #include <quorvel/database.hpp>
 #include <quorvel/database_tools.hpp>
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <ctime>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -18,11 +19,10 @@ namespace fs = std::filesystem;
 
 // "20261207-123005", local time.
 std::string Stamp() {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    LocalDateTime now = SystemClock()();
     char text[32];
-    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+    std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02d", now.year, now.month, now.day, now.hour,
+                  now.minute, now.second);
     return text;
 }
 

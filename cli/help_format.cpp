@@ -1,8 +1,8 @@
 #include "help_format.hpp"
 
+#include "platform.hpp"
+
 #include <sstream>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 namespace quorvel::cli {
 
@@ -54,9 +54,7 @@ void WrapLine(std::string& out, std::string line, std::size_t width) {
 } // namespace
 
 int TerminalColumns(int fd, int otherwise) {
-    winsize size{};
-    if (::isatty(fd) == 1 && ::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-    return otherwise;
+    return TerminalWidth(fd, otherwise);
 }
 
 std::string Wrapped(const std::string& text, int width) {
@@ -75,7 +73,7 @@ std::string Wrapped(const std::string& text, int width) {
 
 std::string WrappingFormatter::make_help(const CLI::App* app, std::string name,
                                          CLI::AppFormatMode mode) const {
-    return Wrapped(CLI::Formatter::make_help(app, std::move(name), mode), TerminalColumns(STDOUT_FILENO));
+    return Wrapped(CLI::Formatter::make_help(app, std::move(name), mode), TerminalColumns(1));
 }
 
 } // namespace quorvel::cli

@@ -5,6 +5,7 @@
 #include "command.hpp"
 #include "database_advice.hpp"
 #include "exit_status.hpp"
+#include "platform.hpp"
 
 #include <quorvel/database.hpp>
 
@@ -16,14 +17,15 @@ namespace quorvel::cli {
 
 namespace {
 
-// The bundled reference data: beside an installed program (<prefix>/share/quorvel/...), at the
-// configured install prefix, or in the source tree of a build.
+// The bundled reference data: beside an installed program (<prefix>/share/quorvel/..., or
+// reference/ in the program's own folder as the Windows package has it), at the configured
+// install prefix, or in the source tree of a build.
 std::string DefaultReference() {
     std::error_code ec;
-    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        auto beside = exe.parent_path().parent_path() / "share/quorvel/reference/france.txt";
-        if (std::filesystem::exists(beside, ec)) return beside.string();
+    if (auto exe = ProgramFile(); !exe.empty()) {
+        for (auto beside : {exe.parent_path().parent_path() / "share/quorvel/reference/france.txt",
+                            exe.parent_path() / "reference" / "france.txt"})
+            if (std::filesystem::exists(beside, ec)) return beside.string();
     }
     if (std::filesystem::exists(QUORVEL_INSTALLED_REFERENCE, ec)) return QUORVEL_INSTALLED_REFERENCE;
     return QUORVEL_SOURCE_REFERENCE;

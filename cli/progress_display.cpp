@@ -1,11 +1,11 @@
 #include "progress_display.hpp"
 
 #include "help_format.hpp"
+#include "platform.hpp"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 namespace quorvel::cli {
 
@@ -51,7 +51,7 @@ std::string Grouped(long value) {
     return value < 0 ? "-" + out : out;
 }
 
-ProgressDisplay::ProgressDisplay() : enabled_(::isatty(STDERR_FILENO) == 1) {}
+ProgressDisplay::ProgressDisplay() : enabled_(StderrIsTerminal()) {}
 
 ProgressDisplay::~ProgressDisplay() {
     Finish();
@@ -81,7 +81,7 @@ void ProgressDisplay::Draw(const ProgressStep& step, int percent) {
     if ((!step.finished || step.interrupted) && step.estimate > 0) count += " / " + Grouped(step.estimate);
     count += " lignes";
     if (step.interrupted) count += " — interrompu";
-    std::string line = ProgressLine(Title(step), percent, count, TerminalColumns(STDERR_FILENO) - 1);
+    std::string line = ProgressLine(Title(step), percent, count, TerminalColumns(2) - 1);
     std::fprintf(stderr, "\r%s\033[K", line.c_str());
     std::fflush(stderr);
     open_ = true;

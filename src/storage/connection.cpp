@@ -1,7 +1,7 @@
 #include "storage/connection.hpp"
 
 #include "base/current_error.hpp"
-#include "storage/postgres_engine.hpp"
+#include "storage/server_engine.hpp"
 #include "storage/sqlite_engine.hpp"
 
 #include <thread>
@@ -82,18 +82,18 @@ void Connection::Open(const std::string& connectionString) {
 
 void Connection::OpenServer(const std::string& uri) {
     if (engine_ != nullptr) Close();
-    Attach(std::make_unique<PostgresEngine>(uri, waitNotice_));
+    Attach(ServerEngine(uri, waitNotice_));
 }
 
 void Connection::OpenServerToRead(const std::string& uri) {
     if (engine_ != nullptr) Close();
-    Attach(std::make_unique<PostgresEngine>(uri, nullptr, false));
+    Attach(ServerEngine(uri, nullptr, false));
 }
 
 void Connection::Create(const std::string& path) {
     if (engine_ != nullptr) Close();
     if (IsServerUri(path))
-        Attach(std::make_unique<PostgresEngine>(path));
+        Attach(ServerEngine(path));
     else
         Attach(std::make_unique<SqliteEngine>(path, std::string(kDatabaseKey), true));
 }

@@ -1,4 +1,5 @@
 #include "storage/postgres_engine.hpp"
+#include "storage/server_engine.hpp"
 
 #include "storage/database_uri.hpp"
 
@@ -616,6 +617,10 @@ bool PostgresEngine::Step(Row& row) {
 
 void PostgresEngine::Reset(Row& row) noexcept {
     static_cast<Statement&>(row).Clear();
+}
+
+std::unique_ptr<Engine> ServerEngine(const std::string& uri, std::function<void()> waiting, bool takeTurn) {
+    return std::make_unique<PostgresEngine>(uri, std::move(waiting), takeTurn);
 }
 
 } // namespace quorvel::storage
