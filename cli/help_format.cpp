@@ -28,9 +28,10 @@ std::size_t Hanging(const std::string& line, std::size_t width) {
 }
 
 void WrapLine(std::string& out, std::string line, std::size_t width) {
-    // An example command goes on after a backslash, so that it still runs when copied.
+    // An example command (indented, unlike the program's description, which also opens with its
+    // name) goes on after a backslash, so that it still runs when copied.
     const std::size_t start = line.find_first_not_of(' ');
-    const bool command = start != std::string::npos && line.compare(start, 8, "quorvel ") == 0;
+    const bool command = start != std::string::npos && start > 0 && line.compare(start, 8, "quorvel ") == 0;
     const std::string indent(command ? start + 4 : Hanging(line, width), ' ');
     const std::string more = command ? " \\" : "";
     const std::size_t room = width - more.size();
