@@ -1,5 +1,6 @@
 #include "help_format.hpp"
 
+#include <cstdlib>
 #include <sstream>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -57,6 +58,9 @@ void WrapLine(std::string& out, std::string line, std::size_t width) {
 int TerminalColumns(int fd, int otherwise) {
     winsize size{};
     if (::isatty(fd) == 1 && ::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    // Without a terminal, COLUMNS when set (the manual page is written from unwrapped help).
+    if (const char* columns = std::getenv("COLUMNS"); columns != nullptr && std::atoi(columns) > 0)
+        return std::atoi(columns);
     return otherwise;
 }
 

@@ -4,6 +4,7 @@
 #include "exit_status.hpp"
 #include "help_format.hpp"
 #include "i18n.hpp"
+#include "parse_errors.hpp"
 #include "suggestion.hpp"
 
 #include <quorvel/identity.h>
@@ -24,6 +25,7 @@ void Describe(CLI::App& app) {
     formatter->label("REQUIRED", _("REQUIRED"));
     formatter->label("TEXT", _("TEXT"));
     app.formatter(formatter);
+    app.failure_message(quorvel::cli::ParseFailure);
     app.require_subcommand(1);
     app.set_version_flag("-V,--version", std::string("quorvel ") + QUORVEL_FILE_VERSION_TEXT +
                                              " (" + _("file version") + " " QUORVEL_FILE_VERSION ")",
@@ -66,6 +68,8 @@ int main(int argc, char** argv) {
         quorvel::cli::AddInitDb(app), quorvel::cli::AddImportLicences(app), quorvel::cli::AddUpdateIuf(app),
         quorvel::cli::AddInfo(app),   quorvel::cli::AddRestore(app),
     };
+    for (const quorvel::cli::Command& command : commands)
+        command.app->group(quorvel::cli::_("Subcommands"));
     if (std::optional<int> status = Parse(app, argc, argv)) return *status;
     for (const quorvel::cli::Command& command : commands)
         if (command.app->parsed()) return command.run();
