@@ -11,8 +11,8 @@ namespace quorvel::cli {
 
 Command AddImportLicences(CLI::App& app) {
     auto a = std::make_shared<RunArgs>();
-    auto* imp = app.add_subcommand("import-licences",
-                                   _("Import clubs (club.txt) and licences (licence.txt) of an export folder."));
+    auto* imp = app.add_subcommand(
+        "import-licences", _("Import clubs (club.txt) and licences (licence.txt) of an export folder."));
     imp->add_option("--db", a->db,
                     _("Database file of the club application (must exist), or a postgresql:// URI"))
         ->required();
@@ -37,7 +37,8 @@ Command AddImportLicences(CLI::App& app) {
         "-q,--quiet", a->quiet,
         _("Print nothing when the run got through with nothing in error, else only the outcome's line "
           "(the TraceLog still tells everything)"));
-    imp->add_option("--html", a->html, _("Also write the report as an HTML page to read or print (in French)"));
+    imp->add_option("--html", a->html,
+                    _("Also write the report as an HTML page to read or print (in French)"));
     AddBackupOptions(imp, a->backup);
     imp->footer(_("Example:") + "\n  " +
                 _("quorvel import-licences --db club.db --source export/ --work work/ --trace import.log") +

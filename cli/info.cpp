@@ -104,7 +104,8 @@ Command AddInfo(CLI::App& app) {
     auto db = std::make_shared<std::string>();
     auto* cmd =
         app.add_subcommand("info", _("Tell what a database holds: tables, rows, reference data, last run."));
-    cmd->add_option("--db", *db, _("Database file of the club application, or a postgresql:// URI"))->required();
+    cmd->add_option("--db", *db, _("Database file of the club application, or a postgresql:// URI"))
+        ->required();
     cmd->footer(_("Example:") + "\n  quorvel info --db club.db");
     return {cmd, [db] { return RunInfo(*db); }};
 }

@@ -69,7 +69,7 @@ std::string SkippedFileNotes(const RunReport& report) {
             if (length < 0) continue;
             const std::string chars = std::to_string(length);
             notes += (length == 248  ? Fill(_("Note: {1} has lines of {2} characters, like a licence export "
-                                              "(licence.txt), not 45 like an IUF file: left aside."),
+                                               "(licence.txt), not 45 like an IUF file: left aside."),
                                             {name, chars})
                       : length == 43 ? Fill(_("Note: {1} has lines of {2} characters, like a club export "
                                               "(club.txt), not 45 like an IUF file: left aside."),

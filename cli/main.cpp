@@ -27,16 +27,17 @@ void Describe(CLI::App& app) {
     app.formatter(formatter);
     app.failure_message(quorvel::cli::ParseFailure);
     app.require_subcommand(1);
-    app.set_version_flag("-V,--version", std::string("quorvel ") + QUORVEL_FILE_VERSION_TEXT +
-                                             " (" + _("file version") + " " QUORVEL_FILE_VERSION ")",
+    app.set_version_flag("-V,--version",
+                         std::string("quorvel ") + QUORVEL_FILE_VERSION_TEXT + " (" + _("file version") +
+                             " " QUORVEL_FILE_VERSION ")",
                          _("Print the version and exit"));
     app.set_help_flag("-h,--help", _("Print this help message and exit"));
     app.footer(_("Exit status: 0 when the run got through, 1 when it could not start (see the TraceLog), "
-               "2 when it failed with an error (one line on stderr), 3 when it got through but a pass "
-               "was interrupted (the TraceLog says at which line), 4 when it got through with lines in "
-               "error, 130 or 143 when Ctrl-C or SIGTERM stopped it (after the current line; what was "
-               "stored stays, and the TraceLog says so).\n"
-               "Run 'quorvel COMMAND --help' for each command's options and an example."));
+                 "2 when it failed with an error (one line on stderr), 3 when it got through but a pass "
+                 "was interrupted (the TraceLog says at which line), 4 when it got through with lines in "
+                 "error, 130 or 143 when Ctrl-C or SIGTERM stopped it (after the current line; what was "
+                 "stored stays, and the TraceLog says so).\n"
+                 "Run 'quorvel COMMAND --help' for each command's options and an example."));
 }
 
 // Parses the command line; the exit status when the program ends there (help, version, refusal).

@@ -28,7 +28,8 @@ std::string ErrorsText(const RunReport& r) {
 std::string Interrupted(const RunReport& r, const std::string& form) {
     const PassReport& p = *r.InterruptedPass();
     const std::string name = p.file.substr(p.file.find_last_of("/\\") + 1);
-    return Fill(form, {Grouped(p.stoppedAt), name, OneLine(p.stopMessage.substr(p.stopMessage.find('\n') + 1))});
+    return Fill(form,
+                {Grouped(p.stoppedAt), name, OneLine(p.stopMessage.substr(p.stopMessage.find('\n') + 1))});
 }
 
 } // namespace
@@ -38,7 +39,8 @@ std::string OutcomeLine(const RunReport& r) {
     const std::string errors = ErrorsText(r);
     std::string why = StartFailure(r);
     if (why.empty()) why = _("see the TraceLog");
-    const std::string failure = Fill(_("Error no. {1}: {2}"), {std::to_string(r.errorNumber), OneLine(r.errorDescription)});
+    const std::string failure =
+        Fill(_("Error no. {1}: {2}"), {std::to_string(r.errorNumber), OneLine(r.errorDescription)});
     switch (r.Outcome()) {
     case RunOutcome::Completed:
         return preview ? _("Preview completed: no line in error.")

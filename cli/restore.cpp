@@ -42,9 +42,10 @@ std::string Changed(const RestoreArgs& a, const std::string& copy) {
     std::string recorded;
     std::ifstream(copy + kAfterRunMark) >> recorded;
     if (recorded.empty())
-        return Fill(_("the database's state at the end of the import of {1} was not recorded (import killed?): "
-                      "there is no telling whether it changed since"),
-                    {When(copy)});
+        return Fill(
+            _("the database's state at the end of the import of {1} was not recorded (import killed?): "
+              "there is no telling whether it changed since"),
+            {When(copy)});
     try {
         if (ContentFingerprint(a.db) == recorded) return {};
     } catch (const Error& e) {
@@ -91,7 +92,8 @@ int RunRestore(const RestoreArgs& a) {
     }
     const std::string copy = copies.back();
     if (std::string why = Changed(a, copy); !why.empty() && !a.force) {
-        std::cerr << me << why << Fill(_(". Nothing was done; --force puts the copy {1} back all the same."), {copy})
+        std::cerr << me << why
+                  << Fill(_(". Nothing was done; --force puts the copy {1} back all the same."), {copy})
                   << "\n";
         return kExitFalse;
     }
@@ -112,8 +114,10 @@ int RunRestore(const RestoreArgs& a) {
     fs::remove(copy, ec);
     fs::remove(copy + kAfterRunMark, ec);
     const long older = static_cast<long>(copies.size()) - 1;
-    std::cout << Fill(_("Database {1} put back as it was before the import of {2}."), {a.db, When(copy)}) << " "
-              << Fill(P_("{1} older copy in {2}.", "{1} older copies in {2}.", older), {std::to_string(older), where})
+    std::cout << Fill(_("Database {1} put back as it was before the import of {2}."), {a.db, When(copy)})
+              << " "
+              << Fill(P_("{1} older copy in {2}.", "{1} older copies in {2}.", older),
+                      {std::to_string(older), where})
               << "\n";
     return kExitTrue;
 }

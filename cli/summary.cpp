@@ -74,7 +74,8 @@ std::string Speed(double seconds, long lines) {
     std::snprintf(text, sizeof text, "%.1f s", seconds);
     std::string out = text;
     std::replace(out.begin(), out.end(), '.', ',');
-    if (seconds > 0 && lines > 0) out += ", " + Fill(_("{1} lines/s"), {Grouped(static_cast<long>(lines / seconds))});
+    if (seconds > 0 && lines > 0)
+        out += ", " + Fill(_("{1} lines/s"), {Grouped(static_cast<long>(lines / seconds))});
     return out;
 }
 
@@ -108,8 +109,8 @@ std::string Groups(const RunReport& report) {
         const EntryGroup& group = report.groups[g];
         // TRANSLATORS: a kind of entries: "Warning × 12: the message".
         out += "  " +
-               Fill(_("{1} × {2}: {3}"),
-                    {group.kind == "Erreur" ? _("Error") : _("Warning"), Grouped(group.count), OneLine(group.text)}) +
+               Fill(_("{1} × {2}: {3}"), {group.kind == "Erreur" ? _("Error") : _("Warning"),
+                                          Grouped(group.count), OneLine(group.text)}) +
                "\n";
         for (std::size_t i = 0; i < group.first.size() && i < kShown; ++i) {
             const ReportEntry& e = group.first[i];
@@ -125,7 +126,8 @@ std::string Groups(const RunReport& report) {
     }
     if (const long more = kinds - static_cast<long>(kGroupsShown); more > 0)
         out += "  " +
-               Fill(P_("(and {1} other kind: see the TraceLog)", "(and {1} other kinds: see the TraceLog)", more),
+               Fill(P_("(and {1} other kind: see the TraceLog)", "(and {1} other kinds: see the TraceLog)",
+                       more),
                     {Grouped(more)}) +
                "\n";
     return out;

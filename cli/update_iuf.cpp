@@ -37,7 +37,8 @@ Command AddUpdateIuf(CLI::App& app) {
         "-q,--quiet", a->quiet,
         _("Print nothing when the run got through with nothing in error, else only the outcome's line "
           "(the TraceLog still tells everything)"));
-    iuf->add_option("--html", a->html, _("Also write the report as an HTML page to read or print (in French)"));
+    iuf->add_option("--html", a->html,
+                    _("Also write the report as an HTML page to read or print (in French)"));
     AddBackupOptions(iuf, a->backup);
     iuf->footer(_("Example:") + "\n  " +
                 _("quorvel update-iuf --db club.db --source iuf/ --trace iuf.log --club FRA1750750123"));
