@@ -26,7 +26,7 @@ CLI::Validator RealDate() {
             return ReadDate(text, y, m, d) ? std::string()
                                            : Fill(_("expected a real date as YYYY-MM-DD, got '{1}'"), {text});
         },
-        "YYYY-MM-DD");
+        _("YYYY-MM-DD"));
 }
 
 Clock ClockFor(const std::string& today) {
