@@ -1,4 +1,5 @@
 #include "arguments.hpp"
+#include "i18n.hpp"
 
 #include <cstdio>
 
@@ -23,9 +24,9 @@ CLI::Validator RealDate() {
         [](std::string& text) {
             int y = 0, m = 0, d = 0;
             return ReadDate(text, y, m, d) ? std::string()
-                                           : "expected a real date as YYYY-MM-DD, got '" + text + "'";
+                                           : Fill(_("expected a real date as YYYY-MM-DD, got '{1}'"), {text});
         },
-        "YYYY-MM-DD");
+        _("YYYY-MM-DD"));
 }
 
 Clock ClockFor(const std::string& today) {

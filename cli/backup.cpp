@@ -1,4 +1,5 @@
 #include "backup.hpp"
+#include "i18n.hpp"
 
 #include <quorvel/clock.hpp>
 #include <quorvel/database.hpp>
@@ -41,10 +42,10 @@ bool IsBackupName(const std::string& name, const std::string& prefix) {
 
 void AddBackupOptions(CLI::App* command, BackupArgs& args) {
     command->add_option("--backup", args.folder,
-                        "Folder of the copy of the database made before the run writes to it "
-                        "(default: beside the database, as NAME.avant-import-YYYYMMDD-HHMMSS; the last 5 "
-                        "are kept; 'quorvel restore' puts the latest back)");
-    command->add_flag("--no-backup", args.none, "Make no copy of the database before the run");
+                        _("Folder of the copy of the database made before the run writes to it "
+                          "(default: beside the database, as NAME.avant-import-YYYYMMDD-HHMMSS; the last 5 "
+                          "are kept; 'quorvel restore' puts the latest back)"));
+    command->add_flag("--no-backup", args.none, _("Make no copy of the database before the run"));
 }
 
 std::string BackupFolder(const std::string& db, const BackupArgs& args) {
@@ -89,10 +90,10 @@ std::string RunBackup::Make(const std::string& db, const BackupArgs& args, bool 
         } catch (const Error&) {
             return {};
         }
-        return std::string("quorvel ") + command + " : impossible de copier la base avant l'import vers " +
-               copy + " (Erreur n° " + std::to_string(e.number()) + ": " + e.description() +
-               ") ; rien n'a été modifié. Choisissez un autre dossier avec --backup DOSSIER, ou "
-               "--no-backup pour importer sans copie.";
+        return Fill(_("quorvel {1}: cannot copy the database before the import to {2} (Error no. {3}: "
+                      "{4}); nothing was changed. Choose another folder with --backup FOLDER, or "
+                      "--no-backup to import without a copy."),
+                    {command, copy, std::to_string(e.number()), e.description()});
     }
     db_ = db;
     copy_ = copy;

@@ -1,4 +1,5 @@
 #include "database_advice.hpp"
+#include "i18n.hpp"
 
 #include <quorvel/database.hpp>
 
@@ -24,17 +25,21 @@ std::string ServerAdvice(const std::string& db, const std::string& description) 
     const std::string shown = ShownDatabase(db);
     if (std::string name = Quoted(description, "database \"");
         !name.empty() && description.find("does not exist") != std::string::npos)
-        return "La base PostgreSQL " + name + " n'existe pas : créez-la avec « createdb -O RÔLE " + name +
-               " », puis ses tables avec « quorvel init-db " + shown + " » (voir le README, PostgreSQL).";
+        return Fill(_("The PostgreSQL database {1} does not exist: create it with 'createdb -O ROLE {1}', "
+                      "then its tables with 'quorvel init-db {2}' (see the README, PostgreSQL)."),
+                    {name, shown});
     if (std::string role = Quoted(description, "role \""); !role.empty())
-        return "Le rôle " + role + " n'existe pas sur le serveur : créez-le avec « createuser " + role +
-               " » (voir le README, PostgreSQL).";
+        return Fill(_("The role {1} does not exist on the server: create it with 'createuser {1}' (see "
+                      "the README, PostgreSQL)."),
+                    {role});
     if (description.find("permission denied") != std::string::npos)
-        return "Le rôle n'a pas les droits nécessaires sur la base : créez-la avec « createdb -O RÔLE », ou "
-               "donnez-lui le schéma (ALTER SCHEMA public OWNER TO RÔLE) ; voir le README, PostgreSQL.";
+        return _("The role lacks the rights it needs on the database: create the database with 'createdb "
+                 "-O ROLE', or give it the schema (ALTER SCHEMA public OWNER TO ROLE); see the README, "
+                 "PostgreSQL.");
     if (description.starts_with("no such table"))
-        return "La base PostgreSQL n'a pas les tables de l'application : créez-les avec « quorvel init-db " +
-               shown + " ».";
+        return Fill(_("The PostgreSQL database lacks the application's tables: create them with 'quorvel "
+                      "init-db {1}'."),
+                    {shown});
     return {};
 }
 
@@ -44,19 +49,19 @@ std::string DatabaseAdvice(const std::string& db, long number, const std::string
     if (IsServerUri(db)) return ServerAdvice(db, description);
     std::error_code ec;
     if (number == kCantOpen && !std::filesystem::exists(db, ec))
-        return "La base " + db + " n'existe pas : créez-la avec « quorvel init-db " + db +
-               " », ou indiquez avec --db le fichier de la base de l'application du club.";
+        return Fill(_("The database {1} does not exist: create it with 'quorvel init-db {1}', or give --db "
+                      "the database file of the club application."),
+                    {db});
     if (number == kNotADatabase)
-        return "Le fichier " + db +
-               " ne s'ouvre pas avec la clé de l'application : ce n'est pas une base du club (une base "
-               "SQLite "
-               "non chiffrée, un fichier vide ou un texte) ou elle a été chiffrée avec une autre clé. "
-               "Vérifiez le "
-               "fichier donné à --db.";
+        return Fill(_("The file {1} does not open with the application's key: it is not a club database "
+                      "(a plain SQLite database, an empty file or a text) or it was encrypted with another "
+                      "key. Check the file given to --db."),
+                    {db});
     if (description.starts_with("no such table"))
-        return "La base " + db + " n'a pas les tables de l'application (" + description +
-               ") : ce n'est pas une base du club, ou elle est incomplète. « quorvel info --db " + db +
-               " » dit ce qu'elle contient ; « quorvel init-db NOUVELLE.db » en crée une complète.";
+        return Fill(_("The database {1} lacks the application's tables ({2}): it is not a club database, "
+                      "or it is incomplete. 'quorvel info --db {1}' tells what it holds; 'quorvel init-db "
+                      "NEW.db' creates a complete one."),
+                    {db, description});
     return {};
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform.hpp"
 
+#include <cstdlib>
 #include <sstream>
 
 namespace quorvel::cli {
@@ -28,9 +29,10 @@ std::size_t Hanging(const std::string& line, std::size_t width) {
 }
 
 void WrapLine(std::string& out, std::string line, std::size_t width) {
-    // An example command goes on after a backslash, so that it still runs when copied.
+    // An example command (indented, unlike the program's description, which also opens with its
+    // name) goes on after a backslash, so that it still runs when copied.
     const std::size_t start = line.find_first_not_of(' ');
-    const bool command = start != std::string::npos && line.compare(start, 8, "quorvel ") == 0;
+    const bool command = start != std::string::npos && start > 0 && line.compare(start, 8, "quorvel ") == 0;
     const std::string indent(command ? start + 4 : Hanging(line, width), ' ');
     const std::string more = command ? " \\" : "";
     const std::size_t room = width - more.size();
@@ -54,7 +56,11 @@ void WrapLine(std::string& out, std::string line, std::size_t width) {
 } // namespace
 
 int TerminalColumns(int fd, int otherwise) {
-    return TerminalWidth(fd, otherwise);
+    if (int width = TerminalWidth(fd, 0); width > 0) return width;
+    // Without a terminal, COLUMNS when set (the manual page is written from unwrapped help).
+    if (const char* columns = std::getenv("COLUMNS"); columns != nullptr && std::atoi(columns) > 0)
+        return std::atoi(columns);
+    return otherwise;
 }
 
 std::string Wrapped(const std::string& text, int width) {

@@ -8,7 +8,7 @@
 
 namespace quorvel::cli {
 
-// The width of the terminal on `fd`; `otherwise` when `fd` is not a terminal.
+// The width of the terminal on `fd`; without a terminal, COLUMNS when set, else `otherwise`.
 int TerminalColumns(int fd, int otherwise = 80);
 
 // `text` with each line longer than `width` columns (UTF-8 characters) broken at spaces.

@@ -1,6 +1,7 @@
 // import-licences: the clubs and licences of an export folder.
 
 #include "arguments.hpp"
+#include "i18n.hpp"
 #include "command.hpp"
 #include "run_command.hpp"
 
@@ -10,37 +11,38 @@ namespace quorvel::cli {
 
 Command AddImportLicences(CLI::App& app) {
     auto a = std::make_shared<RunArgs>();
-    auto* imp = app.add_subcommand("import-licences",
-                                   "Import clubs (club.txt) and licences (licence.txt) of an export folder.");
+    auto* imp = app.add_subcommand(
+        "import-licences", _("Import clubs (club.txt) and licences (licence.txt) of an export folder."));
     imp->add_option("--db", a->db,
-                    "Database file of the club application (must exist), or a postgresql:// URI")
+                    _("Database file of the club application (must exist), or a postgresql:// URI"))
         ->required();
-    imp->add_option("--source", a->source, "Folder holding licence.txt, club.txt and origine.txt")
+    imp->add_option("--source", a->source, _("Folder holding licence.txt, club.txt and origine.txt"))
         ->required();
     imp->add_option("--work", a->work,
-                    "Working folder that receives copies of the export files "
-                    "(licence.txt, licence1.txt... the first free name); created when missing")
+                    _("Working folder that receives copies of the export files "
+                      "(licence.txt, licence1.txt... the first free name); created when missing"))
         ->required();
-    imp->add_option("--trace", a->trace, "TraceLog file to create (Windows-1252 text, CR LF)")->required();
+    imp->add_option("--trace", a->trace, _("TraceLog file to create (Windows-1252 text, CR LF)"))->required();
     imp->add_option("--today", a->today,
-                    "Pin today's date (YYYY-MM-DD) for the birth-date check and the "
-                    "TraceLog's time stamps (which then read 00:00:00)")
+                    _("Pin today's date (YYYY-MM-DD) for the birth-date check and the "
+                      "TraceLog's time stamps (which then read 00:00:00)"))
         ->check(RealDate());
     imp->add_flag("--dry-run", a->dryRun,
-                  "Preview: read and check everything and write the TraceLog as a real import would, "
-                  "but change nothing in the database and keep no working copies");
+                  _("Preview: read and check everything and write the TraceLog as a real import would, "
+                    "but change nothing in the database and keep no working copies"));
     imp->add_option("--report", a->report,
-                    "Also write a JSON report of the counts, warnings and errors "
-                    "(schema: docs/run-report.schema.json)");
+                    _("Also write a JSON report of the counts, warnings and errors "
+                      "(schema: docs/run-report.schema.json)"));
     imp->add_flag(
         "-q,--quiet", a->quiet,
-        "Print nothing when the run got through with nothing in error, else only the outcome's line "
-        "(the TraceLog still tells everything)");
-    imp->add_option("--html", a->html, "Also write the report as an HTML page to read or print (in French)");
+        _("Print nothing when the run got through with nothing in error, else only the outcome's line "
+          "(the TraceLog still tells everything)"));
+    imp->add_option("--html", a->html,
+                    _("Also write the report as an HTML page to read or print (in French)"));
     AddBackupOptions(imp, a->backup);
-    imp->footer(
-        "Example:\n  quorvel import-licences --db club.db --source export/ --work work/ --trace import.log\n"
-        "A licence.txt missing from the source folder imports nothing (exit 1).");
+    imp->footer(_("Example:") + "\n  " +
+                _("quorvel import-licences --db club.db --source export/ --work work/ --trace import.log") +
+                "\n" + _("A licence.txt missing from the source folder imports nothing (exit 1)."));
     return {imp, [a] { return RunImportCommand(*a); }};
 }
 

@@ -2,6 +2,7 @@
 // reference data.
 
 #include "arguments.hpp"
+#include "i18n.hpp"
 #include "command.hpp"
 #include "database_advice.hpp"
 #include "exit_status.hpp"
@@ -40,10 +41,12 @@ int RunInitDb(const InitArgs& a) {
     try {
         CreateHostDatabase(a.db, a.noReference ? std::string()
                                                : (a.reference.empty() ? DefaultReference() : a.reference));
-        std::cout << "Database created: " << quorvel::ShownDatabase(a.db) << "\n";
+        std::cout << Fill(_("Database created: {1}"), {quorvel::ShownDatabase(a.db)}) << "\n";
         return kExitTrue;
     } catch (const Error& e) {
-        std::cerr << "quorvel init-db: failed: Erreur n° " << e.number() << ": " << e.description() << "\n";
+        std::cerr << Fill(_("quorvel init-db: failed: Error no. {1}: {2}"),
+                          {std::to_string(e.number()), e.description()})
+                  << "\n";
         if (std::string advice = DatabaseAdvice(a.db, e.number(), e.description()); !advice.empty())
             std::cerr << "quorvel init-db: " << advice << "\n";
         return kExitError;
@@ -54,18 +57,19 @@ int RunInitDb(const InitArgs& a) {
 
 Command AddInitDb(CLI::App& app) {
     auto args = std::make_shared<InitArgs>();
-    auto* init = app.add_subcommand("init-db", "Create a new, empty encrypted club database.");
+    auto* init = app.add_subcommand("init-db", _("Create a new, empty encrypted club database."));
     init->add_option("DB", args->db,
-                     "Database file to create (refused if it already exists), or the postgresql:// URI of an "
-                     "empty database")
+                     _("Database file to create (refused if it already exists), or the postgresql:// URI of "
+                       "an empty database"))
         ->required();
     init->add_flag("--no-reference", args->noReference,
-                   "Leave the reference tables (countries, inter-regions, regions, departments) empty");
+                   _("Leave the reference tables (countries, inter-regions, regions, departments) empty"));
     init->add_option("--reference", args->reference,
-                     "Reference data file to load instead of the bundled one");
-    init->footer("Example:\n  quorvel init-db club.db\n"
-                 "The file is encrypted: open it with the sqlcipher shell and PRAGMA key='quenoril';\n"
-                 "  quorvel init-db postgresql://club@server/club   (tables created in that empty database)");
+                     _("Reference data file to load instead of the bundled one"));
+    init->footer(_("Example:") + "\n  quorvel init-db club.db\n" +
+                 _("The file is encrypted: open it with the sqlcipher shell and PRAGMA key='quenoril';") +
+                 "\n  quorvel init-db postgresql://club@server/club   " +
+                 _("(tables created in that empty database)"));
     return {init, [args] { return RunInitDb(*args); }};
 }
 

@@ -1,4 +1,5 @@
 #include "iuf_checks.hpp"
+#include "i18n.hpp"
 
 #include "suggestion.hpp"
 
@@ -50,10 +51,11 @@ std::string ClubWarning(const RunArgs& a) {
         return {};
     }
     if (std::binary_search(codes.begin(), codes.end(), a.club)) return {};
-    std::string warning = "quorvel update-iuf : attention, la base ne contient aucune licence du club " +
-                          a.club + " : la mise à jour n'en changera aucune.";
-    if (codes.empty()) return warning + " La base ne contient encore aucune licence.";
-    return warning + " Code le plus proche dans la base : " + NearestCode(a.club, codes) + ".";
+    std::string warning = Fill(_("quorvel update-iuf: beware, the database holds no licence of the club {1}: "
+                                 "the update will change none."),
+                               {a.club});
+    if (codes.empty()) return warning + " " + _("The database holds no licence yet.");
+    return warning + " " + Fill(_("Nearest code in the database: {1}."), {NearestCode(a.club, codes)});
 }
 
 std::string SkippedFileNotes(const RunReport& report) {
@@ -64,13 +66,18 @@ std::string SkippedFileNotes(const RunReport& report) {
             if (!entry.message.starts_with("Longueur des lignes dans le fichier ")) continue;
             long length = FirstLineLength(entry.file);
             std::string name = entry.file.substr(entry.file.find_last_of('/') + 1);
-            std::string looks = length == 248  ? "comme un export de licences (licence.txt)"
-                                : length == 43 ? "comme un export de clubs (club.txt)"
-                                               : "";
             if (length < 0) continue;
-            notes += "Note : " + name + " a des lignes de " + std::to_string(length) + " caractères" +
-                     (looks.empty() ? std::string() : ", " + looks) +
-                     ", et non de 45 comme un fichier IUF : laissé de côté.\n";
+            const std::string chars = std::to_string(length);
+            notes += (length == 248  ? Fill(_("Note: {1} has lines of {2} characters, like a licence export "
+                                               "(licence.txt), not 45 like an IUF file: left aside."),
+                                            {name, chars})
+                      : length == 43 ? Fill(_("Note: {1} has lines of {2} characters, like a club export "
+                                              "(club.txt), not 45 like an IUF file: left aside."),
+                                            {name, chars})
+                                     : Fill(_("Note: {1} has lines of {2} characters, not 45 like an IUF "
+                                              "file: left aside."),
+                                            {name, chars})) +
+                     "\n";
         }
     return notes;
 }

@@ -1,4 +1,5 @@
 #include "output_checks.hpp"
+#include "i18n.hpp"
 
 #include <quorvel/database.hpp>
 #include <quorvel/output_check.hpp>
@@ -30,8 +31,9 @@ std::string OutputRefusal(const RunArgs& a, const std::string& output, std::vect
 std::string RefusedArguments(const RunArgs& a) {
     const std::string command = std::string("quorvel ") + a.Command() + ": ";
     if (a.iuf && a.clubGiven && a.club.size() != 13)
-        return command + "--club expects a federal club code of 13 characters (e.g. FRA1750750123), got '" +
-               a.club + "' (" + std::to_string(a.club.size()) + " characters); nothing was changed";
+        return command + Fill(_("--club expects a federal club code of 13 characters (e.g. FRA1750750123), "
+                                "got '{1}' ({2} characters); nothing was changed"),
+                              {a.club, std::to_string(a.club.size())});
     if (!a.iuf)
         if (std::string why = WorkFolderClash(a.work, a.source); !why.empty()) return command + why;
     if (!a.report.empty())
@@ -47,8 +49,8 @@ std::string WorkFolder::Make() {
     if (args_.iuf || fs::exists(args_.work, ec)) return {};
     made_ = fs::create_directories(args_.work, ec);
     if (ec)
-        return std::string("quorvel import-licences: cannot create the working folder ") + args_.work + ": " +
-               ec.message();
+        return Fill(_("quorvel import-licences: cannot create the working folder {1}: {2}"),
+                    {args_.work, ec.message()});
     return {};
 }
 

@@ -1,4 +1,5 @@
 #include "progress_display.hpp"
+#include "i18n.hpp"
 
 #include "help_format.hpp"
 #include "platform.hpp"
@@ -32,8 +33,8 @@ std::string Shortened(std::string text) {
 }
 
 std::string Title(const ProgressStep& step) {
-    if (step.pass == "clubs") return "Clubs";
-    if (step.pass == "licences") return "Licences";
+    if (step.pass == "clubs") return _("Clubs");
+    if (step.pass == "licences") return _("Licences");
     std::string name(step.file);
     auto slash = name.find_last_of('/');
     return "IUF " + (slash == std::string::npos ? name : name.substr(slash + 1));
@@ -79,8 +80,8 @@ void ProgressDisplay::Step(const ProgressStep& step) {
 void ProgressDisplay::Draw(const ProgressStep& step, int percent) {
     std::string count = Grouped(step.line);
     if ((!step.finished || step.interrupted) && step.estimate > 0) count += " / " + Grouped(step.estimate);
-    count += " lignes";
-    if (step.interrupted) count += " — interrompu";
+    count = Fill(_("{1} lines"), {count});
+    if (step.interrupted) count += " — " + _("interrupted");
     std::string line = ProgressLine(Title(step), percent, count, TerminalColumns(2) - 1);
     std::fprintf(stderr, "\r%s\033[K", line.c_str());
     std::fflush(stderr);

@@ -1,9 +1,11 @@
 #include "run_command.hpp"
+#include "i18n.hpp"
 
 #include "arguments.hpp"
 #include "database_advice.hpp"
 #include "exit_status.hpp"
 #include "iuf_checks.hpp"
+#include "outcome_text.hpp"
 #include "output_checks.hpp"
 #include "progress_display.hpp"
 #include "stop_signal.hpp"
@@ -32,7 +34,7 @@ bool WriteReport(const std::string& path, const RunReport& report, bool html = f
         report.WriteJson(out);
     out.close();
     if (!out) {
-        std::cerr << "quorvel: cannot write the report " << path << "\n";
+        std::cerr << Fill(_("quorvel: cannot write the report {1}"), {path}) << "\n";
         return false;
     }
     return true;
@@ -47,7 +49,7 @@ bool Run(const RunArgs& a, RunReport& report, ProgressDisplay& display) {
     options.cancel = StopFlag();
     options.progress = [&display](const ProgressStep& step) {
         if (step.pass == "waiting")
-            std::cerr << "En attente de la fin d'un autre import dans cette base...\n";
+            std::cerr << _("Waiting for another import into this database to end...") << "\n";
         else
             display.Step(step);
     };
@@ -69,20 +71,21 @@ int Status(RunReport& report) {
 void Tell(const RunArgs& a, bool ok, int status, const RunReport& report, const std::string& backup) {
     if (!ok) {
         std::string why = StartFailure(report);
-        std::cerr << "quorvel " << a.Command() << ": " << (why.empty() ? "the run could not start" : why)
-                  << " (see the TraceLog " << a.trace << ")\n";
+        std::cerr << Fill(_("quorvel {1}: {2} (see the TraceLog {3})"),
+                          {a.Command(), why.empty() ? _("the run could not start") : why, a.trace})
+                  << "\n";
         if (std::string advice = DatabaseAdvice(a.db, report); !advice.empty())
             std::cerr << "quorvel " << a.Command() << ": " << advice << "\n";
     }
     if (a.quiet) {
         // One line: the one on stderr when the run could not start.
-        if (status != kExitTrue && ok) std::cout << report.OutcomeText() << "\n";
+        if (status != kExitTrue && ok) std::cout << OutcomeLine(report) << "\n";
         return;
     }
-    std::vector<std::string> outputs{"TraceLog : " + a.trace};
-    if (!a.report.empty()) outputs.push_back("Rapport : " + a.report);
-    if (!a.html.empty()) outputs.push_back("Page HTML : " + a.html);
-    if (!backup.empty()) outputs.push_back("Copie de la base avant l'import : " + backup);
+    std::vector<std::string> outputs{Fill(_("TraceLog: {1}"), {a.trace})};
+    if (!a.report.empty()) outputs.push_back(Fill(_("Report: {1}"), {a.report}));
+    if (!a.html.empty()) outputs.push_back(Fill(_("HTML page: {1}"), {a.html}));
+    if (!backup.empty()) outputs.push_back(Fill(_("Copy of the database before the import: {1}"), {backup}));
     std::cout << Summary(report, outputs);
     if (a.iuf) std::cout << SkippedFileNotes(report);
 }
@@ -127,8 +130,9 @@ int RunImportCommand(const RunArgs& a) {
         Status(report);
         WriteReport(a.report, report);
         WriteReport(a.html, report, true);
-        std::cerr << "quorvel " << a.Command() << ": failed: Erreur n° " << e.number() << ": "
-                  << e.description() << "\n";
+        std::cerr << Fill(_("quorvel {1}: failed: Error no. {2}: {3}"),
+                          {a.Command(), std::to_string(e.number()), e.description()})
+                  << "\n";
         return StopSignal() != 0 ? 128 + StopSignal() : kExitError;
     }
 }

@@ -1,4 +1,5 @@
 #include "suggestion.hpp"
+#include "i18n.hpp"
 
 #include <algorithm>
 
@@ -53,7 +54,8 @@ std::string OptionSuggestion(const CLI::App& command, int argc, char** argv) {
         word = word.substr(0, word.find('='));
         if (std::find(options.begin(), options.end(), word) != options.end()) continue;
         std::string near = Nearest(word, options);
-        return "unknown option '" + word + "'" + (near.empty() ? "" : "; did you mean '" + near + "'?");
+        return near.empty() ? Fill(_("unknown option '{1}'"), {word})
+                            : Fill(_("unknown option '{1}'; did you mean '{2}'?"), {word, near});
     }
     return {};
 }
@@ -70,7 +72,8 @@ std::string Suggestion(const CLI::App& app, int argc, char** argv) {
         commands.push_back(sub->get_name());
     }
     std::string near = Nearest(first, commands);
-    return "unknown command '" + first + "'" + (near.empty() ? "" : "; did you mean '" + near + "'?");
+    return near.empty() ? Fill(_("unknown command '{1}'"), {first})
+                        : Fill(_("unknown command '{1}'; did you mean '{2}'?"), {first, near});
 }
 
 } // namespace quorvel::cli

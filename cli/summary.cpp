@@ -1,5 +1,7 @@
 #include "summary.hpp"
 
+#include "i18n.hpp"
+#include "outcome_text.hpp"
 #include "progress_display.hpp"
 
 #include <algorithm>
@@ -14,39 +16,41 @@ namespace {
 constexpr std::size_t kGroupsShown = 10;
 constexpr std::size_t kShown = 3;
 
-// The words of a count, by pass (empty: any pass), "<s>" standing for the plural's "s"; the first
-// that fits is taken.
+// The words of a count, by pass (empty: any pass); the first that fits is taken. The context
+// tells the translation what is counted (a licence, a club: their words agree in gender).
+struct CountWords {
+    const char* context;
+    const char* one;
+    const char* many;
+};
+// Marks the words for translation (xgettext's keyword NC_); PC_ translates them when used.
+constexpr CountWords NC_(const char* context, const char* one, const char* many) {
+    return {context, one, many};
+}
 struct Label {
     std::string_view pass;
     std::string_view name;
-    std::string_view words;
+    CountWords words;
 };
 constexpr Label kLabels[] = {
-    {"clubs", "created", "créé<s>"},      {"licences", "known", "déjà connue<s>"},
-    {"", "known", "déjà connu<s>"},       {"", "knownOtherName", "connu<s> sous un autre libellé"},
-    {"iuf", "updated", "mise<s> à jour"}, {"", "updated", "mis à jour"},
-    {"", "imported", "importée<s>"},      {"", "relay", "de type relais"},
-    {"", "errors", "en erreur"},          {"", "clubsAdded", "club<s> ajouté<s>"},
-    {"", "unknown", "inconnue<s>"},
+    {"clubs", "created", NC_("club", "{1} created", "{1} created")},
+    {"licences", "known", NC_("licence", "{1} already known", "{1} already known")},
+    {"", "known", NC_("club", "{1} already known", "{1} already known")},
+    {"", "knownOtherName", NC_("club", "{1} known under another name", "{1} known under another name")},
+    {"iuf", "updated", NC_("licence", "{1} updated", "{1} updated")},
+    {"", "updated", NC_("club", "{1} updated", "{1} updated")},
+    {"", "imported", NC_("licence", "{1} imported", "{1} imported")},
+    {"", "relay", NC_("licence", "{1} relay", "{1} relay")},
+    {"", "errors", NC_("line", "{1} in error", "{1} in error")},
+    {"", "clubsAdded", NC_("club", "{1} club added", "{1} clubs added")},
+    {"", "unknown", NC_("licence", "{1} unknown", "{1} unknown")},
 };
 
 std::string Words(std::string_view pass, std::string_view name, long count) {
-    std::string_view words = name;
     for (const Label& label : kLabels)
-        if ((label.pass.empty() || label.pass == pass) && label.name == name) {
-            words = label.words;
-            break;
-        }
-    std::string out = Grouped(count) + " ";
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        if (words.substr(i, 3) == "<s>") {
-            if (count > 1) out += 's';
-            i += 2;
-        } else {
-            out += words[i];
-        }
-    }
-    return out;
+        if ((label.pass.empty() || label.pass == pass) && label.name == name)
+            return Fill(PC_(label.words.context, label.words.one, label.words.many, count), {Grouped(count)});
+    return Grouped(count) + " " + std::string(name);
 }
 
 std::string FileName(const std::string& path) {
@@ -64,65 +68,77 @@ std::string OneLine(const std::string& message) {
     return out;
 }
 
-std::string Plural(long count, const char* word) {
-    return Grouped(count) + " " + word + (count > 1 ? "s" : "");
-}
-
-// "0,4 s, 62 500 lignes/s".
+// "0,4 s, 62 500 lines/s" (numbers written alike in every language).
 std::string Speed(double seconds, long lines) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f s", seconds);
     std::string out = text;
     std::replace(out.begin(), out.end(), '.', ',');
-    if (seconds > 0 && lines > 0) out += ", " + Grouped(static_cast<long>(lines / seconds)) + " lignes/s";
+    if (seconds > 0 && lines > 0)
+        out += ", " + Fill(_("{1} lines/s"), {Grouped(static_cast<long>(lines / seconds))});
     return out;
 }
 
 std::string PassLine(const PassReport& pass) {
-    std::string title = pass.pass == "clubs" ? "Clubs" : pass.pass == "licences" ? "Licences" : "IUF";
+    std::string title = pass.pass == "clubs" ? _("Clubs") : pass.pass == "licences" ? _("Licences") : "IUF";
     std::string counts;
     for (const auto& [name, value] : pass.counts)
         if (name != "lines") counts += (counts.empty() ? "" : ", ") + Words(pass.pass, name, value);
     if (pass.Uncounted() > 0)
-        counts += ", " + Grouped(pass.Uncounted()) + " autre" + (pass.Uncounted() > 1 ? "s" : "") +
-                  " (entrées de sélection, lignes répétées…)";
+        counts += ", " + Fill(P_("{1} other (selection entries, repeated lines…)",
+                                 "{1} others (selection entries, repeated lines…)", pass.Uncounted()),
+                              {Grouped(pass.Uncounted())});
     const long lines = pass.Count("lines");
-    return title + " (" + FileName(pass.file) + ") : " +
-           (pass.completed ? Plural(lines, "ligne") : "interrompu à la ligne " + Grouped(pass.stoppedAt)) +
-           " — " + counts + " — " + Speed(pass.seconds, lines) + "\n";
+    const std::string read = pass.completed ? Fill(P_("{1} line", "{1} lines", lines), {Grouped(lines)})
+                                            : Fill(_("interrupted at line {1}"), {Grouped(pass.stoppedAt)});
+    // TRANSLATORS: a pass's line: its title, file, lines read, counts and time.
+    return Fill(_("{1} ({2}): {3} — {4} — {5}"),
+                {title, FileName(pass.file), read, counts, Speed(pass.seconds, lines)}) +
+           "\n";
 }
 
 std::string Groups(const RunReport& report) {
-    std::string out = Plural(report.warnings, "avertissement") + ", " + Plural(report.errors, "erreur") +
-                      ", en " + Plural(static_cast<long>(report.groups.size()), "sorte") + " :\n";
+    const long kinds = static_cast<long>(report.groups.size());
+    std::string out =
+        Fill(_("{1}, {2}, in {3}:"),
+             {Fill(P_("{1} warning", "{1} warnings", report.warnings), {Grouped(report.warnings)}),
+              Fill(P_("{1} error", "{1} errors", report.errors), {Grouped(report.errors)}),
+              Fill(P_("{1} kind", "{1} kinds", kinds), {Grouped(kinds)})}) +
+        "\n";
     for (std::size_t g = 0; g < report.groups.size() && g < kGroupsShown; ++g) {
         const EntryGroup& group = report.groups[g];
-        out += "  " + std::string(group.kind == "Erreur" ? "Erreur" : "Avertissement") + " × " +
-               Grouped(group.count) + " : " + OneLine(group.text) + "\n";
+        // TRANSLATORS: a kind of entries: "Warning × 12: the message".
+        out += "  " +
+               Fill(_("{1} × {2}: {3}"), {group.kind == "Erreur" ? _("Error") : _("Warning"),
+                                          Grouped(group.count), OneLine(group.text)}) +
+               "\n";
         for (std::size_t i = 0; i < group.first.size() && i < kShown; ++i) {
             const ReportEntry& e = group.first[i];
             out += "    ";
             if (e.line > 0)
-                out += FileName(e.file) + " ligne " + Grouped(e.line) + " : ";
+                out += Fill(_("{1} line {2}: "), {FileName(e.file), Grouped(e.line)});
             else if (!e.file.empty())
-                out += FileName(e.file) + " : ";
+                out += Fill(_("{1}: "), {FileName(e.file)});
             out += OneLine(e.message) + "\n";
         }
-        if (group.count > static_cast<long>(kShown))
-            out += "    (et " + Grouped(group.count - static_cast<long>(kShown)) + " autres)\n";
+        if (const long more = group.count - static_cast<long>(kShown); more > 0)
+            out += "    " + Fill(P_("(and {1} more)", "(and {1} more)", more), {Grouped(more)}) + "\n";
     }
-    if (report.groups.size() > kGroupsShown)
-        out += "  (et " + Plural(static_cast<long>(report.groups.size() - kGroupsShown), "autre sorte") +
-               " : voir le TraceLog)\n";
+    if (const long more = kinds - static_cast<long>(kGroupsShown); more > 0)
+        out += "  " +
+               Fill(P_("(and {1} other kind: see the TraceLog)", "(and {1} other kinds: see the TraceLog)",
+                       more),
+                    {Grouped(more)}) +
+               "\n";
     return out;
 }
 
 } // namespace
 
 std::string Summary(const RunReport& report, const std::vector<std::string>& outputs) {
-    std::string out = report.OutcomeText() + "\n";
-    if (std::string resume = report.ResumeText(); !resume.empty()) out += resume + "\n";
-    if (report.preview) out += "Aperçu : rien n'a été enregistré dans la base.\n";
+    std::string out = OutcomeLine(report) + "\n";
+    if (std::string resume = ResumeLine(report); !resume.empty()) out += resume + "\n";
+    if (report.preview) out += _("Preview: nothing was stored in the database.") + "\n";
     for (const PassReport& pass : report.passes)
         out += PassLine(pass);
     if (!report.groups.empty()) out += Groups(report);

@@ -1,6 +1,7 @@
 // update-iuf: the licences' IUF codes from the IUF files of a folder.
 
 #include "arguments.hpp"
+#include "i18n.hpp"
 #include "command.hpp"
 #include "iuf_checks.hpp"
 #include "run_command.hpp"
@@ -14,37 +15,39 @@ Command AddUpdateIuf(CLI::App& app) {
     auto a = std::make_shared<RunArgs>();
     a->iuf = true;
     auto* iuf =
-        app.add_subcommand("update-iuf", "Write the licences' IUF codes from the IUF files of a folder.");
+        app.add_subcommand("update-iuf", _("Write the licences' IUF codes from the IUF files of a folder."));
     iuf->add_option("--db", a->db,
-                    "Database file of the club application (must exist), or a postgresql:// URI")
+                    _("Database file of the club application (must exist), or a postgresql:// URI"))
         ->required();
     iuf->add_option("--source", a->source,
-                    "Folder whose IUF files (45-character lines) are read; "
-                    "other files are reported and skipped")
+                    _("Folder whose IUF files (45-character lines) are read; "
+                      "other files are reported and skipped"))
         ->required();
-    iuf->add_option("--trace", a->trace, "TraceLog file to create (Windows-1252 text, CR LF)")->required();
+    iuf->add_option("--trace", a->trace, _("TraceLog file to create (Windows-1252 text, CR LF)"))->required();
     CLI::Option* club =
         iuf->add_option("--club", a->club,
-                        "Only update the licences of this club (13-character federal code; small "
-                        "letters are read as capitals)");
-    iuf->add_option("--today", a->today, "Pin today's date (YYYY-MM-DD) for the TraceLog's time stamps")
+                        _("Only update the licences of this club (13-character federal code; small "
+                          "letters are read as capitals)"));
+    iuf->add_option("--today", a->today, _("Pin today's date (YYYY-MM-DD) for the TraceLog's time stamps"))
         ->check(RealDate());
     iuf->add_flag("--dry-run", a->dryRun,
-                  "Preview: write the TraceLog as a real update would, change nothing");
-    iuf->add_option("--report", a->report, "Also write a JSON report of the counts, warnings and errors");
+                  _("Preview: write the TraceLog as a real update would, change nothing"));
+    iuf->add_option("--report", a->report, _("Also write a JSON report of the counts, warnings and errors"));
     iuf->add_flag(
         "-q,--quiet", a->quiet,
-        "Print nothing when the run got through with nothing in error, else only the outcome's line "
-        "(the TraceLog still tells everything)");
-    iuf->add_option("--html", a->html, "Also write the report as an HTML page to read or print (in French)");
+        _("Print nothing when the run got through with nothing in error, else only the outcome's line "
+          "(the TraceLog still tells everything)"));
+    iuf->add_option("--html", a->html,
+                    _("Also write the report as an HTML page to read or print (in French)"));
     AddBackupOptions(iuf, a->backup);
-    iuf->footer(
-        "Example:\n  quorvel update-iuf --db club.db --source iuf/ --trace iuf.log --club FRA1750750123");
+    iuf->footer(_("Example:") + "\n  " +
+                _("quorvel update-iuf --db club.db --source iuf/ --trace iuf.log --club FRA1750750123"));
     return {iuf, [a, club] {
                 a->clubGiven = club->count() > 0;
                 // Federal codes are written in capitals: "fra1010350007" means FRA1010350007.
                 if (std::string capitals = ClubInCapitals(a->club); capitals != a->club) {
-                    std::cerr << "quorvel update-iuf : --club " << a->club << " lu " << capitals << "\n";
+                    std::cerr << Fill(_("quorvel update-iuf: --club {1} read as {2}"), {a->club, capitals})
+                              << "\n";
                     a->club = capitals;
                 }
                 return RunImportCommand(*a);

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make pkg-config libsqlcipher-dev sqlcipher libpq-dev libgtest-dev libcli11-dev help2man)
+packages=(cmake g++ make pkg-config libsqlcipher-dev sqlcipher libpq-dev libgtest-dev libcli11-dev help2man gettext locales)
 packages_only=0
 if [ "${1:-}" = "--packages-only" ]; then
   shift
@@ -28,6 +28,17 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 [ "$packages_only" -eq 1 ] && exit 0
+
+# The French locale, for the program's French messages and the tests that read them.
+if ! locale -a 2>/dev/null | grep -qix 'fr_FR.utf-\?8'; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "warning: the fr_FR.UTF-8 locale is missing (root: locale-gen); the French tests will fail" >&2
+  else
+    sed -i 's/^# *\(fr_FR.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^fr_FR.UTF-8 UTF-8' /etc/locale.gen || echo 'fr_FR.UTF-8 UTF-8' >>/etc/locale.gen
+    locale-gen >/dev/null
+  fi
+fi
 
 build_dir=${QUORVEL_BUILD_DIR:-build}
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null

@@ -54,8 +54,8 @@ TEST(Cli, ExitStatusAndTheTerminalFollowTheRunsResult) {
     Outcome cannot = Quorvel(Import(w, w.source + "//"));
     EXPECT_EQ(cannot.status, 1) << "no licence.txt";
     EXPECT_EQ(ReadTrace(w.trace)[2], "Fichier licence.txt non trouvé dans le répertoire : " + w.source);
-    EXPECT_EQ(cannot.err, "quorvel import-licences: Fichier non trouvé. — " + w.source +
-                              "//licence.txt (see the TraceLog " + w.trace + ")\n");
+    EXPECT_EQ(cannot.err, "quorvel import-licences : Fichier non trouvé. — " + w.source +
+                              "//licence.txt (voir le TraceLog " + w.trace + ")\n");
 
     Outcome failed = Quorvel(Import(w, w.dir / "missing", {"--report", w.dir / "r.json"}));
     EXPECT_EQ(failed.status, 2);
@@ -90,25 +90,33 @@ TEST(Cli, APreviewChangesNoByteAndReportsWhatTheImportWouldDo) {
 
 TEST(Cli, BadArgumentsAreRefusedClearlyAndEveryCommandExplainsItself) {
     Workspace w;
+    const std::vector<std::string> english{"LC_ALL=C.UTF-8"};
     Outcome again = Quorvel({"init-db", w.db});
     EXPECT_EQ(again.status, 2);
     EXPECT_NE(again.err.find("existe déjà"), std::string::npos) << again.err;
     for (const char* today : {"06/12/2026", "2026-02-30", "2025-02-29", "2026-12-6"}) {
         Outcome date = Quorvel({"import-licences", "--db", w.db, "--source", "x", "--work", "y", "--trace",
-                                "z", "--today", today});
+                                "z", "--today", today},
+                               english);
         EXPECT_EQ(date.status, 2);
         EXPECT_NE(date.err.find("expected a real date as YYYY-MM-DD"), std::string::npos) << date.err;
     }
-    Outcome club = Quorvel({"update-iuf", "--db", w.db, "--source", "x", "--trace", "z", "--club", "FRA999"});
+    Outcome club =
+        Quorvel({"update-iuf", "--db", w.db, "--source", "x", "--trace", "z", "--club", "FRA999"}, english);
     EXPECT_EQ(club.status, 2);
     EXPECT_NE(club.err.find("13 characters"), std::string::npos) << club.err;
     EXPECT_EQ(Quorvel({"import-licences", "--db", w.db}).status, 2) << "required options missing";
     EXPECT_EQ(Quorvel({}).status, 2) << "no command";
-    EXPECT_EQ(Quorvel({"import-licence"}).err,
+    EXPECT_EQ(Quorvel({"import-licence"}, english).err,
               "quorvel: unknown command 'import-licence'; did you mean 'import-licences'?\n"
               "Run 'quorvel --help' for the commands and their options.\n");
-    EXPECT_NE(Quorvel({"update-iuf", "--sourse", "x"}).err.find("did you mean '--source'?"),
+    EXPECT_EQ(Quorvel({"import-licence"}).err,
+              "quorvel: commande inconnue « import-licence » ; vouliez-vous dire « import-licences » ?\n"
+              "Lancez « quorvel --help » pour les commandes et leurs options.\n");
+    EXPECT_NE(Quorvel({"update-iuf", "--sourse", "x"}, english).err.find("did you mean '--source'?"),
               std::string::npos);
+    EXPECT_EQ(Quorvel({"import-licences", "--db", w.db}).err,
+              "--source est obligatoire\nLancez avec --help pour plus d'informations.\n");
     EXPECT_FALSE(std::filesystem::exists("z")) << "nothing ran";
 
     // A working folder that does not exist yet is made.
@@ -119,9 +127,10 @@ TEST(Cli, BadArgumentsAreRefusedClearlyAndEveryCommandExplainsItself) {
     EXPECT_TRUE(std::filesystem::exists(w.dir / "new/work/licence.txt"));
 
     for (const char* command : {"import-licences", "update-iuf", "init-db"}) {
-        Outcome help = Quorvel({command, "--help"});
+        Outcome help = Quorvel({command, "--help"}, english);
         EXPECT_EQ(help.status, 0) << command;
         EXPECT_NE(help.out.find("Example:"), std::string::npos) << command;
+        EXPECT_NE(Quorvel({command, "--help"}).out.find("Exemple :"), std::string::npos) << command;
     }
     Outcome version = Quorvel({"-V"});
     EXPECT_EQ(version.status, 0);
@@ -176,7 +185,7 @@ TEST(Cli, SigtermStopsAfterTheCurrentLineAndTheRecordMatchesTheDatabase) {
                           w.dir / "r.json" + " & pid=$!; until grep -qs 'Traitement des licences' " +
                           w.trace + "; do sleep 0.02; done; kill -TERM $pid; wait $pid; exit $?";
     // Stopped once the licence pass has begun (its heading reaches the file with the first commit).
-    Outcome o = RunProgram({"sh", "-c", command});
+    Outcome o = RunProgram({"sh", "-c", command}, kFrench);
     ASSERT_EQ(o.status, 143) << o.err;
     auto lines = ReadTrace(w.trace);
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Import des licences interrompu."), lines.end());
@@ -261,7 +270,7 @@ TEST(Cli, OnATerminalTheProgressNamesEachFileAndEndsAtItsTrueCount) {
     std::string command = QUORVEL_CLI;
     for (const std::string& arg : Import(w, QUORVEL_SAMPLE_DIR, {"--quiet"}))
         command += " " + arg;
-    Outcome o = RunProgram({"script", "-qec", command, "/dev/null"}); // stderr made a terminal
+    Outcome o = RunProgram({"script", "-qec", command, "/dev/null"}, kFrench); // stderr made a terminal
     EXPECT_EQ(o.status, 0) << o.out;
     EXPECT_NE(o.out.find("Clubs            [##############################] 100 %   6 lignes"),
               std::string::npos)
@@ -279,7 +288,7 @@ TEST(Cli, OnATerminalTheProgressNamesEachFileAndEndsAtItsTrueCount) {
     std::string narrow = "stty cols 44; " + std::string(QUORVEL_CLI) + " update-iuf --help; " + QUORVEL_CLI;
     for (const std::string& arg : Import(w, w.source, {"--quiet"}))
         narrow += " " + arg;
-    Outcome n = RunProgram({"script", "-qec", narrow, "/dev/null"});
+    Outcome n = RunProgram({"script", "-qec", narrow, "/dev/null"}, kFrench);
     EXPECT_EQ(n.status, 3) << n.out;
     EXPECT_NE(n.out.find("\rLicences  66 %   2 / 3 lignes — interrompu"), std::string::npos) << n.out;
     std::string line;
@@ -297,6 +306,9 @@ TEST(Cli, OnATerminalTheProgressNamesEachFileAndEndsAtItsTrueCount) {
         line.clear();
     }
     Outcome help = Quorvel({"import-licences", "--help"}); // no terminal: 80 columns
-    for (std::size_t from = 0, end; (end = help.out.find('\n', from)) != std::string::npos; from = end + 1)
-        EXPECT_LE(help.out.substr(from, end - from).size(), 80u) << help.out.substr(from, end - from);
+    for (std::size_t from = 0, end; (end = help.out.find('\n', from)) != std::string::npos; from = end + 1) {
+        std::string line = help.out.substr(from, end - from);
+        EXPECT_LE(std::count_if(line.begin(), line.end(), [](char b) { return (b & 0xC0) != 0x80; }), 80)
+            << line;
+    }
 }

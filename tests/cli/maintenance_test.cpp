@@ -22,7 +22,8 @@ Outcome Import(const Workspace& w, std::vector<std::string> more = {}) {
 // `restore` answering `answer` to its question.
 Outcome Restore(const Workspace& w, const std::string& answer, const std::string& more = "") {
     return RunProgram(
-        {"sh", "-c", "echo " + answer + " | '" + QUORVEL_CLI + "' restore --db '" + w.db + "' " + more});
+        {"sh", "-c", "echo " + answer + " | '" + QUORVEL_CLI + "' restore --db '" + w.db + "' " + more},
+        kFrench);
 }
 
 std::vector<std::string> Copies(const Workspace& w) {

@@ -139,10 +139,12 @@ Outcome RunProgram(const std::vector<std::string>& args, const std::vector<std::
     return run;
 }
 
-Outcome Quorvel(const std::vector<std::string>& args) {
+Outcome Quorvel(const std::vector<std::string>& args, const std::vector<std::string>& environment) {
     std::vector<std::string> all{QUORVEL_CLI};
     all.insert(all.end(), args.begin(), args.end());
-    return RunProgram(all);
+    std::vector<std::string> language = kFrench;
+    language.insert(language.end(), environment.begin(), environment.end());
+    return RunProgram(all, language);
 }
 
 bool BothAtOnce(const std::function<bool(int)>& work) {

@@ -69,8 +69,11 @@ struct Outcome {
 // Runs `args` through the shell (each argument quoted), with `environment` ("NAME=value" words)
 // set for it.
 Outcome RunProgram(const std::vector<std::string>& args, const std::vector<std::string>& environment = {});
-// Runs the quorvel program.
-Outcome Quorvel(const std::vector<std::string>& args);
+// The environment that makes the program speak French.
+inline const std::vector<std::string> kFrench{"LANGUAGE=", "LC_ALL=fr_FR.UTF-8"};
+// Runs the quorvel program, in French (the users' language, and the TraceLog's) unless
+// `environment` says otherwise ("LC_ALL=C.UTF-8").
+Outcome Quorvel(const std::vector<std::string>& args, const std::vector<std::string>& environment = {});
 
 // Records what a run does to the caller's form.
 class RecordingForm : public HostForm {
