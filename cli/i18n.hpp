@@ -1,9 +1,8 @@
 #pragma once
 // The program's own texts in the user's language (GNU gettext, domain "quorvel"): French when the
 // locale's messages are French, English otherwise. The TraceLog, the report and the page are not
-// translated: they come from the library.
-
-#include <libintl.h>
+// translated: they come from the library. A build without GNU gettext (the Windows one) speaks
+// English (i18n_gettext.cpp or i18n_none.cpp).
 
 #include <initializer_list>
 #include <string>
@@ -17,14 +16,10 @@ namespace quorvel::cli {
 void SetUpLanguage();
 
 // The text `english` in the user's language.
-inline std::string _(const char* english) {
-    return ::dgettext("quorvel", english);
-}
+std::string _(const char* english);
 
 // The singular or plural text for `count`, in the user's language.
-inline std::string P_(const char* one, const char* many, long count) {
-    return ::dngettext("quorvel", one, many, static_cast<unsigned long>(count < 0 ? -count : count));
-}
+std::string P_(const char* one, const char* many, long count);
 
 // The same, `context` telling apart texts that are alike in English but not in a translation
 // (what is counted: "club", "licence"...).

@@ -1,15 +1,4 @@
-# Cross-build for Windows x86 with mingw-w64 (Debian package mingw-w64); see scripts/build-windows.sh.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-build for Windows x86 (32-bit hosts) with mingw-w64.
+set(QUORVEL_MINGW_TRIPLE i686-w64-mingw32)
 set(CMAKE_SYSTEM_PROCESSOR x86)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-# The third-party libraries come from pkg-config files in a cache folder (absolute paths).
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY BOTH)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE BOTH)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# Programs and the DLL carry the C and C++ runtimes inside: nothing to ship beside them.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -s")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -s")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)

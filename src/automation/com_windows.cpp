@@ -2,23 +2,6 @@
 
 namespace quorvel::automation {
 
-std::string Utf8(const wchar_t* text, int length) {
-    if (text == nullptr || length == 0) return {};
-    int n = ::WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text, length, narrow.data(), n, nullptr, nullptr);
-    if (length < 0 && !narrow.empty()) narrow.pop_back(); // the terminating zero
-    return narrow;
-}
-
-std::wstring Wide(const std::string& text) {
-    if (text.empty()) return {};
-    int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
-
 BSTR NewBstr(const std::string& text) {
     std::wstring wide = Wide(text);
     return ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));

@@ -10,14 +10,19 @@
 #include <ole2.h>
 #include <olectl.h>
 
+#include "base/wide_text.hpp"
+
 #include <quorvel/error.hpp>
 
 #include <string>
 
 namespace quorvel::automation {
 
-std::string Utf8(const wchar_t* text, int length = -1);
-std::wstring Wide(const std::string& text);
+using base::Wide;
+// `length` characters of `text` in UTF-8, or up to its terminating zero when `length` is negative.
+inline std::string Utf8(const wchar_t* text, int length = -1) {
+    return base::Narrow(text, length);
+}
 // A new BSTR holding `text` (UTF-8); the caller frees it.
 BSTR NewBstr(const std::string& text);
 

@@ -2,6 +2,7 @@
 // functions, so that accented folder names work whatever the workstation's code page.
 
 #include "base/file_system.hpp"
+#include "base/wide_text.hpp"
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -16,21 +17,6 @@
 namespace quorvel::base {
 
 namespace {
-
-std::wstring Wide(const std::string& text) {
-    if (text.empty()) return {};
-    int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
-
-std::string Narrow(const wchar_t* text) {
-    int n = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(n > 0 ? n - 1 : 0), '\0');
-    if (n > 1) ::WideCharToMultiByte(CP_UTF8, 0, text, -1, narrow.data(), n, nullptr, nullptr);
-    return narrow;
-}
 
 // The errno value that tells the same as the system's error `code`.
 int Errno(DWORD code) {
