@@ -21,8 +21,8 @@ bool clsMajIUF::bImport_CodeIUF(const std::string& strRepSource, const std::stri
     ImportSession session;
     session.clock = clock_;
     session.strFileTrace = strFileTrace_P;
-    session.strFileBase = strFileBase_P;
-    session.server = server;
+    session.database =
+        server ? storage::DatabaseName::Server(strFileBase_P) : storage::DatabaseName::File(strFileBase_P);
     RunFrame frame(
         session, options, "bImport_CodeIUF",
         "Aperçu de la mise à jour : simulation, aucune modification n'est enregistrée dans la base.",

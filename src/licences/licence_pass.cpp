@@ -9,7 +9,7 @@
 #include "licences/selection_membership.hpp"
 #include "session/import_session.hpp"
 #include "session/pass.hpp"
-#include "storage/answers_ahead.hpp"
+#include "storage/licence_lookup.hpp"
 #include "storage/queries.hpp"
 
 #include <cstdio>
@@ -19,18 +19,6 @@ namespace quorvel::licences {
 
 namespace {
 
-// Only the first licence stored counts.
-constexpr std::string_view kSelectLicence =
-    "select Nom, Prenom, Num from Licence where Code_Club = ?1 and Licence = ?2 order by Num limit 1";
-// On a server, the lookups of this many lines at once: for each key its first licence stored, and
-// the first key of the window that the key columns' collation holds equal to it.
-constexpr std::size_t kLookAhead = 1024;
-constexpr std::string_view kSelectLicences =
-    "SELECT k.i, (l.Num IS NOT NULL)::int, l.Nom, l.Prenom, l.Num, "
-    "min(k.i) OVER (PARTITION BY k.c COLLATE nocase, k.n COLLATE nocase) "
-    "FROM unnest(?1::text[], ?2::text[]) WITH ORDINALITY AS k(c, n, i) "
-    "LEFT JOIN LATERAL (SELECT Nom, Prenom, Num FROM Licence WHERE Code_Club = k.c AND Licence = k.n "
-    "ORDER BY Num LIMIT 1) l ON true";
 constexpr std::string_view kCountSelection =
     "select count(*) from Selection where Code_Sel = ?1 and Num_Lic = ?2";
 
@@ -93,12 +81,13 @@ public:
                                    std::string(clubs::kNomInconnu) + ".");
     }
 
-    std::vector<std::pair<const char*, long>> Counts() const override {
-        return {{"imported", n_.importees},
-                {"known", n_.connues},
-                {"relay", n_.relais},
-                {"errors", n_.erreurs},
-                {"clubsAdded", n_.clubsAjoutes}};
+    tracelog::PassCounts Counts() const override {
+        using tracelog::PassCount;
+        return {{PassCount::Imported, n_.importees},
+                {PassCount::Known, n_.connues},
+                {PassCount::Relay, n_.relais},
+                {PassCount::Errors, n_.erreurs},
+                {PassCount::ClubsAdded, n_.clubsAjoutes}};
     }
 
     void Mark() override { marked_ = n_; }
@@ -115,18 +104,16 @@ public:
     void Forget() {
         // A club found may have been created by the lines undone, a licence stored by them.
         knownClubs_.clear();
-        ahead_.Clear();
+        lookup_.Forget();
     }
 
-    std::size_t LookAhead() const override {
-        return session_.objConnexion.Remote() && !ahead_.GaveUp() ? kLookAhead : 0;
-    }
+    std::size_t LookAhead() const override { return lookup_.Window(session_.objConnexion); }
 
     void Ahead(long first, const std::vector<std::string>& lines) noexcept override {
         keys_.resize(lines.size());
         for (std::size_t i = 0; i < lines.size(); ++i)
             GuessKey(lines[i], keys_[i]);
-        ahead_.TryFetch(session_.objConnexion, kSelectLicences, 3, first, keys_);
+        lookup_.Ahead(session_.objConnexion, first, keys_);
     }
 
 private:
@@ -192,13 +179,11 @@ private:
             lookupClub = origin_.club;
         auto& table = session_.tabResultat;
         std::string_view lookupLicence = base::TrimSpaces(licence_);
-        if (!ahead_.Answer(ligne_, lookupClub, lookupLicence, table))
-            storage::RequeteTableau(session_.objConnexion, table, kSelectLicence,
-                                    {lookupClub, lookupLicence});
+        lookup_.FirstStored(session_.objConnexion, ligne_, lookupClub, lookupLicence, table);
         if (table.Count(0) == 0) {
             Remplir_Licence(line, today_, record_);
             bool stored = bAjout_Licence(session_, record_, n_.clubsAjoutes, ligne_);
-            ahead_.Stored(ligne_, record_[kCodeClub], record_[kLicence]);
+            lookup_.Stored(ligne_, record_[kCodeClub], record_[kLicence]);
             if (!stored) {
                 // The record may already show the swimmer's own club and licence.
                 message_ = "Echec lors de la mémorisation du nageur " + record_[kNom] + " " +
@@ -328,7 +313,7 @@ private:
     };
     std::unordered_map<std::string, KnownClub> knownClubs_;
 
-    storage::AnswersAhead ahead_;
+    storage::LicenceLookup lookup_{storage::LicenceLookup::Question::FirstStored};
     std::vector<storage::AheadKey> keys_;
     std::string aheadLine_;
     LicenceOrigin aheadOrigin_;

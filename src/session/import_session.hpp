@@ -22,10 +22,8 @@ namespace quorvel {
 struct ImportSession {
     // The host database.
     storage::Connection objConnexion;
-    // Path of the database file, as the caller passed it.
-    std::string strFileBase;
-    // True when strFileBase is the URI of a PostgreSQL database rather than a file.
-    bool server = false;
+    // The database of the call: the file the caller passed, or the server named in the options.
+    storage::DatabaseName database;
     // Paths of the export files: first in the source folder, then of their working copies once
     // copied, or empty when the file was not found.
     std::string strFileLicence;

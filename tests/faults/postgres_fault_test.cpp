@@ -268,7 +268,7 @@ TEST(ServerFaults, AWriteSentWithoutWaitingThatFailsIsBlamedOnItsOwnLine) {
         "EXECUTE FUNCTION refuse()");
     constexpr std::string_view kInsert = "INSERT INTO Licence (Code_club, licence) VALUES ('A', ?1)";
     storage::Connection c;
-    storage::Connexion(c, w.db, true);
+    storage::Connect(c, storage::DatabaseName::Server(w.db));
     for (long line = 1; line <= 5; ++line) {
         c.SetItem(line);
         c.Execute(kInsert, {line == 3 ? std::string("X") : std::to_string(line)});
@@ -289,7 +289,7 @@ TEST(ServerFaults, AWriteSentWithoutWaitingThatFailsIsBlamedOnItsOwnLine) {
     c.SetItem(6);
     c.Execute(kInsert, {"6"});
     EXPECT_EQ(storage::lngRequeteValeur(c, "select count(*) from Licence"), 1);
-    storage::Deconnexion(c);
+    storage::Disconnect(c);
     EXPECT_EQ(ServerSql(w.db, "select string_agg(licence, ',') from Licence"), "6");
 }
 

@@ -32,32 +32,29 @@ TEST(Storage, ConnectingSetsLastCloseFalseAtOnceAndDisconnectingSetsItTrue) {
     std::string db = dir / "club.db";
     CreateDatabase(db);
     Connection c;
-    Connexion(c, db);
+    Connect(c, DatabaseName::File(db));
     EXPECT_EQ(Scalar(db, "select LastClose from Info"), "0"); // seen by another connection at once
-    Connexion(c, db);                                         // reconnecting closes, then reopens
+    Connect(c, DatabaseName::File(db));                       // reconnecting closes, then reopens
     EXPECT_EQ(Scalar(db, "select LastClose from Info"), "0");
-    Deconnexion(c);
+    Disconnect(c);
     EXPECT_EQ(c.State(), 0);
     EXPECT_EQ(Scalar(db, "select LastClose from Info"), "1");
 
-    EXPECT_EQ(ErrorNumber([&] { Connexion(c, dir / "absent.db"); }), 14);
+    EXPECT_EQ(ErrorNumber([&] { Connect(c, DatabaseName::File(dir / "absent.db")); }), 14);
     EXPECT_FALSE(std::filesystem::exists(dir / "absent.db")) << "never created";
     // A file path is a file path, whatever it looks like: only a caller's explicit choice reaches
     // a server.
     try {
-        Connexion(c, "postgresql://127.0.0.1:1/club");
+        Connect(c, DatabaseName::File("postgresql://127.0.0.1:1/club"));
         ADD_FAILURE() << "opened";
     } catch (const Error& e) {
         EXPECT_EQ(e.number(), 14);
         EXPECT_EQ(e.description(), "unable to open database file");
     }
-    EXPECT_EQ(ErrorNumber([&] {
-                  c.Open(ConnectionString(db).replace(ConnectionString(db).rfind("quenoril"), 8, "x"));
-              }),
-              26);
+    EXPECT_EQ(ErrorNumber([&] { c.Open(DatabaseName::File(db, "x")); }), 26);
     for (const char* bytes : {"not a database at all, not even close to one............", ""}) {
         WriteFile(dir / "other.db", bytes);
-        EXPECT_EQ(ErrorNumber([&] { Connexion(c, dir / "other.db"); }), 26);
+        EXPECT_EQ(ErrorNumber([&] { Connect(c, DatabaseName::File(dir / "other.db")); }), 26);
         EXPECT_EQ(ReadFile(dir / "other.db"), bytes) << "left as it was";
     }
     EXPECT_EQ(c.State(), 0);
@@ -71,7 +68,7 @@ TEST(Storage, QueriesReadTextAndAFailingStatementUndoesOnlyItself) {
     Exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON Licence WHEN NEW.licence = 'BAD' "
              "BEGIN SELECT RAISE(ABORT, 'refus'); END;");
     Connection c;
-    Connexion(c, db);
+    Connect(c, DatabaseName::File(db));
     for (const char* licence : {"OK1", "BAD", "OK2"}) {
         try {
             c.Execute("INSERT INTO Licence (Code_club, licence, Nom) VALUES ('fra1', ?1, ?2)",
@@ -94,7 +91,7 @@ TEST(Storage, QueriesReadTextAndAFailingStatementUndoesOnlyItself) {
     EXPECT_EQ(ErrorNumber([&] { lngRequeteValeur(c, "select 1 where 0"); }), errnum::kNoCurrentRecord);
     EXPECT_EQ(ErrorNumber([&] { c.Execute("INSERT INTO Nowhere VALUES (1)"); }), 1);
     EXPECT_EQ(lngRequeteValeur(c, "select count(*) from Licence"), 2) << "still usable";
-    Deconnexion(c);
+    Disconnect(c);
     EXPECT_EQ(Scalar(db, "select group_concat(licence) from Licence"), "OK1,OK2");
 }
 
@@ -106,7 +103,7 @@ TEST(Storage, AnUndoneTransactionIsToldAndAPreviewChangesNoByte) {
              "BEGIN SELECT RAISE(ROLLBACK, 'tout annulé'); END;");
     {
         Connection c;
-        Connexion(c, db);
+        Connect(c, DatabaseName::File(db));
         c.Execute("INSERT INTO Licence (Code_club, licence) VALUES ('A', '1')");
         c.Commit();
         EXPECT_EQ(Scalar(db, "select count(*) from Licence"), "1") << "seen once committed";
@@ -126,10 +123,10 @@ TEST(Storage, AnUndoneTransactionIsToldAndAPreviewChangesNoByte) {
     {
         Connection c;
         c.SetPreview(true);
-        Connexion(c, db);
+        Connect(c, DatabaseName::File(db));
         c.Execute("INSERT INTO Licence (Code_club, licence) VALUES ('A', '3')");
         EXPECT_EQ(lngRequeteValeur(c, "select count(*) from Licence"), 3);
-        Deconnexion(c);
+        Disconnect(c);
     }
     EXPECT_EQ(ReadFile(db), before);
 }
