@@ -5,7 +5,6 @@
 #include "base/file_system.hpp"
 #include "iuf/iuf_run.hpp"
 #include "session/import_session.hpp"
-#include "session/line_count.hpp"
 #include "session/run_frame.hpp"
 #include "session/source_paths.hpp"
 
@@ -39,7 +38,7 @@ bool clsMajIUF::bImport_CodeIUF(const std::string& strRepSource, const std::stri
         }
         for (const std::string& path : paths) {
             try {
-                if (intLongueurLigne(path) == kLongueurLigneIUF) files.push_back({path, "un fichier IUF"});
+                if (bFichierIUF(path)) files.push_back({path, "un fichier IUF"});
             } catch (const Error&) {
             }
         }

@@ -137,34 +137,10 @@ private:
         }
         if (club == clubs::ClubResult::Created) ClubAjoute(club_);
 
-        // A selection entry stands for the swimmer's own licence, under the club its Origine names.
-        bool selection = clubs::bCode_Selection(club_);
+        const bool selection = clubs::bCode_Selection(club_);
         selCode_.clear();
         selLicence_.clear();
-        if (selection) {
-            selCode_ = club_;
-            selLicence_ = licence_;
-            ReadOrigin(line, origin_);
-            club_ = origin_.club;
-            licence_ = origin_.licence;
-            session_.recorder.SetCodes(club_, licence_, selCode_);
-            bool accepted = false;
-            if (!club_.empty() && !licence_.empty()) {
-                clubs::ClubResult own = TraiteClub(club_);
-                if (own == clubs::ClubResult::Created) ClubAjoute(club_);
-                accepted = own != clubs::ClubResult::Refused;
-            }
-            if (!accepted) {
-                tracelog::TraceLigne(
-                    trace_, ligne_,
-                    "Enregistrement dans une sélection, mais information sur la licence origine "
-                    "(code club + licence) erronée.",
-                    "Warning");
-                club_ = selCode_;
-                licence_ = selLicence_;
-                session_.recorder.SetCodes(club_, licence_, selCode_);
-            }
-        }
+        if (selection) ResolveSelection(line);
 
         key_ = club_;
         key_ += licence_;
@@ -181,17 +157,7 @@ private:
         std::string_view lookupLicence = base::TrimSpaces(licence_);
         lookup_.FirstStored(session_.objConnexion, ligne_, lookupClub, lookupLicence, table);
         if (table.Count(0) == 0) {
-            Remplir_Licence(line, today_, record_);
-            bool stored = bAjout_Licence(session_, record_, n_.clubsAjoutes, ligne_);
-            lookup_.Stored(ligne_, record_[kCodeClub], record_[kLicence]);
-            if (!stored) {
-                // The record may already show the swimmer's own club and licence.
-                message_ = "Echec lors de la mémorisation du nageur " + record_[kNom] + " " +
-                           record_[kPrenom] + ", licence " + record_[kLicence] + ", Club " +
-                           record_[kCodeClub] + "." + kLineBreak + message_;
-                return false;
-            }
-            ++n_.importees;
+            if (!NouvelleLicence(line)) return false;
             storage::EffaceTableau(table);
         } else if (!LicenceConnue(line, selection)) {
             return false;
@@ -203,6 +169,49 @@ private:
             key_ += selLicence_;
             session_.colLicencesTraitees.Add(key_);
         }
+        return true;
+    }
+
+    // A selection entry stands for the swimmer's own licence, under the club its Origine names:
+    // club_ and licence_ become those, or stay the selection's (with a warning) when the Origine
+    // does not name both or its club is refused. selCode_ and selLicence_ keep the selection's.
+    void ResolveSelection(std::string_view line) {
+        selCode_ = club_;
+        selLicence_ = licence_;
+        ReadOrigin(line, origin_);
+        club_ = origin_.club;
+        licence_ = origin_.licence;
+        session_.recorder.SetCodes(club_, licence_, selCode_);
+        bool accepted = false;
+        if (!club_.empty() && !licence_.empty()) {
+            clubs::ClubResult own = TraiteClub(club_);
+            if (own == clubs::ClubResult::Created) ClubAjoute(club_);
+            accepted = own != clubs::ClubResult::Refused;
+        }
+        if (accepted) return;
+        tracelog::TraceLigne(trace_, ligne_,
+                             "Enregistrement dans une sélection, mais information sur la licence origine "
+                             "(code club + licence) erronée.",
+                             "Warning");
+        club_ = selCode_;
+        licence_ = selLicence_;
+        session_.recorder.SetCodes(club_, licence_, selCode_);
+    }
+
+    // A licence the database does not hold yet: stored and counted. Returns false for the error
+    // exit, with the report in message_.
+    bool NouvelleLicence(std::string_view line) {
+        Remplir_Licence(line, today_, record_);
+        bool stored = bAjout_Licence(session_, record_, n_.clubsAjoutes, ligne_);
+        lookup_.Stored(ligne_, record_[kCodeClub], record_[kLicence]);
+        if (!stored) {
+            // The record may already show the swimmer's own club and licence.
+            message_ = "Echec lors de la mémorisation du nageur " + record_[kNom] + " " + record_[kPrenom] +
+                       ", licence " + record_[kLicence] + ", Club " + record_[kCodeClub] + "." + kLineBreak +
+                       message_;
+            return false;
+        }
+        ++n_.importees;
         return true;
     }
 
