@@ -536,3 +536,102 @@ TEST(ServerFaults, APasswordInTheUriShowsNowhere) {
     EXPECT_NE(everything.find(":***@"), std::string::npos);
     EXPECT_NE(everything.find("password=***"), std::string::npos);
 }
+
+TEST(ServerFaults, ACommitTheServerRefusesLosesItsTransactionAndTheNextOneStartsClean) {
+    Workspace w;
+    if (!ServerWorkspace(w, "quorvel_commit_refused")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    // A check the server makes only at COMMIT: the whole transaction is refused there.
+    ServerSql(w.db, "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION "
+                    "'refus'; END $$; CREATE CONSTRAINT TRIGGER refuse AFTER INSERT ON Licence DEFERRABLE "
+                    "INITIALLY DEFERRED FOR EACH ROW WHEN (NEW.licence = 'X') EXECUTE FUNCTION refuse()");
+    constexpr std::string_view kInsert = "INSERT INTO Licence (Code_club, licence) VALUES ('A', ?1)";
+    storage::Connection c;
+    storage::Connect(c, storage::DatabaseName::Server(w.db));
+    c.SetItem(1);
+    c.Execute(kInsert, {"1"});
+    c.SetItem(2);
+    c.Execute(kInsert, {"X"});
+    c.Flush();
+    EXPECT_NE(c.Transaction(), 0u);
+    long number = 0;
+    try {
+        c.Commit();
+    } catch (const Error& e) {
+        number = e.number();
+    }
+    EXPECT_EQ(number, 19);
+    EXPECT_TRUE(c.TransactionLost()) << "the refused commit ended the transaction";
+    EXPECT_EQ(c.LostItem(), 2);
+    EXPECT_EQ(c.Transaction(), 0u) << "no transaction stays open after it";
+    c.Rollback();
+    c.SetItem(3);
+    c.Execute(kInsert, {"3"});
+    c.Commit();
+    storage::Disconnect(c);
+    EXPECT_EQ(ServerSql(w.db, "select string_agg(licence, ',') from Licence"), "3");
+}
+
+// The server's failures carry the file engine's numbers, and its words where the file engine's
+// are known, so that a TraceLog reads the same on both.
+TEST(ServerFaults, TheServersFailuresReadAsTheFileEnginesDo) {
+    Workspace w;
+    if (!ServerWorkspace(w, "quorvel_error_mapping")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    std::string file = w.dir / "file.db";
+    CreateDatabase(file);
+    ServerSql(w.db, "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION "
+                    "'refus'; END $$; CREATE TRIGGER refuse BEFORE INSERT ON Club FOR EACH ROW "
+                    "EXECUTE FUNCTION refuse()");
+    struct Failure {
+        const char* sql;
+        int number;
+        const char* description; // "" when the engines word it each their own way
+        bool bothEngines;
+    };
+    const Failure failures[] = {
+        {"INSERT INTO Pays (code, Libelle) VALUES ('FRA', 'x')", 19, "", true},
+        {"INSERT INTO Club (Code_federal) VALUES ('x')", 19, "", false},
+        {"SELECT * FROM Nowhere", 1, "no such table: Nowhere", true},
+        {"SELECT Nothing FROM Pays", 1, "no such column: Nothing", true},
+        {"INSERT INTO Pays (Nothing) VALUES (1)", 1, "table Pays has no column named Nothing", true},
+        {"SELECT CAST('x' AS INTEGER)", 20, "", false},
+        {"SELEC 1", 1, "", true},
+    };
+    auto failureOf = [](storage::Connection& c, const char* sql) -> std::pair<long, std::string> {
+        try {
+            c.Execute(sql);
+            c.Flush();
+        } catch (const Error& e) {
+            c.Rollback();
+            return {e.number(), e.description()};
+        }
+        c.Rollback();
+        return {0, "no failure"};
+    };
+    storage::Connection server, local;
+    storage::Connect(server, storage::DatabaseName::Server(w.db));
+    storage::Connect(local, storage::DatabaseName::File(file));
+    for (const Failure& f : failures) {
+        auto [number, description] = failureOf(server, f.sql);
+        EXPECT_EQ(number, f.number) << f.sql << ": " << description;
+        if (*f.description != '\0') {
+            EXPECT_EQ(description, f.description) << f.sql;
+        }
+        if (!f.bothEngines) continue;
+        auto [fileNumber, fileDescription] = failureOf(local, f.sql);
+        EXPECT_EQ(fileNumber, f.number) << f.sql << ": " << fileDescription;
+        if (*f.description != '\0') {
+            EXPECT_EQ(fileDescription, f.description) << f.sql;
+        }
+    }
+
+    // A table another session holds locked past the wait reads as a busy file.
+    PGconn* other = PQconnectdb(w.db.c_str());
+    PQclear(PQexec(other, "BEGIN; LOCK TABLE Pays IN ACCESS EXCLUSIVE MODE"));
+    server.ExecuteScript("SET lock_timeout = '50ms'");
+    auto [number, description] = failureOf(server, "SELECT count(*) FROM Pays");
+    EXPECT_EQ(number, 5);
+    EXPECT_EQ(description, "database is locked");
+    PQfinish(other);
+    storage::Disconnect(server);
+    storage::Disconnect(local);
+}

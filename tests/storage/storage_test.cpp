@@ -160,3 +160,34 @@ TEST(Storage, ANewDatabaseHoldsTheTablesAndTheFrenchReferenceData) {
               errnum::kBadArgument);
     EXPECT_FALSE(std::filesystem::exists(dir / "bad.db")) << "a failed creation leaves no file";
 }
+
+TEST(Storage, AReferenceFileLineThatFitsNoTableIsRefusedWithItsNumber) {
+    TempDir dir;
+    struct Refused {
+        const char* text;
+        const char* why;
+    };
+    const Refused refused[] = {
+        {"# no section yet\nFRA;France\n", ", ligne 2 : ligne de données mal formée"},
+        {"[Pays]\nFRA;France;Europe\n", ", ligne 2 : ligne de données mal formée"},
+        {"[Region]\n\n11;1\n", ", ligne 3 : ligne de données mal formée"},
+        {"[Pays]\nFRA;France\n[Nowhere]\n", ", ligne 3 : section inconnue [Nowhere]"},
+    };
+    for (const Refused& r : refused) {
+        WriteFile(dir / "ref.txt", r.text);
+        try {
+            CreateHostDatabase(dir / "ref.db", dir / "ref.txt");
+            ADD_FAILURE() << r.text << ": accepted";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), errnum::kBadArgument) << r.text;
+            EXPECT_EQ(e.description(), std::string(dir / "ref.txt") + r.why) << r.text;
+        }
+        EXPECT_FALSE(std::filesystem::exists(dir / "ref.db")) << r.text;
+    }
+    // Blank lines, comments and spaces around fields are no rows.
+    WriteFile(dir / "ref.txt", "[Inter_Region]\n \n# 9;comment\n  1 ; Nord \n\t\n[Region]\n#\n11;1;Ile\n");
+    CreateHostDatabase(dir / "ref.db", dir / "ref.txt");
+    EXPECT_EQ(Scalar(dir / "ref.db", "select group_concat(Code || '|' || Libelle) from Inter_Region"),
+              "1|Nord");
+    EXPECT_EQ(Scalar(dir / "ref.db", "select Code || CodeInter || Libelle from Region"), "111Ile");
+}
