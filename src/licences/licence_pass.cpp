@@ -150,12 +150,14 @@ private:
         // same way: a short code or number is found again on the next import instead of being
         // stored twice. A selection entry that names the swimmer's club but not their own number
         // is stored under that club with the selection's number, and is looked up there.
-        std::string_view lookupClub = base::TrimSpaces(club_);
-        if (selection && club_ == selCode_ && !origin_.club.empty() && origin_.licence.empty())
-            lookupClub = origin_.club;
+        if (selection) {
+            SelectionLookupKey(selCode_, selLicence_, origin_, ownAccepted_, lookupClub_, lookupLicence_);
+        } else {
+            lookupClub_ = base::TrimSpaces(club_);
+            lookupLicence_ = base::TrimSpaces(licence_);
+        }
         auto& table = session_.tabResultat;
-        std::string_view lookupLicence = base::TrimSpaces(licence_);
-        lookup_.FirstStored(session_.objConnexion, ligne_, lookupClub, lookupLicence, table);
+        lookup_.FirstStored(session_.objConnexion, ligne_, lookupClub_, lookupLicence_, table);
         if (table.Count(0) == 0) {
             if (!NouvelleLicence(line)) return false;
             storage::EffaceTableau(table);
@@ -182,13 +184,13 @@ private:
         club_ = origin_.club;
         licence_ = origin_.licence;
         session_.recorder.SetCodes(club_, licence_, selCode_);
-        bool accepted = false;
+        ownAccepted_ = false;
         if (!club_.empty() && !licence_.empty()) {
             clubs::ClubResult own = TraiteClub(club_);
             if (own == clubs::ClubResult::Created) ClubAjoute(club_);
-            accepted = own != clubs::ClubResult::Refused;
+            ownAccepted_ = own != clubs::ClubResult::Refused;
         }
-        if (accepted) return;
+        if (ownAccepted_) return;
         tracelog::TraceLigne(trace_, ligne_,
                              "Enregistrement dans une sélection, mais information sur la licence origine "
                              "(code club + licence) erronée.",
@@ -265,8 +267,8 @@ private:
         base::AssignCp1252AsUtf8(licence, rawLicence);
         if (clubs::bCode_Selection(club)) {
             ReadOrigin(aheadLine_, aheadOrigin_);
-            if (!aheadOrigin_.club.empty()) club = aheadOrigin_.club;
-            if (!aheadOrigin_.club.empty() && !aheadOrigin_.licence.empty()) licence = aheadOrigin_.licence;
+            SelectionLookupKey(club, licence, aheadOrigin_, true, club, licence);
+            return;
         }
         club = std::string(base::TrimSpaces(club));
         licence = std::string(base::TrimSpaces(licence));
@@ -311,7 +313,9 @@ private:
     Counters marked_;
     Counters savepoint_;
 
-    std::string line_, message_, club_, licence_, selCode_, selLicence_, key_;
+    std::string line_, message_, club_, licence_, selCode_, selLicence_, key_, lookupClub_, lookupLicence_;
+    // True when the selection entry's own club (from its Origine) was accepted.
+    bool ownAccepted_ = false;
     std::string storedNom_, storedPrenom_, num_, fileNom_, foldedNom_, filePrenom_;
     LicenceOrigin origin_;
     LicenceRecord record_;
