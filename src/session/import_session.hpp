@@ -3,6 +3,7 @@
 
 #include "base/keyed_set.hpp"
 #include "storage/connection.hpp"
+#include "storage/reference_answers.hpp"
 #include "storage/result_table.hpp"
 #include "tracelog/run_recorder.hpp"
 #include "tracelog/trace_log.hpp"
@@ -36,6 +37,8 @@ struct ImportSession {
     HostForm* objForm = nullptr;
     // Result of the last tabular query.
     storage::ResultTable tabResultat;
+    // The geographic check's answers, read once per call (the call never writes those tables).
+    storage::ReferenceAnswers reference;
     // Club codes and licences already handled during the call.
     base::KeyedSet colClubsTraites;
     base::KeyedSet colLicencesTraitees;

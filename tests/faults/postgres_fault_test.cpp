@@ -635,3 +635,27 @@ TEST(ServerFaults, TheServersFailuresReadAsTheFileEnginesDo) {
     storage::Disconnect(server);
     storage::Disconnect(local);
 }
+
+TEST(ServerFaults, TheGeographicCheckReadsEachReferenceAnswerOncePerRun) {
+    // Pays becomes a view that counts the queries that read it; club.txt repeats a code whose
+    // country is unknown, which every line checks again.
+    auto readsFor = [](int clubLines) -> std::string {
+        Workspace w;
+        if (!ServerWorkspace(w, "quorvel_reference_once")) return "";
+        ServerSql(w.db, "ALTER TABLE Pays RENAME TO Pays_rows; CREATE SEQUENCE reads; CREATE VIEW Pays AS "
+                        "SELECT code, Libelle FROM Pays_rows WHERE (SELECT nextval('reads')) > 0");
+        std::string clubs;
+        for (int i = 0; i < clubLines; ++i)
+            clubs += "ZZZ0000000001Club " + std::to_string(i) +
+                     std::string(25 - std::to_string(i).size(), ' ') + "\r\n";
+        WriteFile(w.source + "/club.txt", clubs);
+        WriteFile(w.source + "/licence.txt", LicenceLines(1));
+        EXPECT_TRUE(Import(w, w.work));
+        EXPECT_EQ(ServerSql(w.db, "select count(*) from Club where Code_federal = 'ZZZ0000000001'"), "0");
+        return ServerSql(w.db, "select case when is_called then last_value else 0 end from reads");
+    };
+    const std::string once = readsFor(1);
+    if (once.empty()) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    EXPECT_EQ(once, "2") << "the unknown country, then the licence's own club";
+    EXPECT_EQ(readsFor(40), once) << "forty lines asked what one line asked";
+}
