@@ -659,3 +659,31 @@ TEST(ServerFaults, TheGeographicCheckReadsEachReferenceAnswerOncePerRun) {
     EXPECT_EQ(once, "2") << "the unknown country, then the licence's own club";
     EXPECT_EQ(readsFor(40), once) << "forty lines asked what one line asked";
 }
+
+TEST(ServerFaults, AnIufFileAsksItsLicencesAheadOnceItsRegionIsKnown) {
+    Workspace w;
+    if (!ServerWorkspace(w, "quorvel_iuf_ahead")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    // Licence becomes a view that counts the queries that read it; no line's licence is stored,
+    // so the update writes nothing through it.
+    ServerSql(w.db, "ALTER TABLE Licence RENAME TO Licence_rows; CREATE SEQUENCE reads; CREATE VIEW Licence "
+                    "AS SELECT * FROM Licence_rows WHERE (SELECT nextval('reads')) > 0");
+    std::string iuf;
+    char line[64];
+    for (int i = 0; i < 2000; ++i) {
+        std::snprintf(line, sizeof line, "110750012%06d%-30s\r\n", 900000 + i, "IUF");
+        iuf += line;
+    }
+    WriteFile(w.source + "/codes.txt", iuf);
+    RunReport report;
+    ImportOptions options;
+    options.report = &report;
+    options.server = w.db;
+    EXPECT_TRUE(clsMajIUF(FixedClock(2026, 12, 6))
+                    .bImport_CodeIUF(w.source, w.db, w.trace, nullptr, false, "", options));
+    ASSERT_EQ(report.passes.size(), 1u);
+    EXPECT_EQ(report.passes[0].Iuf().unknown, 2000);
+    // The first window is shown before any region is known: its lines ask alone. The window
+    // after it asks all its lines in one query (a batch that ends early on a slow machine starts
+    // a window sooner, which asks less).
+    EXPECT_LE(std::stol(ServerSql(w.db, "select last_value from reads")), 1025);
+}
