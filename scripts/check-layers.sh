@@ -43,11 +43,21 @@ while IFS= read -r hit; do
   fi
 done < <(grep -rn --include='*.cpp' --include='*.hpp' --include='*.h' '^\s*#\s*include "' src || true)
 
+# Engine knowledge stays in storage/: no SQL dialect, no engine library and no question of which
+# engine answers (Remote()) anywhere else in src/.
+while IFS= read -r hit; do
+  complain "$hit: engine knowledge outside storage/"
+done < <(grep -rnE -i --include='*.cpp' --include='*.hpp' --include='*.h' \
+  '\b(unnest|lateral|ordinality|collate)\b|\bRemote\(\)|sqlite3|libpq' src | grep -v '^src/storage/' || true)
+while IFS= read -r hit; do
+  complain "$hit: engine knowledge outside storage/"
+done < <(grep -rnE --include='*.cpp' --include='*.hpp' --include='*.h' '\bPQ[a-z]' src | grep -v '^src/storage/' || true)
+
 # The program, the benchmark and the public headers see the public API only.
 while IFS= read -r hit; do
   included=$(sed -E 's/.*#include "([^"]+)".*/\1/' <<<"${hit#*:*:}")
   [[ "$included" == */* ]] && complain "$hit: only <quorvel/...> public headers may be used here"
 done < <(grep -rn '^\s*#\s*include "' cli bench include || true)
 
-[ "$status" -eq 0 ] && echo "layering: every include goes down the layers"
+[ "$status" -eq 0 ] && echo "layering: every include goes down the layers, and engine words stay in storage/"
 exit "$status"

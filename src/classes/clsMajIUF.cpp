@@ -5,7 +5,6 @@
 #include "base/file_system.hpp"
 #include "iuf/iuf_run.hpp"
 #include "session/import_session.hpp"
-#include "session/line_count.hpp"
 #include "session/run_frame.hpp"
 #include "session/source_paths.hpp"
 
@@ -21,8 +20,8 @@ bool clsMajIUF::bImport_CodeIUF(const std::string& strRepSource, const std::stri
     ImportSession session;
     session.clock = clock_;
     session.strFileTrace = strFileTrace_P;
-    session.strFileBase = strFileBase_P;
-    session.server = server;
+    session.database =
+        server ? storage::DatabaseName::Server(strFileBase_P) : storage::DatabaseName::File(strFileBase_P);
     RunFrame frame(
         session, options, "bImport_CodeIUF",
         "Aperçu de la mise à jour : simulation, aucune modification n'est enregistrée dans la base.",
@@ -39,7 +38,7 @@ bool clsMajIUF::bImport_CodeIUF(const std::string& strRepSource, const std::stri
         }
         for (const std::string& path : paths) {
             try {
-                if (intLongueurLigne(path) == kLongueurLigneIUF) files.push_back({path, "un fichier IUF"});
+                if (bFichierIUF(path)) files.push_back({path, "un fichier IUF"});
             } catch (const Error&) {
             }
         }

@@ -25,8 +25,8 @@ bool clsRecupLicence::bImport_Licence(const std::string& strFileBase, const std:
                    "Aperçu de l'import : simulation, aucune modification n'est enregistrée dans la base.",
                    strRepSource, strFileBase_P);
     try {
-        session.strFileBase = strFileBase_P;
-        session.server = server;
+        session.database = server ? storage::DatabaseName::Server(strFileBase_P)
+                                  : storage::DatabaseName::File(strFileBase_P);
         session.strFileLicence = strFichierSource(strRepSource, "licence.txt");
         session.strFileClub = strFichierSource(strRepSource, "club.txt");
         session.strFileOrigine = strFichierSource(strRepSource, "origine.txt");

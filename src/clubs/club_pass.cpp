@@ -86,12 +86,13 @@ public:
         tracelog::TracePluriel(trace_, n_.erreurs, to_string(n_.erreurs) + " club<PLURIEL> en erreur.");
     }
 
-    std::vector<std::pair<const char*, long>> Counts() const override {
-        return {{"created", n_.crees},
-                {"known", n_.connus},
-                {"knownOtherName", n_.connusAutreNom},
-                {"updated", n_.misAJour},
-                {"errors", n_.erreurs}};
+    tracelog::PassCounts Counts() const override {
+        using tracelog::PassCount;
+        return {{PassCount::Created, n_.crees},
+                {PassCount::Known, n_.connus},
+                {PassCount::KnownOtherName, n_.connusAutreNom},
+                {PassCount::Updated, n_.misAJour},
+                {PassCount::Errors, n_.erreurs}};
     }
 
     void Mark() override { marked_ = n_; }

@@ -27,19 +27,22 @@ bool bVerif_CodeClub(ImportSession& session, std::string_view code) {
     std::string region = base::Cp1252ToUtf8(std::string_view(raw).substr(4, 2));
     std::string departement = base::Cp1252ToUtf8(std::string_view(raw).substr(6, 3));
 
-    auto& db = session.objConnexion;
-    if (storage::lngRequeteValeur(db, kPays, {country}) == 0) return false;
+    // The reference tables are never written by a run: each answer is read once per run.
+    auto count = [&session](std::string_view sql, storage::Params params) {
+        return session.reference.Count(session.objConnexion, sql, params);
+    };
+    if (count(kPays, {country}) == 0) return false;
     // The inter-region is a number: anything but a digit cannot name one.
     if (inter < '0' || inter > '9') return false;
     int interRegion = inter - '0';
-    if (storage::lngRequeteValeur(db, kInterRegion, {interRegion}) == 0) return false;
+    if (count(kInterRegion, {interRegion}) == 0) return false;
 
     if (country != "FRA") return inter == '0';
     if (inter == '0') return region == "00" && departement == "000";
     if (region == "00") return departement == "000";
-    if (storage::lngRequeteValeur(db, kRegionInInterRegion, {region, interRegion}) == 0) return false;
+    if (count(kRegionInInterRegion, {region, interRegion}) == 0) return false;
     if (departement == "000") return true;
-    return storage::lngRequeteValeur(db, kDepartementInRegion, {departement, region}) != 0;
+    return count(kDepartementInRegion, {departement, region}) != 0;
 }
 
 std::string vCodeInter_Region(ImportSession& session, std::string_view region) {

@@ -6,7 +6,7 @@
 #include "clubs/geo_validation.hpp"
 #include "session/import_session.hpp"
 #include "session/pass.hpp"
-#include "storage/answers_ahead.hpp"
+#include "storage/licence_lookup.hpp"
 #include "storage/queries.hpp"
 #include "tracelog/trace_log.hpp"
 
@@ -20,15 +20,8 @@ namespace quorvel {
 
 namespace {
 
-constexpr std::string_view kCountLicence =
-    "SELECT count(*) FROM Licence WHERE Code_Club = ?1 and Licence = ?2";
 constexpr std::string_view kUpdateCode =
     "UPDATE Licence Set Code_unique = ?1 WHERE Code_Club = ?2 and Licence = ?3";
-// On a server, the counts of this many lines at once.
-constexpr std::size_t kLookAhead = 1024;
-constexpr std::string_view kCountLicences =
-    "SELECT k.i, 1, (SELECT count(*) FROM Licence WHERE Code_Club = k.c and Licence = k.n), k.i "
-    "FROM unnest(?1::text[], ?2::text[]) WITH ORDINALITY AS k(c, n, i)";
 constexpr std::string_view kCountry = "FRA";
 
 // Widths of the three fields of an IUF line: short club code, licence number, IUF code.
@@ -67,12 +60,7 @@ public:
         base::AssignCp1252AsUtf8(licence_, tabIUF_[1]);
         session_.recorder.SetCodes(codeClub_, licence_);
         auto& db = session_.objConnexion;
-        long count = 0;
-        if (ahead_.Answer(number, codeClub_, licence_, counted_))
-            count = std::stol(counted_.Item(0, 1));
-        else
-            count = storage::lngRequeteValeur(db, kCountLicence, {codeClub_, licence_});
-        if (count > 0) {
+        if (lookup_.Count(db, number, codeClub_, licence_) > 0) {
             base::AssignCp1252AsUtf8(codeUnique_, base::TrimSpaces(tabIUF_[2]));
             db.Execute(kUpdateCode, {codeUnique_, codeClub_, licence_});
             ++misAJour_;
@@ -89,8 +77,9 @@ public:
                                std::to_string(inconnues_) + " licence<PLURIEL> inconnue<PLURIEL>.");
     }
 
-    std::vector<std::pair<const char*, long>> Counts() const override {
-        return {{"updated", misAJour_}, {"unknown", inconnues_}};
+    tracelog::PassCounts Counts() const override {
+        using tracelog::PassCount;
+        return {{PassCount::Updated, misAJour_}, {PassCount::Unknown, inconnues_}};
     }
 
     void Mark() override {
@@ -104,7 +93,7 @@ public:
     void Rewind() override {
         std::tie(misAJour_, inconnues_) = marked_;
         last_ = markedLast_;
-        ahead_.Clear();
+        lookup_.Forget();
     }
     void MarkSavepoint() override {
         savepoint_ = {misAJour_, inconnues_};
@@ -113,12 +102,10 @@ public:
     void RewindSavepoint() override {
         std::tie(misAJour_, inconnues_) = savepoint_;
         last_ = savepointLast_;
-        ahead_.Clear();
+        lookup_.Forget();
     }
 
-    std::size_t LookAhead() const override {
-        return session_.objConnexion.Remote() && !ahead_.GaveUp() ? kLookAhead : 0;
-    }
+    std::size_t LookAhead() const override { return lookup_.Window(session_.objConnexion); }
 
     // Counts ahead the licences of the lines whose region was met already (the others count
     // their own).
@@ -136,7 +123,7 @@ public:
             base::AssignCp1252AsUtf8(key.second, aheadIUF_[1]);
             key.wanted = !onlyMyClub_ || key.first == myClub_;
         }
-        ahead_.TryFetch(session_.objConnexion, kCountLicences, 1, first, keys_);
+        lookup_.Ahead(session_.objConnexion, first, keys_);
     }
 
 private:
@@ -156,10 +143,9 @@ private:
     std::string licence_;                                 // the licence number (UTF-8)
     std::string codeUnique_;                              // the trimmed IUF code (UTF-8)
     std::unordered_map<std::string, std::string> inters_; // inter-region of each region met
-    storage::AnswersAhead ahead_;
+    storage::LicenceLookup lookup_{storage::LicenceLookup::Question::Count};
     std::vector<storage::AheadKey> keys_;
     std::array<std::string_view, kLongueursIUF.size()> aheadIUF_;
-    storage::ResultTable counted_;
     long misAJour_ = 0;
     long inconnues_ = 0;
     std::pair<long, long> marked_;

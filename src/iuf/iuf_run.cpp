@@ -12,13 +12,17 @@
 
 namespace quorvel {
 
+bool bFichierIUF(const std::string& path) {
+    return intLongueurLigne(path) == kLongueurLigneIUF;
+}
+
 bool bMaj_CodesIUF(ImportSession& session, const std::string& strRepSource, bool bOnlyMonCLub,
                    const std::string& strCodeMonClub) {
     std::int32_t lngTotal = 0;
     for (const std::string& path : base::ListFiles(strRepSource)) {
-        std::int64_t longueur = 0;
+        bool iuf = false;
         try {
-            longueur = intLongueurLigne(path);
+            iuf = bFichierIUF(path);
         } catch (const Error& e) {
             // A file that cannot be read is left aside like a file of other lines.
             std::string note = "Le fichier " + path + " ne peut pas être lu." + std::string(tracelog::kCrLf) +
@@ -31,7 +35,7 @@ bool bMaj_CodesIUF(ImportSession& session, const std::string& strRepSource, bool
             session.objForm->SetLabelCaption(2, "Fichier " + base::GetFileName(path));
             session.objForm->Refresh();
         }
-        if (longueur != kLongueurLigneIUF) {
+        if (!iuf) {
             std::string note = "Longueur des lignes dans le fichier " + path + " insuffisante." +
                                std::string(tracelog::kCrLf) + "Traitement annulé pour ce fichier";
             session.trace.WriteFileEntry(note, path, "Warning", note);

@@ -9,7 +9,7 @@
 #include "licences/selection_membership.hpp"
 #include "session/import_session.hpp"
 #include "session/pass.hpp"
-#include "storage/answers_ahead.hpp"
+#include "storage/licence_lookup.hpp"
 #include "storage/queries.hpp"
 
 #include <cstdio>
@@ -19,18 +19,6 @@ namespace quorvel::licences {
 
 namespace {
 
-// Only the first licence stored counts.
-constexpr std::string_view kSelectLicence =
-    "select Nom, Prenom, Num from Licence where Code_Club = ?1 and Licence = ?2 order by Num limit 1";
-// On a server, the lookups of this many lines at once: for each key its first licence stored, and
-// the first key of the window that the key columns' collation holds equal to it.
-constexpr std::size_t kLookAhead = 1024;
-constexpr std::string_view kSelectLicences =
-    "SELECT k.i, (l.Num IS NOT NULL)::int, l.Nom, l.Prenom, l.Num, "
-    "min(k.i) OVER (PARTITION BY k.c COLLATE nocase, k.n COLLATE nocase) "
-    "FROM unnest(?1::text[], ?2::text[]) WITH ORDINALITY AS k(c, n, i) "
-    "LEFT JOIN LATERAL (SELECT Nom, Prenom, Num FROM Licence WHERE Code_Club = k.c AND Licence = k.n "
-    "ORDER BY Num LIMIT 1) l ON true";
 constexpr std::string_view kCountSelection =
     "select count(*) from Selection where Code_Sel = ?1 and Num_Lic = ?2";
 
@@ -93,12 +81,13 @@ public:
                                    std::string(clubs::kNomInconnu) + ".");
     }
 
-    std::vector<std::pair<const char*, long>> Counts() const override {
-        return {{"imported", n_.importees},
-                {"known", n_.connues},
-                {"relay", n_.relais},
-                {"errors", n_.erreurs},
-                {"clubsAdded", n_.clubsAjoutes}};
+    tracelog::PassCounts Counts() const override {
+        using tracelog::PassCount;
+        return {{PassCount::Imported, n_.importees},
+                {PassCount::Known, n_.connues},
+                {PassCount::Relay, n_.relais},
+                {PassCount::Errors, n_.erreurs},
+                {PassCount::ClubsAdded, n_.clubsAjoutes}};
     }
 
     void Mark() override { marked_ = n_; }
@@ -115,18 +104,16 @@ public:
     void Forget() {
         // A club found may have been created by the lines undone, a licence stored by them.
         knownClubs_.clear();
-        ahead_.Clear();
+        lookup_.Forget();
     }
 
-    std::size_t LookAhead() const override {
-        return session_.objConnexion.Remote() && !ahead_.GaveUp() ? kLookAhead : 0;
-    }
+    std::size_t LookAhead() const override { return lookup_.Window(session_.objConnexion); }
 
     void Ahead(long first, const std::vector<std::string>& lines) noexcept override {
         keys_.resize(lines.size());
         for (std::size_t i = 0; i < lines.size(); ++i)
             GuessKey(lines[i], keys_[i]);
-        ahead_.TryFetch(session_.objConnexion, kSelectLicences, 3, first, keys_);
+        lookup_.Ahead(session_.objConnexion, first, keys_);
     }
 
 private:
@@ -150,34 +137,10 @@ private:
         }
         if (club == clubs::ClubResult::Created) ClubAjoute(club_);
 
-        // A selection entry stands for the swimmer's own licence, under the club its Origine names.
-        bool selection = clubs::bCode_Selection(club_);
+        const bool selection = clubs::bCode_Selection(club_);
         selCode_.clear();
         selLicence_.clear();
-        if (selection) {
-            selCode_ = club_;
-            selLicence_ = licence_;
-            ReadOrigin(line, origin_);
-            club_ = origin_.club;
-            licence_ = origin_.licence;
-            session_.recorder.SetCodes(club_, licence_, selCode_);
-            bool accepted = false;
-            if (!club_.empty() && !licence_.empty()) {
-                clubs::ClubResult own = TraiteClub(club_);
-                if (own == clubs::ClubResult::Created) ClubAjoute(club_);
-                accepted = own != clubs::ClubResult::Refused;
-            }
-            if (!accepted) {
-                tracelog::TraceLigne(
-                    trace_, ligne_,
-                    "Enregistrement dans une sélection, mais information sur la licence origine "
-                    "(code club + licence) erronée.",
-                    "Warning");
-                club_ = selCode_;
-                licence_ = selLicence_;
-                session_.recorder.SetCodes(club_, licence_, selCode_);
-            }
-        }
+        if (selection) ResolveSelection(line);
 
         key_ = club_;
         key_ += licence_;
@@ -187,26 +150,16 @@ private:
         // same way: a short code or number is found again on the next import instead of being
         // stored twice. A selection entry that names the swimmer's club but not their own number
         // is stored under that club with the selection's number, and is looked up there.
-        std::string_view lookupClub = base::TrimSpaces(club_);
-        if (selection && club_ == selCode_ && !origin_.club.empty() && origin_.licence.empty())
-            lookupClub = origin_.club;
+        if (selection) {
+            SelectionLookupKey(selCode_, selLicence_, origin_, ownAccepted_, lookupClub_, lookupLicence_);
+        } else {
+            lookupClub_ = base::TrimSpaces(club_);
+            lookupLicence_ = base::TrimSpaces(licence_);
+        }
         auto& table = session_.tabResultat;
-        std::string_view lookupLicence = base::TrimSpaces(licence_);
-        if (!ahead_.Answer(ligne_, lookupClub, lookupLicence, table))
-            storage::RequeteTableau(session_.objConnexion, table, kSelectLicence,
-                                    {lookupClub, lookupLicence});
+        lookup_.FirstStored(session_.objConnexion, ligne_, lookupClub_, lookupLicence_, table);
         if (table.Count(0) == 0) {
-            Remplir_Licence(line, today_, record_);
-            bool stored = bAjout_Licence(session_, record_, n_.clubsAjoutes, ligne_);
-            ahead_.Stored(ligne_, record_[kCodeClub], record_[kLicence]);
-            if (!stored) {
-                // The record may already show the swimmer's own club and licence.
-                message_ = "Echec lors de la mémorisation du nageur " + record_[kNom] + " " +
-                           record_[kPrenom] + ", licence " + record_[kLicence] + ", Club " +
-                           record_[kCodeClub] + "." + kLineBreak + message_;
-                return false;
-            }
-            ++n_.importees;
+            if (!NouvelleLicence(line)) return false;
             storage::EffaceTableau(table);
         } else if (!LicenceConnue(line, selection)) {
             return false;
@@ -218,6 +171,49 @@ private:
             key_ += selLicence_;
             session_.colLicencesTraitees.Add(key_);
         }
+        return true;
+    }
+
+    // A selection entry stands for the swimmer's own licence, under the club its Origine names:
+    // club_ and licence_ become those, or stay the selection's (with a warning) when the Origine
+    // does not name both or its club is refused. selCode_ and selLicence_ keep the selection's.
+    void ResolveSelection(std::string_view line) {
+        selCode_ = club_;
+        selLicence_ = licence_;
+        ReadOrigin(line, origin_);
+        club_ = origin_.club;
+        licence_ = origin_.licence;
+        session_.recorder.SetCodes(club_, licence_, selCode_);
+        ownAccepted_ = false;
+        if (!club_.empty() && !licence_.empty()) {
+            clubs::ClubResult own = TraiteClub(club_);
+            if (own == clubs::ClubResult::Created) ClubAjoute(club_);
+            ownAccepted_ = own != clubs::ClubResult::Refused;
+        }
+        if (ownAccepted_) return;
+        tracelog::TraceLigne(trace_, ligne_,
+                             "Enregistrement dans une sélection, mais information sur la licence origine "
+                             "(code club + licence) erronée.",
+                             "Warning");
+        club_ = selCode_;
+        licence_ = selLicence_;
+        session_.recorder.SetCodes(club_, licence_, selCode_);
+    }
+
+    // A licence the database does not hold yet: stored and counted. Returns false for the error
+    // exit, with the report in message_.
+    bool NouvelleLicence(std::string_view line) {
+        Remplir_Licence(line, today_, record_);
+        bool stored = bAjout_Licence(session_, record_, n_.clubsAjoutes, ligne_);
+        lookup_.Stored(ligne_, record_[kCodeClub], record_[kLicence]);
+        if (!stored) {
+            // The record may already show the swimmer's own club and licence.
+            message_ = "Echec lors de la mémorisation du nageur " + record_[kNom] + " " + record_[kPrenom] +
+                       ", licence " + record_[kLicence] + ", Club " + record_[kCodeClub] + "." + kLineBreak +
+                       message_;
+            return false;
+        }
+        ++n_.importees;
         return true;
     }
 
@@ -271,8 +267,8 @@ private:
         base::AssignCp1252AsUtf8(licence, rawLicence);
         if (clubs::bCode_Selection(club)) {
             ReadOrigin(aheadLine_, aheadOrigin_);
-            if (!aheadOrigin_.club.empty()) club = aheadOrigin_.club;
-            if (!aheadOrigin_.club.empty() && !aheadOrigin_.licence.empty()) licence = aheadOrigin_.licence;
+            SelectionLookupKey(club, licence, aheadOrigin_, true, club, licence);
+            return;
         }
         club = std::string(base::TrimSpaces(club));
         licence = std::string(base::TrimSpaces(licence));
@@ -317,7 +313,9 @@ private:
     Counters marked_;
     Counters savepoint_;
 
-    std::string line_, message_, club_, licence_, selCode_, selLicence_, key_;
+    std::string line_, message_, club_, licence_, selCode_, selLicence_, key_, lookupClub_, lookupLicence_;
+    // True when the selection entry's own club (from its Origine) was accepted.
+    bool ownAccepted_ = false;
     std::string storedNom_, storedPrenom_, num_, fileNom_, foldedNom_, filePrenom_;
     LicenceOrigin origin_;
     LicenceRecord record_;
@@ -328,7 +326,7 @@ private:
     };
     std::unordered_map<std::string, KnownClub> knownClubs_;
 
-    storage::AnswersAhead ahead_;
+    storage::LicenceLookup lookup_{storage::LicenceLookup::Question::FirstStored};
     std::vector<storage::AheadKey> keys_;
     std::string aheadLine_;
     LicenceOrigin aheadOrigin_;

@@ -68,6 +68,19 @@ void ReadOrigin(std::string_view line, LicenceOrigin& origin) {
     base::AssignCp1252AsUtf8(origin.licence, base::TrimSpaces(base::FieldAt(raw, kOriginWidths, 1)));
 }
 
+void SelectionLookupKey(std::string_view selCode, std::string_view selLicence, const LicenceOrigin& origin,
+                        bool ownClubAccepted, std::string& club, std::string& licence) {
+    const bool namesBoth = !origin.club.empty() && !origin.licence.empty();
+    if (namesBoth && ownClubAccepted) {
+        club = origin.club;
+        licence = origin.licence;
+        return;
+    }
+    // (Copies first: the two views may be into `club` and `licence`.)
+    club = !namesBoth && !origin.club.empty() ? origin.club : std::string(base::TrimSpaces(selCode));
+    licence = std::string(base::TrimSpaces(selLicence));
+}
+
 void Remplir_Licence(std::string_view line, std::string_view todayYmd, LicenceRecord& record) {
     std::array<std::string_view, kFieldCount> raw;
     base::CutFields(line, kLongueursLicence, raw);

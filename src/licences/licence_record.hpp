@@ -48,6 +48,15 @@ std::string_view RawField(std::string_view line, std::size_t index);
 // Reads the Origine parts of the converted line `line` (single-byte text) into `origin`.
 void ReadOrigin(std::string_view line, LicenceOrigin& origin);
 
+// The key (club code, licence number, UTF-8, without surrounding spaces) that the licence of a
+// selection entry (`selCode`, `selLicence`) is looked up by: the swimmer's own club and number
+// when its Origine names both and that club was accepted (`ownClubAccepted`); the Origine's club
+// with the selection's number when the Origine names only the club; otherwise the selection's
+// own code and number. `club` and `licence` may be the very strings `selCode` and `selLicence`
+// view.
+void SelectionLookupKey(std::string_view selCode, std::string_view selLicence, const LicenceOrigin& origin,
+                        bool ownClubAccepted, std::string& club, std::string& licence);
+
 // Fills `record` from the converted line `line` (single-byte text, DOS letters already put back):
 // each field is cut at its position and stripped of surrounding spaces; the surname is folded to
 // capitals without accents (Hélène Müller -> HELENE MULLER; ù keeps its accent); the three dates

@@ -3,6 +3,7 @@
 
 #include "base/keyed_set.hpp"
 #include "storage/connection.hpp"
+#include "storage/reference_answers.hpp"
 #include "storage/result_table.hpp"
 #include "tracelog/run_recorder.hpp"
 #include "tracelog/trace_log.hpp"
@@ -22,10 +23,8 @@ namespace quorvel {
 struct ImportSession {
     // The host database.
     storage::Connection objConnexion;
-    // Path of the database file, as the caller passed it.
-    std::string strFileBase;
-    // True when strFileBase is the URI of a PostgreSQL database rather than a file.
-    bool server = false;
+    // The database of the call: the file the caller passed, or the server named in the options.
+    storage::DatabaseName database;
     // Paths of the export files: first in the source folder, then of their working copies once
     // copied, or empty when the file was not found.
     std::string strFileLicence;
@@ -38,6 +37,8 @@ struct ImportSession {
     HostForm* objForm = nullptr;
     // Result of the last tabular query.
     storage::ResultTable tabResultat;
+    // The geographic check's answers, read once per call (the call never writes those tables).
+    storage::ReferenceAnswers reference;
     // Club codes and licences already handled during the call.
     base::KeyedSet colClubsTraites;
     base::KeyedSet colLicencesTraitees;

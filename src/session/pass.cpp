@@ -310,7 +310,7 @@ void PassRun::Progress(bool finished) {
 }
 
 void PassRun::EndPass(bool completed) {
-    std::vector<std::pair<const char*, long>> counts{{"lines", lines_}};
+    tracelog::PassCounts counts{{tracelog::PassCount::Lines, lines_}};
     for (const auto& count : body_.Counts())
         counts.push_back(count);
     session_.recorder.EndPass(completed, counts);

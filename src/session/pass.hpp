@@ -9,6 +9,8 @@
 // again that way, one by one. A line then fares as it would without batches, with its own
 // truthful entries, and the counts and entries published are those of what the database holds.
 
+#include "tracelog/pass_count.hpp"
+
 #include <string>
 #include <string_view>
 #include <utility>
@@ -27,7 +29,7 @@ public:
     // Writes the summary of a pass that read `lines` lines to its end.
     virtual void Summary(long lines) = 0;
     // The counts of the summary after "lines", in its order, for the run report.
-    virtual std::vector<std::pair<const char*, long>> Counts() const = 0;
+    virtual tracelog::PassCounts Counts() const = 0;
     // A batch of lines starts: remembers the counts.
     virtual void Mark() = 0;
     // The batch is undone: back to the counts remembered, forgetting whatever the batch's lines

@@ -85,7 +85,7 @@ bool RunFrame::Connect(std::string_view failureLines) {
         }
     });
     try {
-        storage::Connexion(session_.objConnexion, session_.strFileBase, session_.server);
+        storage::Connect(session_.objConnexion, session_.database);
         return true;
     } catch (const Error& e) {
         std::string message = std::string(failureLines) + kLineBreak + tracelog::strTexteErreur(e);
@@ -96,7 +96,7 @@ bool RunFrame::Connect(std::string_view failureLines) {
 
 void RunFrame::Disconnect() {
     try {
-        storage::Deconnexion(session_.objConnexion);
+        storage::Disconnect(session_.objConnexion);
     } catch (const Error& e) {
         std::string message =
             "Une erreur s'est produite lors de la déconnexion." + kLineBreak + tracelog::strTexteErreur(e);

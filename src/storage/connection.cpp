@@ -10,8 +10,6 @@ namespace quorvel::storage {
 
 namespace {
 
-constexpr std::string_view kDataSource = "Data Source=";
-constexpr std::string_view kPassword = ";Jet OLEDB:Database Password=";
 // A connection that has held the write lock this long pauses for other writers before it takes
 // it again, for longer than the engine's busy handler sleeps between two tries.
 constexpr std::chrono::seconds kHoldAtMost{2};
@@ -19,9 +17,8 @@ constexpr std::chrono::milliseconds kPauseForOthers{150};
 
 } // namespace
 
-std::string ConnectionString(const std::string& strFileBase) {
-    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + strFileBase + std::string(kPassword) +
-           std::string(kDatabaseKey) + ";";
+DatabaseName DatabaseName::Named(const std::string& database) {
+    return IsServerUri(database) ? Server(database) : File(database);
 }
 
 Connection::~Connection() {
@@ -68,26 +65,20 @@ void Connection::Attach(std::unique_ptr<Engine> engine) {
     engine_->SetPreview(preview_);
 }
 
-void Connection::Open(const std::string& connectionString) {
+void Connection::Open(const DatabaseName& database) {
     if (engine_ != nullptr) Close();
-    auto ds = connectionString.find(kDataSource);
-    auto pw = connectionString.rfind(kPassword);
-    if (ds == std::string::npos || pw == std::string::npos || pw < ds)
-        throw Error(errnum::kBadArgument, "Chaîne de connexion non reconnue.");
-    std::string path = connectionString.substr(ds + kDataSource.size(), pw - ds - kDataSource.size());
-    std::string key = connectionString.substr(pw + kPassword.size());
-    if (!key.empty() && key.back() == ';') key.pop_back();
-    Attach(std::make_unique<SqliteEngine>(path, key, false));
+    if (database.engine == DatabaseName::Engine::Server)
+        Attach(ServerEngine(database.where, waitNotice_));
+    else
+        Attach(std::make_unique<SqliteEngine>(database.where, database.key, false));
 }
 
-void Connection::OpenServer(const std::string& uri) {
+void Connection::OpenToRead(const DatabaseName& database) {
     if (engine_ != nullptr) Close();
-    Attach(ServerEngine(uri, waitNotice_));
-}
-
-void Connection::OpenServerToRead(const std::string& uri) {
-    if (engine_ != nullptr) Close();
-    Attach(ServerEngine(uri, nullptr, false));
+    if (database.engine == DatabaseName::Engine::Server)
+        Attach(ServerEngine(database.where, nullptr, false));
+    else
+        Attach(std::make_unique<SqliteEngine>(database.where, database.key, false));
 }
 
 void Connection::Create(const std::string& path) {

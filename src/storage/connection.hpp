@@ -12,6 +12,7 @@
 // connection that has held the write lock for a while leaves it free for a moment before it
 // takes it again.
 
+#include "storage/database_name.hpp"
 #include "storage/engine.hpp"
 
 #include <quorvel/database.hpp>
@@ -33,17 +34,15 @@ public:
     // Commits pending work (or rolls it back in preview) and closes, without reporting.
     ~Connection();
 
-    // Opens the database file named by `connectionString`, which reads
-    // "...;Data Source=<path>;Jet OLEDB:Database Password=<key>;": the path is opened (never
-    // created) and the password is the SQLCipher key. Throws quorvel::Error with the engine's
-    // result code and message when the file is missing, is not a database or the key is wrong.
-    void Open(const std::string& connectionString);
-    // Connects to the PostgreSQL database named by `uri`. Throws quorvel::Error 14 when the server
-    // cannot be reached, refuses, or has no such database.
-    void OpenServer(const std::string& uri);
-    // Connects to read only: never waits for an import's turn (a reader never writes).
-    void OpenServerToRead(const std::string& uri);
-    // Called when OpenServer is about to wait for another import into the same database to end.
+    // Opens `database`: a file is opened (never created) under its key, and throws
+    // quorvel::Error with the engine's result code and message when the file is missing, is not
+    // a database or the key is wrong; a server is connected to, and throws quorvel::Error 14 when
+    // it cannot be reached, refuses, or has no such database.
+    void Open(const DatabaseName& database);
+    // Opens `database` to read only: on a server, never waits for an import's turn (a reader never
+    // writes).
+    void OpenToRead(const DatabaseName& database);
+    // Called when Open() of a server is about to wait for another import into the same database to end.
     void SetWaitNotice(std::function<void()> f) { waitNotice_ = std::move(f); }
     // Creates the database file `path` (which must not exist yet) under the database key, and
     // opens it; for a PostgreSQL URI, connects to the existing (empty) database. Throws quorvel::Error with
@@ -57,7 +56,8 @@ public:
     // Runs a statement that changes data. Inside a batch, on a server, it may only be sent: a
     // failure then shows later, as the loss of the transaction (see LostItem()).
     void Execute(std::string_view sql, Params params = {});
-    // True when the database is a server a round trip away (see Engine::Remote()).
+    // True when the database is a server a round trip away (see Engine::Remote()). Only storage
+    // asks: it decides how much to ask at once (see LicenceLookup).
     bool Remote() const noexcept { return engine_ != nullptr && engine_->Remote(); }
     // Runs several statements without parameters (a new database's schema).
     void ExecuteScript(const char* sql);
@@ -171,11 +171,5 @@ private:
     std::function<void()> beforeCommit_;
     std::function<void()> waitNotice_;
 };
-
-// The database-level secret of the club application's database: the SQLCipher key.
-inline constexpr std::string_view kDatabaseKey = "quenoril";
-
-// The connection string that the import builds for a database path.
-std::string ConnectionString(const std::string& strFileBase);
 
 } // namespace quorvel::storage

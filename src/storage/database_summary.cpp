@@ -28,10 +28,7 @@ constexpr std::string_view kServerTablePresent =
 // Opened for reading only: in preview nothing is ever committed.
 void OpenForReading(storage::Connection& db, const std::string& database) {
     db.SetPreview(true);
-    if (IsServerUri(database))
-        db.OpenServerToRead(database);
-    else
-        db.Open(storage::ConnectionString(database));
+    db.OpenToRead(storage::DatabaseName::Named(database));
 }
 
 long long Count(storage::Connection& db, std::string_view sql, storage::Params params = {}) {

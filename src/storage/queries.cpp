@@ -16,19 +16,16 @@ void MajLastClose(Connection& connection, bool value) {
     connection.Execute(kMajLastClose, {value ? 1 : 0});
 }
 
-void Deconnexion(Connection& connection) {
+void Disconnect(Connection& connection) {
     if (connection.State() > 0) {
         MajLastClose(connection, true);
         connection.Close();
     }
 }
 
-void Connexion(Connection& connection, const std::string& strFileBase, bool server) {
-    Deconnexion(connection);
-    if (server)
-        connection.OpenServer(strFileBase);
-    else
-        connection.Open(ConnectionString(strFileBase));
+void Connect(Connection& connection, const DatabaseName& database) {
+    Disconnect(connection);
+    connection.Open(database);
     MajLastClose(connection, false);
     connection.Commit();
 }

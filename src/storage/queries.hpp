@@ -11,14 +11,13 @@
 
 namespace quorvel::storage {
 
-// Closes the connection if open, opens `strFileBase` (the database file, or the URI of a
-// PostgreSQL database when `server`) and sets Info.LastClose to false (made durable at once, so a
-// crash leaves it false). Throws quorvel::Error when any of it fails.
-void Connexion(Connection& connection, const std::string& strFileBase, bool server = false);
+// Closes the connection if open, opens `database` and sets Info.LastClose to false (made durable
+// at once, so a crash leaves it false). Throws quorvel::Error when any of it fails.
+void Connect(Connection& connection, const DatabaseName& database);
 
 // Sets Info.LastClose to true and closes the connection if it is open. Throws quorvel::Error
 // when that fails (the connection then stays open).
-void Deconnexion(Connection& connection);
+void Disconnect(Connection& connection);
 
 // Updates Info.LastClose on every row of Info.
 void MajLastClose(Connection& connection, bool value);

@@ -39,13 +39,13 @@ void RunRecorder::BeginPass(std::string_view pass, std::string_view file) {
     passStarted_ = std::chrono::steady_clock::now();
 }
 
-void RunRecorder::EndPass(bool completed, const std::vector<std::pair<const char*, long>>& counts) {
+void RunRecorder::EndPass(bool completed, const PassCounts& counts) {
     if (report_ == nullptr || report_->passes.empty()) return;
     PassReport& p = report_->passes.back();
     p.completed = completed;
     p.counts.clear();
-    for (const auto& [name, value] : counts)
-        p.counts.emplace_back(name, value);
+    for (const auto& [count, value] : counts)
+        p.counts.emplace_back(KeyOf(count), value);
     p.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - passStarted_).count();
     club_.clear();
     licence_.clear();

@@ -4,6 +4,8 @@
 // grouped by kind. Every call is a no-op when the caller asked for no report, so the passes pay
 // nothing for it.
 
+#include "tracelog/pass_count.hpp"
+
 #include <quorvel/run_report.hpp>
 
 #include <chrono>
@@ -23,7 +25,7 @@ public:
     // A pass starts over `file`; entries then name that file.
     void BeginPass(std::string_view pass, std::string_view file);
     // The pass ends, with the counts of its summary (or those reached when it was interrupted).
-    void EndPass(bool completed, const std::vector<std::pair<const char*, long>>& counts);
+    void EndPass(bool completed, const PassCounts& counts);
     // The pass stops at `line` for error `number`, told by `message`; the entry written until
     // InterruptionWritten() is that interruption, not a line's error.
     void Interrupted(long line, long number, std::string_view message);

@@ -269,7 +269,7 @@ TEST(ServerFaults, AWriteSentWithoutWaitingThatFailsIsBlamedOnItsOwnLine) {
         "EXECUTE FUNCTION refuse()");
     constexpr std::string_view kInsert = "INSERT INTO Licence (Code_club, licence) VALUES ('A', ?1)";
     storage::Connection c;
-    storage::Connexion(c, w.db, true);
+    storage::Connect(c, storage::DatabaseName::Server(w.db));
     for (long line = 1; line <= 5; ++line) {
         c.SetItem(line);
         c.Execute(kInsert, {line == 3 ? std::string("X") : std::to_string(line)});
@@ -290,7 +290,7 @@ TEST(ServerFaults, AWriteSentWithoutWaitingThatFailsIsBlamedOnItsOwnLine) {
     c.SetItem(6);
     c.Execute(kInsert, {"6"});
     EXPECT_EQ(storage::lngRequeteValeur(c, "select count(*) from Licence"), 1);
-    storage::Deconnexion(c);
+    storage::Disconnect(c);
     EXPECT_EQ(ServerSql(w.db, "select string_agg(licence, ',') from Licence"), "6");
 }
 
@@ -543,4 +543,155 @@ TEST(ServerFaults, APasswordInTheUriShowsNowhere) {
         EXPECT_EQ(everything.find(secret), std::string::npos) << secret << " in:\n" << everything;
     EXPECT_NE(everything.find(":***@"), std::string::npos);
     EXPECT_NE(everything.find("password=***"), std::string::npos);
+}
+
+TEST(ServerFaults, ACommitTheServerRefusesLosesItsTransactionAndTheNextOneStartsClean) {
+    Workspace w;
+    if (!ServerWorkspace(w, "quorvel_commit_refused")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    // A check the server makes only at COMMIT: the whole transaction is refused there.
+    ServerSql(w.db, "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION "
+                    "'refus'; END $$; CREATE CONSTRAINT TRIGGER refuse AFTER INSERT ON Licence DEFERRABLE "
+                    "INITIALLY DEFERRED FOR EACH ROW WHEN (NEW.licence = 'X') EXECUTE FUNCTION refuse()");
+    constexpr std::string_view kInsert = "INSERT INTO Licence (Code_club, licence) VALUES ('A', ?1)";
+    storage::Connection c;
+    storage::Connect(c, storage::DatabaseName::Server(w.db));
+    c.SetItem(1);
+    c.Execute(kInsert, {"1"});
+    c.SetItem(2);
+    c.Execute(kInsert, {"X"});
+    c.Flush();
+    EXPECT_NE(c.Transaction(), 0u);
+    long number = 0;
+    try {
+        c.Commit();
+    } catch (const Error& e) {
+        number = e.number();
+    }
+    EXPECT_EQ(number, 19);
+    EXPECT_TRUE(c.TransactionLost()) << "the refused commit ended the transaction";
+    EXPECT_EQ(c.LostItem(), 2);
+    EXPECT_EQ(c.Transaction(), 0u) << "no transaction stays open after it";
+    c.Rollback();
+    c.SetItem(3);
+    c.Execute(kInsert, {"3"});
+    c.Commit();
+    storage::Disconnect(c);
+    EXPECT_EQ(ServerSql(w.db, "select string_agg(licence, ',') from Licence"), "3");
+}
+
+// The server's failures carry the file engine's numbers, and its words where the file engine's
+// are known, so that a TraceLog reads the same on both.
+TEST(ServerFaults, TheServersFailuresReadAsTheFileEnginesDo) {
+    Workspace w;
+    if (!ServerWorkspace(w, "quorvel_error_mapping")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    std::string file = w.dir / "file.db";
+    CreateDatabase(file);
+    ServerSql(w.db, "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION "
+                    "'refus'; END $$; CREATE TRIGGER refuse BEFORE INSERT ON Club FOR EACH ROW "
+                    "EXECUTE FUNCTION refuse()");
+    struct Failure {
+        const char* sql;
+        int number;
+        const char* description; // "" when the engines word it each their own way
+        bool bothEngines;
+    };
+    const Failure failures[] = {
+        {"INSERT INTO Pays (code, Libelle) VALUES ('FRA', 'x')", 19, "", true},
+        {"INSERT INTO Club (Code_federal) VALUES ('x')", 19, "", false},
+        {"SELECT * FROM Nowhere", 1, "no such table: Nowhere", true},
+        {"SELECT Nothing FROM Pays", 1, "no such column: Nothing", true},
+        {"INSERT INTO Pays (Nothing) VALUES (1)", 1, "table Pays has no column named Nothing", true},
+        {"SELECT CAST('x' AS INTEGER)", 20, "", false},
+        {"SELEC 1", 1, "", true},
+    };
+    auto failureOf = [](storage::Connection& c, const char* sql) -> std::pair<long, std::string> {
+        try {
+            c.Execute(sql);
+            c.Flush();
+        } catch (const Error& e) {
+            c.Rollback();
+            return {e.number(), e.description()};
+        }
+        c.Rollback();
+        return {0, "no failure"};
+    };
+    storage::Connection server, local;
+    storage::Connect(server, storage::DatabaseName::Server(w.db));
+    storage::Connect(local, storage::DatabaseName::File(file));
+    for (const Failure& f : failures) {
+        auto [number, description] = failureOf(server, f.sql);
+        EXPECT_EQ(number, f.number) << f.sql << ": " << description;
+        if (*f.description != '\0') {
+            EXPECT_EQ(description, f.description) << f.sql;
+        }
+        if (!f.bothEngines) continue;
+        auto [fileNumber, fileDescription] = failureOf(local, f.sql);
+        EXPECT_EQ(fileNumber, f.number) << f.sql << ": " << fileDescription;
+        if (*f.description != '\0') {
+            EXPECT_EQ(fileDescription, f.description) << f.sql;
+        }
+    }
+
+    // A table another session holds locked past the wait reads as a busy file.
+    PGconn* other = PQconnectdb(w.db.c_str());
+    PQclear(PQexec(other, "BEGIN; LOCK TABLE Pays IN ACCESS EXCLUSIVE MODE"));
+    server.ExecuteScript("SET lock_timeout = '50ms'");
+    auto [number, description] = failureOf(server, "SELECT count(*) FROM Pays");
+    EXPECT_EQ(number, 5);
+    EXPECT_EQ(description, "database is locked");
+    PQfinish(other);
+    storage::Disconnect(server);
+    storage::Disconnect(local);
+}
+
+TEST(ServerFaults, TheGeographicCheckReadsEachReferenceAnswerOncePerRun) {
+    // Pays becomes a view that counts the queries that read it; club.txt repeats a code whose
+    // country is unknown, which every line checks again.
+    auto readsFor = [](int clubLines) -> std::string {
+        Workspace w;
+        if (!ServerWorkspace(w, "quorvel_reference_once")) return "";
+        ServerSql(w.db, "ALTER TABLE Pays RENAME TO Pays_rows; CREATE SEQUENCE reads; CREATE VIEW Pays AS "
+                        "SELECT code, Libelle FROM Pays_rows WHERE (SELECT nextval('reads')) > 0");
+        std::string clubs;
+        for (int i = 0; i < clubLines; ++i)
+            clubs += "ZZZ0000000001Club " + std::to_string(i) +
+                     std::string(25 - std::to_string(i).size(), ' ') + "\r\n";
+        WriteFile(w.source + "/club.txt", clubs);
+        WriteFile(w.source + "/licence.txt", LicenceLines(1));
+        EXPECT_TRUE(Import(w, w.work));
+        EXPECT_EQ(ServerSql(w.db, "select count(*) from Club where Code_federal = 'ZZZ0000000001'"), "0");
+        return ServerSql(w.db, "select case when is_called then last_value else 0 end from reads");
+    };
+    const std::string once = readsFor(1);
+    if (once.empty()) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    EXPECT_EQ(once, "2") << "the unknown country, then the licence's own club";
+    EXPECT_EQ(readsFor(40), once) << "forty lines asked what one line asked";
+}
+
+TEST(ServerFaults, AnIufFileAsksItsLicencesAheadOnceItsRegionIsKnown) {
+    Workspace w;
+    if (!ServerWorkspace(w, "quorvel_iuf_ahead")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    // Licence becomes a view that counts the queries that read it; no line's licence is stored,
+    // so the update writes nothing through it.
+    ServerSql(w.db, "ALTER TABLE Licence RENAME TO Licence_rows; CREATE SEQUENCE reads; CREATE VIEW Licence "
+                    "AS SELECT * FROM Licence_rows WHERE (SELECT nextval('reads')) > 0");
+    std::string iuf;
+    char line[64];
+    for (int i = 0; i < 2000; ++i) {
+        std::snprintf(line, sizeof line, "110750012%06d%-30s\r\n", 900000 + i, "IUF");
+        iuf += line;
+    }
+    WriteFile(w.source + "/codes.txt", iuf);
+    RunReport report;
+    ImportOptions options;
+    options.report = &report;
+    options.server = w.db;
+    EXPECT_TRUE(clsMajIUF(FixedClock(2026, 12, 6))
+                    .bImport_CodeIUF(w.source, w.db, w.trace, nullptr, false, "", options));
+    ASSERT_EQ(report.passes.size(), 1u);
+    EXPECT_EQ(report.passes[0].Iuf().unknown, 2000);
+    // The first window is shown before any region is known: its lines ask alone. The window
+    // after it asks all its lines in one query (a batch that ends early on a slow machine starts
+    // a window sooner, which asks less).
+    EXPECT_LE(std::stol(ServerSql(w.db, "select last_value from reads")), 1025);
 }

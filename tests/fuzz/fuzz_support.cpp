@@ -46,7 +46,7 @@ const std::string& SampleDatabase() {
                                   nullptr))
             Finding("the sample export does not import");
         storage::Connection c;
-        c.Open(storage::ConnectionString(path));
+        c.Open(storage::DatabaseName::File(path));
         c.ExecuteScript(kWatch);
         c.Close();
         return path;
@@ -55,11 +55,11 @@ const std::string& SampleDatabase() {
 }
 
 ImportSession& Session() {
-    static ImportSession session{.strFileBase = SampleDatabase(),
+    static ImportSession session{.database = storage::DatabaseName::File(SampleDatabase()),
                                  .strFileTrace = Folder() + "/session.log",
                                  .clock = FixedClock(2026, 6, 15),
                                  .recorder = tracelog::RunRecorder()};
-    if (session.objConnexion.State() == 0) storage::Connexion(session.objConnexion, session.strFileBase);
+    if (session.objConnexion.State() == 0) storage::Connect(session.objConnexion, session.database);
     session.trace.Open(session.strFileTrace);
     ViderCollections(session);
     return session;

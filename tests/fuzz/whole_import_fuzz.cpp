@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string expected =
         "ok|\n1||" + std::to_string(added[0]) + "|" + std::to_string(added[1]) + "|\n";
     storage::Connection c;
-    c.Open(storage::ConnectionString(db));
+    c.Open(storage::DatabaseName::File(db));
     std::string found = fuzz::Rows(c, "PRAGMA integrity_check") +
                         fuzz::Rows(c, "select LastClose, changed, clubs, licences from Info, Watch");
     if (found != expected) fuzz::Finding("expected " + expected + "found " + found);

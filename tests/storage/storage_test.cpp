@@ -32,32 +32,29 @@ TEST(Storage, ConnectingSetsLastCloseFalseAtOnceAndDisconnectingSetsItTrue) {
     std::string db = dir / "club.db";
     CreateDatabase(db);
     Connection c;
-    Connexion(c, db);
+    Connect(c, DatabaseName::File(db));
     EXPECT_EQ(Scalar(db, "select LastClose from Info"), "0"); // seen by another connection at once
-    Connexion(c, db);                                         // reconnecting closes, then reopens
+    Connect(c, DatabaseName::File(db));                       // reconnecting closes, then reopens
     EXPECT_EQ(Scalar(db, "select LastClose from Info"), "0");
-    Deconnexion(c);
+    Disconnect(c);
     EXPECT_EQ(c.State(), 0);
     EXPECT_EQ(Scalar(db, "select LastClose from Info"), "1");
 
-    EXPECT_EQ(ErrorNumber([&] { Connexion(c, dir / "absent.db"); }), 14);
+    EXPECT_EQ(ErrorNumber([&] { Connect(c, DatabaseName::File(dir / "absent.db")); }), 14);
     EXPECT_FALSE(std::filesystem::exists(dir / "absent.db")) << "never created";
     // A file path is a file path, whatever it looks like: only a caller's explicit choice reaches
     // a server.
     try {
-        Connexion(c, "postgresql://127.0.0.1:1/club");
+        Connect(c, DatabaseName::File("postgresql://127.0.0.1:1/club"));
         ADD_FAILURE() << "opened";
     } catch (const Error& e) {
         EXPECT_EQ(e.number(), 14);
         EXPECT_EQ(e.description(), "unable to open database file");
     }
-    EXPECT_EQ(ErrorNumber([&] {
-                  c.Open(ConnectionString(db).replace(ConnectionString(db).rfind("quenoril"), 8, "x"));
-              }),
-              26);
+    EXPECT_EQ(ErrorNumber([&] { c.Open(DatabaseName::File(db, "x")); }), 26);
     for (const char* bytes : {"not a database at all, not even close to one............", ""}) {
         WriteFile(dir / "other.db", bytes);
-        EXPECT_EQ(ErrorNumber([&] { Connexion(c, dir / "other.db"); }), 26);
+        EXPECT_EQ(ErrorNumber([&] { Connect(c, DatabaseName::File(dir / "other.db")); }), 26);
         EXPECT_EQ(ReadFile(dir / "other.db"), bytes) << "left as it was";
     }
     EXPECT_EQ(c.State(), 0);
@@ -71,7 +68,7 @@ TEST(Storage, QueriesReadTextAndAFailingStatementUndoesOnlyItself) {
     Exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON Licence WHEN NEW.licence = 'BAD' "
              "BEGIN SELECT RAISE(ABORT, 'refus'); END;");
     Connection c;
-    Connexion(c, db);
+    Connect(c, DatabaseName::File(db));
     for (const char* licence : {"OK1", "BAD", "OK2"}) {
         try {
             c.Execute("INSERT INTO Licence (Code_club, licence, Nom) VALUES ('fra1', ?1, ?2)",
@@ -94,7 +91,7 @@ TEST(Storage, QueriesReadTextAndAFailingStatementUndoesOnlyItself) {
     EXPECT_EQ(ErrorNumber([&] { lngRequeteValeur(c, "select 1 where 0"); }), errnum::kNoCurrentRecord);
     EXPECT_EQ(ErrorNumber([&] { c.Execute("INSERT INTO Nowhere VALUES (1)"); }), 1);
     EXPECT_EQ(lngRequeteValeur(c, "select count(*) from Licence"), 2) << "still usable";
-    Deconnexion(c);
+    Disconnect(c);
     EXPECT_EQ(Scalar(db, "select group_concat(licence) from Licence"), "OK1,OK2");
 }
 
@@ -106,7 +103,7 @@ TEST(Storage, AnUndoneTransactionIsToldAndAPreviewChangesNoByte) {
              "BEGIN SELECT RAISE(ROLLBACK, 'tout annulé'); END;");
     {
         Connection c;
-        Connexion(c, db);
+        Connect(c, DatabaseName::File(db));
         c.Execute("INSERT INTO Licence (Code_club, licence) VALUES ('A', '1')");
         c.Commit();
         EXPECT_EQ(Scalar(db, "select count(*) from Licence"), "1") << "seen once committed";
@@ -126,10 +123,10 @@ TEST(Storage, AnUndoneTransactionIsToldAndAPreviewChangesNoByte) {
     {
         Connection c;
         c.SetPreview(true);
-        Connexion(c, db);
+        Connect(c, DatabaseName::File(db));
         c.Execute("INSERT INTO Licence (Code_club, licence) VALUES ('A', '3')");
         EXPECT_EQ(lngRequeteValeur(c, "select count(*) from Licence"), 3);
-        Deconnexion(c);
+        Disconnect(c);
     }
     EXPECT_EQ(ReadFile(db), before);
 }
@@ -162,4 +159,35 @@ TEST(Storage, ANewDatabaseHoldsTheTablesAndTheFrenchReferenceData) {
     EXPECT_EQ(ErrorNumber([&] { CreateHostDatabase(dir / "bad.db", dir / "bad.txt"); }),
               errnum::kBadArgument);
     EXPECT_FALSE(std::filesystem::exists(dir / "bad.db")) << "a failed creation leaves no file";
+}
+
+TEST(Storage, AReferenceFileLineThatFitsNoTableIsRefusedWithItsNumber) {
+    TempDir dir;
+    struct Refused {
+        const char* text;
+        const char* why;
+    };
+    const Refused refused[] = {
+        {"# no section yet\nFRA;France\n", ", ligne 2 : ligne de données mal formée"},
+        {"[Pays]\nFRA;France;Europe\n", ", ligne 2 : ligne de données mal formée"},
+        {"[Region]\n\n11;1\n", ", ligne 3 : ligne de données mal formée"},
+        {"[Pays]\nFRA;France\n[Nowhere]\n", ", ligne 3 : section inconnue [Nowhere]"},
+    };
+    for (const Refused& r : refused) {
+        WriteFile(dir / "ref.txt", r.text);
+        try {
+            CreateHostDatabase(dir / "ref.db", dir / "ref.txt");
+            ADD_FAILURE() << r.text << ": accepted";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), errnum::kBadArgument) << r.text;
+            EXPECT_EQ(e.description(), std::string(dir / "ref.txt") + r.why) << r.text;
+        }
+        EXPECT_FALSE(std::filesystem::exists(dir / "ref.db")) << r.text;
+    }
+    // Blank lines, comments and spaces around fields are no rows.
+    WriteFile(dir / "ref.txt", "[Inter_Region]\n \n# 9;comment\n  1 ; Nord \n\t\n[Region]\n#\n11;1;Ile\n");
+    CreateHostDatabase(dir / "ref.db", dir / "ref.txt");
+    EXPECT_EQ(Scalar(dir / "ref.db", "select group_concat(Code || '|' || Libelle) from Inter_Region"),
+              "1|Nord");
+    EXPECT_EQ(Scalar(dir / "ref.db", "select Code || CodeInter || Libelle from Region"), "111Ile");
 }

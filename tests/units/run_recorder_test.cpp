@@ -54,7 +54,7 @@ TEST(RunRecorder, AnUndoneBatchTakesBackItsEntriesGroupsAndInterruptionWhetherSp
         recorder.InterruptionWritten();
         recorder.Rewind();
         known(2);
-        recorder.EndPass(true, {{"lines", 2}});
+        recorder.EndPass(true, {{quorvel::tracelog::PassCount::Lines, 2}});
 
         ASSERT_EQ(report.groups.size(), 1u) << spill;
         EXPECT_EQ(report.groups[0].count, 2);
