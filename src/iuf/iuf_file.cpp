@@ -82,28 +82,10 @@ public:
         return {{PassCount::Updated, misAJour_}, {PassCount::Unknown, inconnues_}};
     }
 
-    void Mark() override {
-        marked_ = {misAJour_, inconnues_};
-        markedLast_ = last_;
-    }
-    // The lines undone may have looked up regions in a state of the database that is gone: the
-    // region kept is again the one of the line before the batch, so the redo asks as they did.
-    // The regions met stay: they only guess the keys asked ahead, and a line takes an answer only
-    // for the very key it builds itself (forgetting them would cost the redo a window of lookups).
-    void Rewind() override {
-        std::tie(misAJour_, inconnues_) = marked_;
-        last_ = markedLast_;
-        lookup_.Forget();
-    }
-    void MarkSavepoint() override {
-        savepoint_ = {misAJour_, inconnues_};
-        savepointLast_ = last_;
-    }
-    void RewindSavepoint() override {
-        std::tie(misAJour_, inconnues_) = savepoint_;
-        last_ = savepointLast_;
-        lookup_.Forget();
-    }
+    void Mark() override { marked_ = Here(); }
+    void Rewind() override { Back(marked_); }
+    void MarkSavepoint() override { savepoint_ = Here(); }
+    void RewindSavepoint() override { Back(savepoint_); }
 
     std::size_t LookAhead() const override { return lookup_.Window(session_.objConnexion); }
 
@@ -137,8 +119,6 @@ private:
         std::string codeInter;
     };
     LastRegion last_;
-    LastRegion markedLast_;                               // as it was when the batch began
-    LastRegion savepointLast_;                            // as it was at the savepoint
     std::string codeClub_;                                // the full federal club code (UTF-8)
     std::string licence_;                                 // the licence number (UTF-8)
     std::string codeUnique_;                              // the trimmed IUF code (UTF-8)
@@ -148,8 +128,24 @@ private:
     std::array<std::string_view, kLongueursIUF.size()> aheadIUF_;
     long misAJour_ = 0;
     long inconnues_ = 0;
-    std::pair<long, long> marked_;
-    std::pair<long, long> savepoint_;
+    // What the lines change and their undoing takes back: the counts and the region kept.
+    struct State {
+        long misAJour = 0, inconnues = 0;
+        LastRegion last;
+    };
+    State Here() const { return {misAJour_, inconnues_, last_}; }
+    // The lines undone may have looked up regions in a state of the database that is gone: the
+    // region kept is again the one of the line before them, so the redo asks as they did. The
+    // regions met stay: they only guess the keys asked ahead, and a line takes an answer only for
+    // the very key it builds itself (forgetting them would cost the redo a window of lookups).
+    void Back(const State& s) {
+        misAJour_ = s.misAJour;
+        inconnues_ = s.inconnues;
+        last_ = s.last;
+        lookup_.Forget();
+    }
+    State marked_;    // as it was when the batch began
+    State savepoint_; // as it was at the savepoint
 };
 
 } // namespace
