@@ -352,15 +352,15 @@ prepare_cases() {
 
 # The cases through quorvel.exe, all in one Wine process (a batch file), against the Linux
 # program's runs: TraceLog, exit status of the last step, rows. With $2 = 2, every second case
-# only (the other architecture runs them all).
+# only, the odd ones when $3 = 1 (the other architecture runs the others).
 check_cases() {
-    local arch=$1 every=${2:-1} batch=$A/cases.bat name l w cmd agree=0 disagree=0 report="" t0 i=0
+    local arch=$1 every=${2:-1} offset=${3:-0} batch=$A/cases.bat name l w cmd agree=0 disagree=0 report="" t0 i=0
     [[ -d $TMP/cases/lin ]] || prepare_cases
     printf '@echo off\r\n' >"$batch"
     mkdir -p "$A/cases"
     for l in "$TMP"/cases/lin/*; do
         i=$((i + 1))
-        [[ $((i % every)) -eq 0 ]] || continue
+        [[ $(((i + offset) % every)) -eq 0 ]] || continue
         name=$(basename "$l") w=$A/cases/$name
         cp -r "$TMP/cases/seed/$name" "$w"
         while IFS= read -r cmd; do
