@@ -33,13 +33,7 @@ Command AddImportLicences(CLI::App& app) {
     imp->add_option("--report", a->report,
                     _("Also write a JSON report of the counts, warnings and errors "
                       "(schema: docs/run-report.schema.json)"));
-    imp->add_flag(
-        "-q,--quiet", a->quiet,
-        _("Print nothing when the run got through with nothing in error, else only the outcome's line "
-          "(the TraceLog still tells everything)"));
-    imp->add_option("--html", a->html,
-                    _("Also write the report as an HTML page to read or print (in French)"));
-    AddBackupOptions(imp, a->backup);
+    AddRunOutputOptions(imp, *a);
     imp->footer(_("Example:") + "\n  " +
                 _("quorvel import-licences --db club.db --source export/ --work work/ --trace import.log") +
                 "\n" + _("A licence.txt missing from the source folder imports nothing (exit 1)."));

@@ -92,6 +92,16 @@ void Tell(const RunArgs& a, bool ok, int status, const RunReport& report, const 
 
 } // namespace
 
+void AddRunOutputOptions(CLI::App* command, RunArgs& a) {
+    command->add_flag(
+        "-q,--quiet", a.quiet,
+        _("Print nothing when the run got through with nothing in error, else only the outcome's line "
+          "(the TraceLog still tells everything)"));
+    command->add_option("--html", a.html,
+                        _("Also write the report as an HTML page to read or print (in French)"));
+    AddBackupOptions(command, a.backup);
+}
+
 int RunImportCommand(const RunArgs& a) {
     std::string refused = RefusedArguments(a);
     if (!refused.empty()) {

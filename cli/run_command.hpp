@@ -19,6 +19,9 @@ struct RunArgs {
     const char* Command() const { return iuf ? "update-iuf" : "import-licences"; }
 };
 
+// The options both commands give the same way after --report: --quiet, --html and the backup's.
+void AddRunOutputOptions(CLI::App* command, RunArgs& args);
+
 // Runs the command and returns its exit status.
 int RunImportCommand(const RunArgs& args);
 

@@ -33,13 +33,7 @@ Command AddUpdateIuf(CLI::App& app) {
     iuf->add_flag("--dry-run", a->dryRun,
                   _("Preview: write the TraceLog as a real update would, change nothing"));
     iuf->add_option("--report", a->report, _("Also write a JSON report of the counts, warnings and errors"));
-    iuf->add_flag(
-        "-q,--quiet", a->quiet,
-        _("Print nothing when the run got through with nothing in error, else only the outcome's line "
-          "(the TraceLog still tells everything)"));
-    iuf->add_option("--html", a->html,
-                    _("Also write the report as an HTML page to read or print (in French)"));
-    AddBackupOptions(iuf, a->backup);
+    AddRunOutputOptions(iuf, *a);
     iuf->footer(_("Example:") + "\n  " +
                 _("quorvel update-iuf --db club.db --source iuf/ --trace iuf.log --club FRA1750750123"));
     return {iuf, [a, club] {
