@@ -1,5 +1,7 @@
 // How a run ended, and texts as they may be shown.
 
+#include "tracelog/number_text.hpp"
+
 #include <quorvel/run_report.hpp>
 
 #include <algorithm>
@@ -67,16 +69,7 @@ namespace quorvel {
 
 namespace {
 
-// "48 985": thousands apart.
-std::string Grouped(long value) {
-    std::string digits = std::to_string(value < 0 ? -value : value);
-    std::string out = value < 0 ? "-" : "";
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) out += ' ';
-        out += digits[i];
-    }
-    return out;
-}
+using tracelog::Grouped;
 
 std::string OneLine(std::string text) {
     while (!text.empty() && text.back() == '\n')

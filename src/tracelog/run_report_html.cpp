@@ -1,6 +1,8 @@
 // The run report as a page for the club's secretary: one self-contained HTML file in French
 // (UTF-8, inline style, no script, nothing fetched), which also prints on A4.
 
+#include "tracelog/number_text.hpp"
+
 #include <quorvel/run_report.hpp>
 #include <quorvel/version.h>
 
@@ -10,6 +12,8 @@
 namespace quorvel {
 
 namespace {
+
+using tracelog::Grouped;
 
 constexpr const char* kStyle = R"(
 @page { size: A4; margin: 14mm; }
@@ -113,19 +117,8 @@ std::string_view FileName(std::string_view path) {
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
-// "46 574", thousands apart by a no-break space.
-std::string Grouped(long value) {
-    std::string digits = std::to_string(value < 0 ? -value : value);
-    std::string out = value < 0 ? "-" : "";
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) out += "\u00a0";
-        out += digits[i];
-    }
-    return out;
-}
-
 std::string Plural(long n, std::string_view word) {
-    return Grouped(n) + " " + std::string(word) + (n > 1 ? "s" : "");
+    return Grouped(n, "\u00a0") + " " + std::string(word) + (n > 1 ? "s" : "");
 }
 
 // "1,2 s — 25 000 lignes/s".
@@ -136,7 +129,8 @@ std::string Speed(double seconds, long lines) {
     for (char& c : out)
         if (c == '.') c = ',';
     out += " s";
-    if (seconds > 0 && lines > 0) out += " — " + Grouped(static_cast<long>(lines / seconds)) + " lignes/s";
+    if (seconds > 0 && lines > 0)
+        out += " — " + Grouped(static_cast<long>(lines / seconds), "\u00a0") + " lignes/s";
     return out;
 }
 
@@ -149,7 +143,7 @@ std::string FrenchDate(const std::string& iso) {
 void CountRow(std::string& out, const CountLabel& label, long value, long whole) {
     out += "<tr><th>";
     Text(out, label.text);
-    out += "</th><td class=\"n\">" + Grouped(value) + "</td><td class=\"bar\"><div>";
+    out += "</th><td class=\"n\">" + Grouped(value, "\u00a0") + "</td><td class=\"bar\"><div>";
     if (value > 0 && whole > 0) {
         char width[16];
         std::snprintf(width, sizeof width, "%.1f%%", 100.0 * value / whole);
@@ -170,7 +164,7 @@ void Pass(std::string& out, const PassReport& p) {
     Text(out, FileName(p.file));
     out += "</small></h2>\n";
     if (!p.completed) {
-        out += "<p class=\"status fail\">Interrompu à la ligne " + Grouped(p.stoppedAt) +
+        out += "<p class=\"status fail\">Interrompu à la ligne " + Grouped(p.stoppedAt, "\u00a0") +
                " : les nombres s'arrêtent là.<span>";
         Text(out, p.stopMessage);
         out += "</span></p>\n";
@@ -187,7 +181,8 @@ void Pass(std::string& out, const PassReport& p) {
 void EntryRow(std::string& out, const ReportEntry& e) {
     out += "<tr><td>";
     Text(out, FileName(e.file));
-    out += "</td><td class=\"n\">" + (e.line > 0 ? Grouped(e.line) : std::string("—")) + "</td><td>";
+    out +=
+        "</td><td class=\"n\">" + (e.line > 0 ? Grouped(e.line, "\u00a0") : std::string("—")) + "</td><td>";
     Text(out, e.club);
     out += "</td><td>";
     Text(out, e.licence);
@@ -205,7 +200,7 @@ void Group(std::string& out, const EntryGroup& g) {
     out += "<section class=\"group\">\n<h3><span class=\"tag ";
     Text(out, g.kind);
     out += "\">" + std::string(g.kind == "Warning" ? "Avertissement" : "Erreur") + "</span> × " +
-           Grouped(g.count) + " — ";
+           Grouped(g.count, "\u00a0") + " — ";
     Text(out, g.text);
     out += "</h3>\n<table class=\"entries\">\n<thead><tr><th>Fichier</th><th>Ligne</th><th>Club</th>"
            "<th>Licence</th><th>Message</th></tr></thead>\n<tbody>\n";
@@ -213,7 +208,7 @@ void Group(std::string& out, const EntryGroup& g) {
         EntryRow(out, e);
     out += "</tbody>\n</table>\n";
     if (g.count > static_cast<long>(g.first.size()))
-        out += "<p class=\"more\">… et " + Grouped(g.count - static_cast<long>(g.first.size())) +
+        out += "<p class=\"more\">… et " + Grouped(g.count - static_cast<long>(g.first.size()), "\u00a0") +
                " autres de cette sorte : voir le TraceLog ou le rapport JSON.</p>\n";
     out += "</section>\n";
 }
