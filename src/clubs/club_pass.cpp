@@ -97,8 +97,9 @@ public:
 
     void Mark() override { marked_ = n_; }
     void Rewind() override { n_ = marked_; }
-    void MarkSavepoint() override { savepoint_ = n_; }
-    void RewindSavepoint() override { n_ = savepoint_; }
+    void MarkSavepoint() override { savepoints_.Mark(n_); }
+    void RewindSavepoint(std::size_t point) override { n_ = savepoints_.BackTo(point); }
+    void KeepNewestSavepoint() override { savepoints_.KeepNewest(); }
 
 private:
     void Erreur(long number, std::string_view message) {
@@ -118,7 +119,7 @@ private:
     };
     Counters n_;
     Counters marked_;
-    Counters savepoint_;
+    SavepointStates<Counters> savepoints_;
 };
 
 } // namespace

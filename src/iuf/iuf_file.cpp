@@ -84,8 +84,17 @@ public:
 
     void Mark() override { marked_ = Here(); }
     void Rewind() override { Back(marked_); }
-    void MarkSavepoint() override { savepoint_ = Here(); }
-    void RewindSavepoint() override { Back(savepoint_); }
+    void MarkSavepoint() override { savepoints_.Mark(Here()); }
+    // The lines undone inside the transaction change only what they did themselves: the answers
+    // read before them still hold.
+    void RewindSavepoint(std::size_t point) override {
+        const State& back = savepoints_.BackTo(point);
+        misAJour_ = back.misAJour;
+        inconnues_ = back.inconnues;
+        last_ = back.last;
+        lookup_.BackTo(back.answers);
+    }
+    void KeepNewestSavepoint() override { savepoints_.KeepNewest(); }
 
     std::size_t LookAhead() const override { return lookup_.Window(session_.objConnexion); }
 
@@ -132,8 +141,9 @@ private:
     struct State {
         long misAJour = 0, inconnues = 0;
         LastRegion last;
+        storage::AnswersAhead::Point answers;
     };
-    State Here() const { return {misAJour_, inconnues_, last_}; }
+    State Here() const { return {misAJour_, inconnues_, last_, lookup_.Here()}; }
     // The lines undone may have looked up regions in a state of the database that is gone: the
     // region kept is again the one of the line before them, so the redo asks as they did. The
     // regions met stay: they only guess the keys asked ahead, and a line takes an answer only for
@@ -144,8 +154,8 @@ private:
         last_ = s.last;
         lookup_.Forget();
     }
-    State marked_;    // as it was when the batch began
-    State savepoint_; // as it was at the savepoint
+    State marked_; // as it was when the batch began
+    SavepointStates<State> savepoints_;
 };
 
 } // namespace

@@ -95,15 +95,23 @@ public:
         n_ = marked_;
         Forget();
     }
-    void MarkSavepoint() override { savepoint_ = n_; }
-    void RewindSavepoint() override {
-        n_ = savepoint_;
-        Forget();
+    void MarkSavepoint() override { savepoints_.Mark({n_, lookup_.Here(), knownOrder_.size()}); }
+    // The lines undone inside the transaction taught only what they did themselves: the clubs
+    // found since, and the answers read since, are forgotten.
+    void RewindSavepoint(std::size_t point) override {
+        const Point& back = savepoints_.BackTo(point);
+        n_ = back.counts;
+        lookup_.BackTo(back.answers);
+        for (std::size_t i = back.clubs; i < knownOrder_.size(); ++i)
+            knownClubs_.erase(knownOrder_[i]);
+        knownOrder_.resize(back.clubs);
     }
+    void KeepNewestSavepoint() override { savepoints_.KeepNewest(); }
     // What the lines undone taught about the database.
     void Forget() {
         // A club found may have been created by the lines undone, a licence stored by them.
         knownClubs_.clear();
+        knownOrder_.clear();
         lookup_.Forget();
     }
 
@@ -290,8 +298,9 @@ private:
             message_ = tracelog::strTexteErreur(base::CurrentError());
             return clubs::ClubResult::Refused;
         }
-        if (result == clubs::ClubResult::SameName || result == clubs::ClubResult::OtherName)
-            knownClubs_.emplace(code, KnownClub{result, message_});
+        if ((result == clubs::ClubResult::SameName || result == clubs::ClubResult::OtherName) &&
+            knownClubs_.emplace(code, KnownClub{result, message_}).second)
+            knownOrder_.push_back(code);
         return result;
     }
 
@@ -311,7 +320,13 @@ private:
     long ligne_ = 0;
     Counters n_;
     Counters marked_;
-    Counters savepoint_;
+    // What a savepoint takes back: the counts, the answers read ahead, the clubs found.
+    struct Point {
+        Counters counts;
+        storage::AnswersAhead::Point answers;
+        std::size_t clubs = 0;
+    };
+    SavepointStates<Point> savepoints_;
 
     std::string line_, message_, club_, licence_, selCode_, selLicence_, key_, lookupClub_, lookupLicence_;
     // True when the selection entry's own club (from its Origine) was accepted.
@@ -325,6 +340,8 @@ private:
         std::string message;
     };
     std::unordered_map<std::string, KnownClub> knownClubs_;
+    // The codes of knownClubs_, in the order they were found.
+    std::vector<std::string> knownOrder_;
 
     storage::LicenceLookup lookup_{storage::LicenceLookup::Question::FirstStored};
     std::vector<storage::AheadKey> keys_;

@@ -19,9 +19,11 @@ namespace {
 // A batch ends after this long, or after this many lines, whichever comes first.
 constexpr std::chrono::milliseconds kBatchTime{1000};
 std::atomic<long> batchLines{100000};
-// Once a line has failed in a batch, on an engine with savepoints, the rest of the batch takes one
-// every this many lines, so that a later failure costs at most these lines done again.
-constexpr long kGuardLines = 16;
+// Once a line has failed in a batch, on an engine with savepoints, each line of the rest of the
+// batch takes one, so that a later failure costs that line alone. They are only sent, and the
+// outcomes read as they come back: a failure is then seen a few lines after its own, and only
+// those lines are done again. At most this many are kept before the pass waits for them all.
+constexpr std::size_t kMostSavepoints = 64;
 // After a failure, the window read ahead starts this small and doubles with every window that
 // follows: a question about many lines costs the server as much as its lines are many, and after
 // a failure its answers may be thrown away soon.
@@ -72,9 +74,9 @@ private:
     // --- The batch plan. A batch done again ends after line redoUntil_; the lines after it up to
     // aloneUntil_ are then handled one by one, each statement standing alone, as if no batch
     // existed. On an engine with savepoints they stay in the batch, which then goes on guarded:
-    // a savepoint every kGuardLines lines.
+    // a savepoint after every line.
     bool Alone() const noexcept { return lines_ >= redoUntil_ && lines_ < aloneUntil_; }
-    // After line lines_: a savepoint when the lines alone are over or the guard is due.
+    // Before line lines_ + 1: a savepoint once the batch is guarded.
     void GuardIfDue();
     bool BatchFull() const;
     // Starts a batch after the last line handled.
@@ -124,8 +126,10 @@ private:
     long redoUntil_ = 0;
     long aloneUntil_ = 0;
     const bool savepoints_;
-    // The line after which the batch's last savepoint was taken, once the batch is guarded.
-    std::optional<long> guardedAfter_;
+    // True once the batch takes a savepoint after each line.
+    bool guarded_ = false;
+    // lines_ when the last window was shown to the body (its answers were read then).
+    long shownAt_ = -1;
     long lastFailed_ = 0;
     // The line whose failure last undid the whole batch.
     long lostBefore_ = -1;
@@ -148,19 +152,21 @@ void PassRun::BeginBatch() {
     db_.SetEachStatementAlone(Alone());
     work_.Begin(lines_, file_.Tell());
     started_ = std::chrono::steady_clock::now();
-    guardedAfter_.reset();
+    guarded_ = false;
     RestartAhead();
 }
 
 void PassRun::GuardIfDue() {
     if (!savepoints_ || Alone() || db_.TransactionLost()) return;
-    // Right after a line that failed: a later failure then never takes the work back before it.
-    const bool afterFailure = lines_ == checkpointAt_;
-    if (!afterFailure && (!guardedAfter_ || lines_ - *guardedAfter_ < kGuardLines)) return;
-    // Every statement sent so far has succeeded once this returns.
-    db_.Flush();
+    // From right after a line that failed: a later failure then never takes the work back before it.
+    if (!guarded_ && lines_ != checkpointAt_) return;
+    guarded_ = true;
+    if (work_.Savepoints() >= kMostSavepoints) {
+        // Every statement sent so far has succeeded once this returns.
+        db_.Flush();
+        work_.KeepNewestSavepoint();
+    }
     work_.MarkSavepoint(lines_, file_.Tell());
-    guardedAfter_ = lines_;
 }
 
 PassRun::Batch PassRun::RunBatch() {
@@ -176,12 +182,14 @@ PassRun::Batch PassRun::RunBatch() {
             if (savepoints_) db_.SetEachStatementAlone(Alone());
             ShowAhead();
             if (db_.TransactionLost()) break;
+            // (after the window: its answers then hold back to this savepoint)
+            GuardIfDue();
             ++lines_;
             db_.SetItem(lines_);
             body_.Line(file_.ReadLine(), lines_);
             tracelog::AvanceProgression(session_.objForm, dblPas_);
             Progress(false);
-            GuardIfDue();
+            if (guarded_) db_.Poll();
             if (BatchFull()) break;
         }
         // Statements only sent may still fail: the batch's outcome is known from here.
@@ -248,8 +256,9 @@ void PassRun::RedoAfterLoss() {
 }
 
 void PassRun::RedoFromSavepoint() {
-    const long from = work_.SavepointLine();
     const long failed = db_.LostItem();
+    work_.UndoToSavepoint(failed);
+    const long from = work_.SavepointLine();
     redoUntil_ = std::max(failed - 1, from);
     aloneUntil_ = redoUntil_ + 1;
     // A line whose failing statement is known fails the same way done again with the others, at
@@ -257,10 +266,11 @@ void PassRun::RedoFromSavepoint() {
     if (db_.KnowsFailureOf(failed) && failed != lastFailed_) aloneUntil_ = redoUntil_ = failed;
     lastFailed_ = failed;
     checkpointAt_ = failed;
-    work_.UndoToSavepoint();
     file_.Seek(work_.SavepointOffset());
     lines_ = from;
-    RestartAhead(true);
+    // The answers read before the savepoint still hold (the body took back what the lines undone
+    // did to them); a window read after it is read again.
+    if (shownAt_ > from) RestartAhead(true);
 }
 
 void PassRun::StopLostAgain(Batch& batch) {
@@ -291,6 +301,9 @@ void PassRun::RestartAhead(bool afterFailure) {
 // ask for themselves.
 void PassRun::ShowAhead() {
     if (window_ == 0 || lines_ < shownUntil_ || body_.LookAhead() == 0 || Alone()) return;
+    // A statement sent that failed is seen here, before the window: the answers read before
+    // then still hold once the work is taken back to the savepoint before that statement.
+    db_.Flush();
     upcoming_.clear();
     try {
         while (upcoming_.size() < nextWindow_ && !ahead_.AtEnd())
@@ -299,6 +312,7 @@ void PassRun::ShowAhead() {
     }
     if (upcoming_.empty()) return;
     shownUntil_ = lines_ + static_cast<long>(upcoming_.size());
+    shownAt_ = lines_;
     nextWindow_ = std::min(window_, nextWindow_ * 2);
     db_.SetItem(lines_ + 1);
     body_.Ahead(lines_ + 1, upcoming_);

@@ -36,15 +36,34 @@ public:
     // taught about the database (what they stored is gone).
     virtual void Rewind() = 0;
     // A point inside the batch that a failing line may take the work back to: remembers the
-    // counts, as Mark() does for the batch's start.
+    // counts, as Mark() does for the batch's start. Points pile up, oldest first (see
+    // SavepointStates).
     virtual void MarkSavepoint() = 0;
-    // Back to the counts of MarkSavepoint(), forgetting what the lines since taught.
-    virtual void RewindSavepoint() = 0;
+    // Back to the counts of point `point` (0 for the oldest kept), forgetting what the lines since
+    // taught; the points after it are dropped.
+    virtual void RewindSavepoint(std::size_t point) = 0;
+    // Drops every point but the newest (the work before it is known good).
+    virtual void KeepNewestSavepoint() = 0;
     // How many lines the body wants to see before it handles them (0: none).
     virtual std::size_t LookAhead() const { return 0; }
     // The raw lines `first`, `first` + 1... about to be handled. It must not throw; a failure
     // that ends the transaction is seen by the pass as the failure of line `first`.
     virtual void Ahead(long /*first*/, const std::vector<std::string>& /*lines*/) noexcept {}
+};
+
+// What a body remembers at each point of a batch, oldest first.
+template <class State> class SavepointStates {
+public:
+    void Mark(State state) { states_.push_back(std::move(state)); }
+    // The state of point `point`, the points after it dropped.
+    const State& BackTo(std::size_t point) {
+        states_.resize(point + 1);
+        return states_.back();
+    }
+    void KeepNewest() { states_.erase(states_.begin(), states_.end() - 1); }
+
+private:
+    std::vector<State> states_;
 };
 
 // How a pass names itself.

@@ -15,8 +15,9 @@ void UnitOfWork::Begin(long line, std::uint64_t offset) {
     session_.colLicencesTraitees.Mark();
     progress_ = session_.objForm != nullptr ? session_.objForm->ProgressValue() : 0;
     body_.Mark();
-    point_ = Here(line, offset);
+    points_.assign(1, Here(line, offset));
     body_.MarkSavepoint();
+    body_.KeepNewestSavepoint();
 }
 
 UnitOfWork::Point UnitOfWork::Here(long line, std::uint64_t offset) const {
@@ -31,18 +32,28 @@ UnitOfWork::Point UnitOfWork::Here(long line, std::uint64_t offset) const {
 
 void UnitOfWork::MarkSavepoint(long line, std::uint64_t offset) {
     session_.objConnexion.Savepoint();
-    point_ = Here(line, offset);
+    points_.push_back(Here(line, offset));
     body_.MarkSavepoint();
 }
 
-void UnitOfWork::UndoToSavepoint() {
+void UnitOfWork::KeepNewestSavepoint() {
+    points_.erase(points_.begin(), points_.end() - 1);
+    body_.KeepNewestSavepoint();
+}
+
+void UnitOfWork::UndoToSavepoint(long failed) {
     session_.objConnexion.ForgetLossToSavepoint();
-    session_.trace.TakeBack(point_.held);
-    session_.recorder.RewindTo(point_.entries);
-    session_.colClubsTraites.RewindTo(point_.clubs);
-    session_.colLicencesTraitees.RewindTo(point_.licences);
-    tracelog::MetProgression(session_.objForm, point_.progress);
-    body_.RewindSavepoint();
+    std::size_t at = points_.size() - 1;
+    while (at > 0 && points_[at].line >= failed)
+        --at;
+    points_.resize(at + 1);
+    const Point& point = points_.back();
+    session_.trace.TakeBack(point.held);
+    session_.recorder.RewindTo(point.entries);
+    session_.colClubsTraites.RewindTo(point.clubs);
+    session_.colLicencesTraitees.RewindTo(point.licences);
+    tracelog::MetProgression(session_.objForm, point.progress);
+    body_.RewindSavepoint(at);
 }
 
 void UnitOfWork::Undo() {

@@ -33,14 +33,20 @@ public:
     void Undo();
 
     // A savepoint inside the batch, after line `line`, the next line read from `offset`: a line
-    // that fails later takes the work back there rather than to the batch's start.
+    // that fails later takes the work back to the last savepoint before it rather than to the
+    // batch's start. Savepoints pile up until KeepNewestSavepoint().
     void MarkSavepoint(long line, std::uint64_t offset);
-    // The last line before the savepoint (the batch's start when there is none), and where the
-    // line after it starts.
-    long SavepointLine() const noexcept { return point_.line; }
-    std::uint64_t SavepointOffset() const noexcept { return point_.offset; }
-    // Takes back what the lines after the savepoint did (the database has already).
-    void UndoToSavepoint();
+    // How many points are kept (the batch's start counts as one).
+    std::size_t Savepoints() const noexcept { return points_.size(); }
+    // Forgets every savepoint but the newest: the work before it is known good.
+    void KeepNewestSavepoint();
+    // The last line before the newest savepoint (the batch's start when there is none), and
+    // where the line after it starts.
+    long SavepointLine() const noexcept { return points_.back().line; }
+    std::uint64_t SavepointOffset() const noexcept { return points_.back().offset; }
+    // Line `failed` took the database back to the last savepoint before it: takes back what the
+    // lines after that savepoint did, and forgets the savepoints after it.
+    void UndoToSavepoint(long failed);
     // How a commit ended.
     enum class Outcome {
         Stored,
@@ -76,7 +82,7 @@ private:
     long line_ = 0;
     std::uint64_t offset_ = 0;
     double progress_ = 0;
-    Point point_;
+    std::vector<Point> points_;
 };
 
 } // namespace quorvel

@@ -18,7 +18,7 @@ void AppendElement(std::string& array, std::string_view value) {
 
 void AnswersAhead::Fetch(Connection& db, std::string_view sql, int values, long first,
                          const std::vector<AheadKey>& keys) {
-    entries_.clear();
+    Clear();
     first_ = first;
     values_ = values;
     firsts_.clear();
@@ -93,8 +93,22 @@ void AnswersAhead::Stored(long line, std::string_view a, std::string_view b) {
         return;
     }
     const long same = entry->same;
-    for (Entry& other : entries_)
-        if (other.key.wanted && other.same == same) other.answered = false;
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        Entry& other = entries_[i];
+        if (!other.answered || !other.key.wanted || other.same != same) continue;
+        other.answered = false;
+        dropped_.push_back(i);
+    }
+}
+
+void AnswersAhead::BackTo(const Point& point) noexcept {
+    if (point.reads != reads_) {
+        Clear();
+        return;
+    }
+    for (std::size_t i = point.dropped; i < dropped_.size(); ++i)
+        entries_[dropped_[i]].answered = true;
+    dropped_.resize(point.dropped);
 }
 
 } // namespace quorvel::storage

@@ -47,7 +47,22 @@ public:
     // equal to it is dropped (every answer, when that is not the key the line asked with).
     void Stored(long line, std::string_view a, std::string_view b);
     // Forgets every answer (the lines that stored something were undone).
-    void Clear() noexcept { entries_.clear(); }
+    void Clear() noexcept {
+        entries_.clear();
+        dropped_.clear();
+        ++reads_;
+    }
+
+    // Where the answers stand: a point BackTo() takes them back to.
+    struct Point {
+        std::uint64_t reads = 0;
+        std::size_t dropped = 0;
+    };
+    Point Here() const noexcept { return {reads_, dropped_.size()}; }
+    // The lines after `point` were undone inside the transaction (back to a savepoint): the answers
+    // they dropped by storing hold again, and answers read after `point` are forgotten (they may
+    // tell what those lines stored).
+    void BackTo(const Point& point) noexcept;
 
 private:
     struct Entry {
@@ -66,6 +81,10 @@ private:
     int values_ = 0;
     int failures_ = 0;
     std::vector<Entry> entries_;
+    // A number for the answers read, new with every window and every Clear().
+    std::uint64_t reads_ = 0;
+    // The entries whose answers the lines dropped, in order.
+    std::vector<std::size_t> dropped_;
     std::string firsts_, seconds_;
 };
 

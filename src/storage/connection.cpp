@@ -215,6 +215,10 @@ void Connection::Flush() {
     }
 }
 
+void Connection::Poll() {
+    if (engine_ != nullptr && inTransaction_ && engine_->FailureArrived()) Flush();
+}
+
 void Connection::Execute(std::string_view sql, Params params) {
     if (engine_ != nullptr && !preview_ && !statementsAlone_) {
         BeginIfNeeded();

@@ -116,9 +116,13 @@ public:
     // True when a transaction can be taken back to a point inside it (see Savepoint()).
     bool HasSavepoints() const noexcept { return engine_ != nullptr && engine_->HasSavepoints(); }
     // Marks the point of the open transaction that a failure which would end it takes it back to
-    // instead; the loss then reads as TransactionLost() with LostToSavepoint(). Call it when
-    // every statement sent has succeeded (after Flush()).
+    // instead; the loss then reads as TransactionLost() with LostToSavepoint(). On a server it is
+    // only sent: a statement sent before it that fails later takes the transaction back to the
+    // point marked before that statement (see LostItem()), and those marked after it are gone.
     void Savepoint();
+    // Reads, without waiting, the outcomes of the statements sent that have come back, and throws
+    // (as Flush() does) when one of them failed.
+    void Poll();
     // True when the statement that made item `item` fail is known: done again, the item meets the
     // same failure without the statement being run (see Engine::KnowsFailureOf()).
     bool KnowsFailureOf(long item) const noexcept {

@@ -93,9 +93,13 @@ public:
     // True when a transaction can be taken back to a point inside it (a savepoint).
     virtual bool HasSavepoints() const noexcept { return false; }
     // Marks the point of the open transaction that a failure which would end it takes it back to
-    // instead (the point marked before is let go). Call it only when every statement sent has
-    // succeeded (after Settle()).
+    // instead (the point marked before is let go). It may be only sent: a statement sent before it
+    // that fails later takes the transaction back to the point in force when that statement was
+    // sent, and the points sent after it are never marked.
     virtual void Savepoint() {}
+    // Reads, without waiting, the outcomes of the statements sent that have come back. True when
+    // one of them failed: Settle() then throws that failure.
+    virtual bool FailureArrived() noexcept { return false; }
     // True, once, when the last failure took the transaction back to that point rather than
     // ending it.
     virtual bool TakeUndoneToSavepoint() noexcept { return false; }

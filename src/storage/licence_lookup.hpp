@@ -45,6 +45,10 @@ public:
     }
     // Forgets every answer read ahead (the lines that stored something were undone).
     void Forget() noexcept { ahead_.Clear(); }
+    // Where the answers stand, and back there once the lines after it were undone inside the
+    // transaction (see AnswersAhead::BackTo()).
+    AnswersAhead::Point Here() const noexcept { return ahead_.Here(); }
+    void BackTo(const AnswersAhead::Point& point) noexcept { ahead_.BackTo(point); }
 
 private:
     Question question_;

@@ -252,7 +252,7 @@ void PostgresEngine::TakeTurn() {
 void PostgresEngine::Reconnect() {
     if (PQstatus(conn_) != CONNECTION_BAD) return;
     if (unreachable_) Fail(nullptr, {});
-    sent_.clear();
+    ForgetSent();
     for (auto& [sql, statement] : cache_)
         statement->prepared_ = false;
     const auto deadline = std::chrono::steady_clock::now() + ReconnectLimit();
@@ -281,6 +281,7 @@ bool PostgresEngine::Dropped() const noexcept {
 }
 
 PostgresEngine::~PostgresEngine() {
+    ForgetSent();
     cache_.clear();
     PQfinish(conn_);
 }
@@ -299,7 +300,7 @@ void PostgresEngine::Fail(PGresult* result, std::string_view sql) {
     Error error = Mapped(state, message, sql);
     // The server refuses every further statement of a transaction that failed: it is taken back
     // to its savepoint, or else undone, and the connection learns that its work since is gone.
-    if (PQtransactionStatus(conn_) == PQTRANS_INERROR) {
+    if (PQtransactionStatus(conn_) == PQTRANS_INERROR && !undoneToSavepoint_) {
         PGresult* back = savepoint_ ? PQexec(conn_, kBackToPoint) : nullptr;
         if (back != nullptr && PQresultStatus(back) == PGRES_COMMAND_OK) {
             undoneToSavepoint_ = true;
@@ -329,7 +330,7 @@ void PostgresEngine::Run(const char* sql) {
 void PostgresEngine::Begin() {
     Settle();
     outcomeUnknown_ = false;
-    savepoint_ = false;
+    savepoint_ = pointHeld_ = false;
     known_.reset();
     for (int attempt = 1;; ++attempt) {
         Reconnect();
@@ -382,7 +383,7 @@ bool PostgresEngine::CommittedAfterAll() noexcept {
 
 void PostgresEngine::Commit() {
     Settle();
-    savepoint_ = false;
+    savepoint_ = pointHeld_ = false;
     known_.reset();
     PGresult* result = PQexec(conn_, "COMMIT");
     if (PQresultStatus(result) != PGRES_COMMAND_OK) {
@@ -409,47 +410,162 @@ void PostgresEngine::Rollback() noexcept {
     PQclear(Drain(failed));
     known_.reset();
     failedItem_ = 0;
-    savepoint_ = false;
+    savepoint_ = pointHeld_ = false;
     if (InTransaction()) PQclear(PQexec(conn_, "ROLLBACK"));
 }
 
-PGresult* PostgresEngine::Drain(Sent& failed) noexcept {
-    PGresult* failure = nullptr;
-    if (PQpipelineStatus(conn_) != PQ_PIPELINE_OFF && PQpipelineSync(conn_) == 1) {
-        for (const Sent& sent : sent_) {
-            // Each statement's results end with a null; after a failure, the statements that
-            // follow it up to the sync point are skipped (PGRES_PIPELINE_ABORTED).
-            while (PGresult* result = PQgetResult(conn_)) {
-                if (failure == nullptr && PQresultStatus(result) == PGRES_FATAL_ERROR) {
-                    failure = result;
-                    failed = sent;
-                    failedItem_ = sent.item;
-                } else {
-                    PQclear(result);
-                }
-            }
-            if (PQstatus(conn_) != CONNECTION_OK) break;
-        }
-        while (PQstatus(conn_) == CONNECTION_OK) {
-            PGresult* result = PQgetResult(conn_);
-            if (result == nullptr) break;
-            bool sync = PQresultStatus(result) == PGRES_PIPELINE_SYNC;
-            PQclear(result);
-            if (sync) break;
-        }
-    }
+void PostgresEngine::ForgetSent() noexcept {
     sent_.clear();
+    confirmed_ = 0;
+    skipToSync_ = false;
+    pointHeld_ = false;
+    PQclear(std::exchange(arrived_, nullptr));
+}
+
+void PostgresEngine::Confirmed(const Sent& sent) noexcept {
+    if (sent.point != Sent::Point::None) pointHeld_ = sent.point == Sent::Point::Set;
+}
+
+PGresult* PostgresEngine::Drain(Sent& failed) noexcept {
+    PGresult* failure = std::exchange(arrived_, nullptr);
+    if (failure != nullptr) {
+        failed = arrivedFor_;
+        failedItem_ = failed.item;
+    }
+    bool backSent = false;
+    // A failure takes the transaction back to its savepoint in the round trip that reads it.
+    auto sendBack = [&] {
+        backSent = savepoint_ && !preview_ &&
+                   PQsendQueryParams(conn_, kBackToPoint, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
+                   PQpipelineSync(conn_) == 1;
+    };
+    if (PQpipelineStatus(conn_) != PQ_PIPELINE_OFF && PQpipelineSync(conn_) == 1) {
+        if (failure != nullptr) sendBack();
+        if (std::exchange(skipToSync_, false)) ReadToSync([](std::size_t, PGresult*) { return false; });
+        ReadToSync([&](std::size_t command, PGresult* result) {
+            const std::size_t i = confirmed_ + command;
+            if (failure != nullptr || PQresultStatus(result) != PGRES_FATAL_ERROR || i >= sent_.size())
+                return false;
+            failure = result;
+            failed = sent_[i];
+            failedItem_ = failed.item;
+            sendBack();
+            return true;
+        });
+        if (backSent)
+            ReadToSync([&](std::size_t command, PGresult* result) {
+                if (command == 0) undoneToSavepoint_ = PQresultStatus(result) == PGRES_COMMAND_OK;
+                return false;
+            });
+    }
+    if (failure == nullptr)
+        for (std::size_t i = confirmed_; i < sent_.size(); ++i)
+            Confirmed(sent_[i]);
+    else if (!undoneToSavepoint_)
+        pointHeld_ = false;
+    sent_.clear();
+    confirmed_ = 0;
     if (PQpipelineStatus(conn_) != PQ_PIPELINE_OFF) PQexitPipelineMode(conn_);
     return failure;
 }
 
+template <class F> void PostgresEngine::ReadToSync(F take) noexcept {
+    std::size_t command = 0;
+    bool ended = false;
+    while (PQstatus(conn_) == CONNECTION_OK) {
+        PGresult* result = PQgetResult(conn_);
+        if (result == nullptr) {
+            // Two nulls in a row: nothing more is on its way.
+            if (ended) break;
+            ended = true;
+            ++command;
+            continue;
+        }
+        ended = false;
+        if (PQresultStatus(result) == PGRES_PIPELINE_SYNC) {
+            PQclear(result);
+            break;
+        }
+        if (!take(command, result)) PQclear(result);
+    }
+}
+
+bool PostgresEngine::FailureArrived() noexcept {
+    if (arrived_ != nullptr) return true;
+    if (confirmed_ == sent_.size() || PQpipelineStatus(conn_) == PQ_PIPELINE_OFF) return false;
+    // The server sends a failure back at once; what went well, only when asked (or at a sync
+    // point), which is done now and then, and always when it lags too far behind.
+    const bool behind = sent_.size() - confirmed_ > kAheadAtMost;
+    const bool ask = behind || ++polls_ % kAskEvery == 0;
+    if ((ask && PQsendFlushRequest(conn_) != 1) || PQflush(conn_) != 0 || PQconsumeInput(conn_) != 1)
+        return PQstatus(conn_) != CONNECTION_OK;
+    if (skipToSync_ && !SkippedRead()) return false;
+    while (confirmed_ < sent_.size()) {
+        // Waits for the server when it lags too far behind: a failure is then seen soon.
+        if ((!behind || sent_.size() - confirmed_ <= kAheadAtMost) && PQisBusy(conn_) != 0) break;
+        PGresult* result = PQgetResult(conn_);
+        if (result == nullptr) {
+            Confirmed(sent_[confirmed_++]);
+        } else if (PQresultStatus(result) == PGRES_FATAL_ERROR) {
+            arrived_ = result;
+            arrivedFor_ = sent_[confirmed_];
+            return true;
+        } else {
+            PQclear(result);
+        }
+    }
+    return false;
+}
+
+bool PostgresEngine::SkippedRead() noexcept {
+    bool ended = false;
+    while (PQisBusy(conn_) == 0) {
+        PGresult* result = PQgetResult(conn_);
+        if (result == nullptr) {
+            // Two nulls in a row: nothing more is on its way yet.
+            if (std::exchange(ended, true)) return false;
+            continue;
+        }
+        ended = false;
+        const bool sync = PQresultStatus(result) == PGRES_PIPELINE_SYNC;
+        PQclear(result);
+        if (sync) {
+            skipToSync_ = false;
+            return true;
+        }
+    }
+    return false;
+}
+
+void PostgresEngine::BackAtOnce() {
+    PGresult* result = std::exchange(arrived_, nullptr);
+    const Sent failed = arrivedFor_;
+    // The server skips what follows the failure up to this sync point.
+    sent_.clear();
+    confirmed_ = 0;
+    skipToSync_ = true;
+    const bool sent = PQpipelineSync(conn_) == 1 &&
+                      PQsendQueryParams(conn_, kBackToPoint, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1;
+    if (sent) sent_.push_back({0, nullptr, 0, Sent::Point::Set});
+    failedItem_ = failed.item;
+    undoneToSavepoint_ = sent;
+    try {
+        Fail(result, failed.statement != nullptr ? failed.statement->source_ : std::string_view());
+    } catch (const Error& e) {
+        if (undoneToSavepoint_ && failed.statement != nullptr) known_.emplace(KnownFailure{failed, e});
+        throw;
+    }
+}
+
 void PostgresEngine::Settle() {
-    if (sent_.empty() && PQpipelineStatus(conn_) == PQ_PIPELINE_OFF) return;
+    if (arrived_ != nullptr && pointHeld_ && savepoint_ && !preview_ && PQstatus(conn_) == CONNECTION_OK)
+        BackAtOnce();
+    if (sent_.empty() && arrived_ == nullptr && PQpipelineStatus(conn_) == PQ_PIPELINE_OFF) return;
     // A connection lost meanwhile is reported against the first statement sent.
     long first = sent_.empty() ? 0 : sent_.front().item;
     if (PQstatus(conn_) == CONNECTION_BAD) {
         // Nothing more comes from it: making it again leaves pipeline mode.
-        sent_.clear();
+        ForgetSent();
         if (first == 0) return;
         failedItem_ = first;
         Fail(nullptr, {});
@@ -485,7 +601,7 @@ void PostgresEngine::Savepoint() {
         Fail(nullptr, kSetPoint);
     for (const char* sql : {savepoint_ ? kLetPointGo : nullptr, kSetPoint}) {
         if (sql == nullptr) continue;
-        sent_.push_back({0, nullptr, 0});
+        sent_.push_back({0, nullptr, 0, sql == kSetPoint ? Sent::Point::Set : Sent::Point::LetGo});
         if (PQsendQueryParams(conn_, sql, 0, nullptr, nullptr, nullptr, nullptr, 0) != 1) {
             Settle();
             Fail(nullptr, sql);
@@ -576,20 +692,12 @@ PGresult* PostgresEngine::AloneInOne(Statement& statement) {
         PQsendQueryParams(conn_, kEndStatement, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
         PQpipelineSync(conn_) == 1;
     PGresult* outcome = nullptr;
-    for (int query = 0; sent && query < 3 && PQstatus(conn_) == CONNECTION_OK; ++query)
-        while (PGresult* result = PQgetResult(conn_)) {
-            if (query == 1 && outcome == nullptr)
-                outcome = result;
-            else
-                PQclear(result);
-        }
-    while (sent && PQstatus(conn_) == CONNECTION_OK) {
-        PGresult* result = PQgetResult(conn_);
-        if (result == nullptr) continue;
-        bool sync = PQresultStatus(result) == PGRES_PIPELINE_SYNC;
-        PQclear(result);
-        if (sync) break;
-    }
+    if (sent)
+        ReadToSync([&](std::size_t command, PGresult* result) {
+            if (command != 1 || outcome != nullptr) return false;
+            outcome = result;
+            return true;
+        });
     PQexitPipelineMode(conn_);
     ExecStatusType status = PQresultStatus(outcome);
     if (sent && (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)) return outcome;

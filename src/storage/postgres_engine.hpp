@@ -61,6 +61,7 @@ public:
     void SetPreview(bool preview) noexcept override { preview_ = preview; }
     bool HasSavepoints() const noexcept override { return true; }
     void Savepoint() override;
+    bool FailureArrived() noexcept override;
     bool TakeUndoneToSavepoint() noexcept override;
     bool KnowsFailureOf(long item) const noexcept override { return known_ && known_->sent.item == item; }
     void SetStatementsAlone(bool on) noexcept override { statementsAlone_ = on; }
@@ -78,6 +79,8 @@ private:
         const Statement* statement;
         // A digest of the values it was sent with.
         std::uint64_t values;
+        // What a statement of the engine's own does to the savepoint (see pointHeld_).
+        enum class Point : std::uint8_t { None, Set, LetGo } point = Point::None;
     };
     // A statement sent that failed and took the transaction back to its savepoint. Done again
     // for the same line in the same transaction, on the same rows (the savepoint gave back what
@@ -89,12 +92,32 @@ private:
     // The statements sent at most before their outcomes are read: the server's answers wait in
     // the connection's buffers meanwhile.
     static constexpr std::size_t kSendAtMost = 1000;
+    // The statements sent at most ahead of the last outcome read, when FailureArrived() is asked,
+    // and how often it asks the server for the outcomes of those that went well.
+    static constexpr std::size_t kAheadAtMost = 200;
+    static constexpr std::size_t kAskEvery = 16;
 
     // The statement of text `sql`, prepared on the server.
     Statement& Prepared(std::string_view sql);
     // Reads the outcome of every statement sent and ends pipeline mode. Returns the first
     // failure's result, with what was sent, or nullptr.
     pg_result* Drain(Sent& failed) noexcept;
+    // Reads the results up to the next sync point, handing each to `take(command, result)`,
+    // `command` counting the statements from 0 (each one's results end with a null); `take`
+    // returns true when it keeps the result. After a failure the count may be off: only the first
+    // failure tells its statement.
+    template <class F> void ReadToSync(F take) noexcept;
+    // Forgets the statements sent (the connection dropped, or their outcomes are read).
+    void ForgetSent() noexcept;
+    // Notes what a statement whose outcome was read did to the savepoint.
+    void Confirmed(const Sent& sent) noexcept;
+    // The failure read by FailureArrived() came while the statements after it are still on their
+    // way, and the transaction holds a savepoint from before it: takes the transaction back
+    // there without waiting (the server skips those statements up to a sync point, then the
+    // rollback runs before whatever is sent next), and throws the failure.
+    [[noreturn]] void BackAtOnce();
+    // Reads, without waiting, what comes back for the statements the server skipped.
+    bool SkippedRead() noexcept;
     // Throws the known failure when `statement` is the one that failed for line `item`.
     void FailAgainIfKnown(const Statement& statement, long item);
     // After the connection dropped during COMMIT: connects again and asks the server whether the
@@ -130,6 +153,19 @@ private:
     std::unordered_map<std::string, std::unique_ptr<Statement>, StringHash, std::equal_to<>> cache_;
     int prepared_ = 0;
     std::vector<Sent> sent_;
+    // How many of the statements sent have their whole outcome read (see FailureArrived()).
+    std::size_t confirmed_ = 0;
+    // How many times FailureArrived() was asked.
+    std::size_t polls_ = 0;
+    // The failure FailureArrived() read, with what was sent, until Drain() takes it.
+    pg_result* arrived_ = nullptr;
+    Sent arrivedFor_{0, nullptr, 0};
+    // True while the transaction surely holds a savepoint: one was marked, and not let go, by the
+    // statements whose outcomes were read.
+    bool pointHeld_ = false;
+    // True when the results up to the next sync point are those of statements the server
+    // skipped after a failure already handled (see BackAtOnce()).
+    bool skipToSync_ = false;
     long failedItem_ = 0;
     // The server's number of the open transaction.
     std::string transaction_;
