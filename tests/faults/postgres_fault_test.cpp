@@ -476,9 +476,21 @@ TEST(ServerFaults, ADozenDropsAcrossEveryPassCostNoLineItsTruth) {
 TEST(ServerFaults, ManyRefusedLinesTellWhatTheyTellOnTheFileDatabase) {
     Workspace file, server;
     if (!ServerWorkspace(server, "quorvel_many_refused")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
-    // Every tenth licence is refused, some of them in a row, some alone in a batch.
-    WriteFile(file.source + "/licence.txt", LicenceLines(3000));
-    WriteFile(server.source + "/licence.txt", LicenceLines(3000));
+    // Every tenth licence is refused, some of them in a row, some alone in a batch. Some lines are
+    // said again two lines later, before the server has told how the line between went: the line
+    // before a refused one is then known, a refused one is refused again.
+    std::vector<std::string> said;
+    const std::string lines = LicenceLines(3000);
+    for (std::size_t at = 0; at < lines.size(); at = lines.find('\n', at) + 1)
+        said.push_back(lines.substr(at, lines.find('\n', at) + 1 - at));
+    std::string repeated;
+    for (std::size_t n = 0; n < said.size(); ++n) {
+        repeated += said[n];
+        // (its club code in small letters: the same licence to the database, not to the run)
+        if (n % 10 == 7 || n % 10 == 8) repeated += "fra" + said[n - 1].substr(3);
+    }
+    WriteFile(file.source + "/licence.txt", repeated);
+    WriteFile(server.source + "/licence.txt", repeated);
     Exec(file.db, "CREATE TRIGGER refuse BEFORE INSERT ON Licence WHEN substr(NEW.licence, -1) = '7' "
                   "OR NEW.licence BETWEEN '850100' AND '850120' BEGIN SELECT RAISE(ABORT, 'refus'); END");
     ServerSql(server.db, "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
