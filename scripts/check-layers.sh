@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks the layering of src/: a file may include headers of its own folder and of the folders
-# below it, never above it nor beside it. cli/ and bench/ see the public headers only.
+# below it, never above it nor beside it. cli/ and bench/ see the public headers only. Last, no
+# function of src/ or cli/ is longer than a page (scripts/long-functions.py).
 # Lowest first; folders on the same line are side by side and may not include each other.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -59,5 +60,13 @@ while IFS= read -r hit; do
   [[ "$included" == */* ]] && complain "$hit: only <quorvel/...> public headers may be used here"
 done < <(grep -rn '^\s*#\s*include "' cli bench include || true)
 
-[ "$status" -eq 0 ] && echo "layering: every include goes down the layers, and engine words stay in storage/"
+# Functions of the library and the program stay a page or less (python3 comes with scripts/setup.sh).
+if command -v python3 >/dev/null; then
+  python3 scripts/long-functions.py --max 60 src cli >&2 ||
+    complain "the functions above are longer than 60 lines: split them into named steps"
+else
+  echo "warning: python3 is missing: the length of functions is not checked" >&2
+fi
+
+[ "$status" -eq 0 ] && echo "layering: every include goes down the layers, engine words stay in storage/, and functions stay a page or less"
 exit "$status"

@@ -6,7 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make pkg-config libsqlcipher-dev sqlcipher libpq-dev libgtest-dev libcli11-dev help2man gettext locales)
+packages=(cmake g++ make pkg-config libsqlcipher-dev sqlcipher libpq-dev libgtest-dev libcli11-dev help2man gettext locales
+  python3)
 packages_only=0
 if [ "${1:-}" = "--packages-only" ]; then
   shift

@@ -18,7 +18,7 @@ ClubResult iTraite_Club(ImportSession& session, std::string_view code, std::stri
     if (session.colClubsTraites.Contains(code)) return ClubResult::AlreadyHandled;
     message.clear();
 
-    auto& table = session.tabResultat;
+    storage::ResultTable table;
     storage::RequeteTableau(session.objConnexion, table, kSelectClub, {code});
     if (table.Count(0) >= 1) {
         // When several rows share the code, the first one decides.

@@ -46,8 +46,9 @@ bool bVerif_CodeClub(ImportSession& session, std::string_view code) {
 }
 
 std::string vCodeInter_Region(ImportSession& session, std::string_view region) {
-    storage::RequeteTableau(session.objConnexion, session.tabResultat, kCodeInter, {region});
-    if (session.tabResultat.Count(0) >= 1) return session.tabResultat.Item(0, 1);
+    storage::ResultTable table;
+    storage::RequeteTableau(session.objConnexion, table, kCodeInter, {region});
+    if (table.Count(0) >= 1) return table.Item(0, 1);
     return {};
 }
 

@@ -61,7 +61,7 @@ bool VersLicenceOrigine(ImportSession& session, LicenceRecord& record, long& lng
 bool RejointSelection(ImportSession& session, const LicenceRecord& record, const std::string& codeSelection,
                       long lngLigne) {
     tracelog::TraceLog& trace = session.trace;
-    auto& table = session.tabResultat;
+    storage::ResultTable table;
     storage::RequeteTableau(session.objConnexion, table, kSelectNum, {record[kCodeClub], record[kLicence]});
     if (table.Count(0) < 1) {
         tracelog::TraceErreur(trace,
@@ -70,8 +70,7 @@ bool RejointSelection(ImportSession& session, const LicenceRecord& record, const
                               lngLigne);
         return false;
     }
-    std::string num = table.Item(0, 1);
-    storage::EffaceTableau(table);
+    const std::string& num = table.Item(0, 1);
 
     try {
         Ajout_Selection(session, codeSelection, num);

@@ -164,11 +164,9 @@ private:
             lookupClub_ = base::TrimSpaces(club_);
             lookupLicence_ = base::TrimSpaces(licence_);
         }
-        auto& table = session_.tabResultat;
-        lookup_.FirstStored(session_.objConnexion, ligne_, lookupClub_, lookupLicence_, table);
-        if (table.Count(0) == 0) {
+        lookup_.FirstStored(session_.objConnexion, ligne_, lookupClub_, lookupLicence_, stored_);
+        if (stored_.Count(0) == 0) {
             if (!NouvelleLicence(line)) return false;
-            storage::EffaceTableau(table);
         } else if (!LicenceConnue(line, selection)) {
             return false;
         }
@@ -225,14 +223,13 @@ private:
         return true;
     }
 
-    // A licence the database already holds (row 1 of the lookup): it may join the selection, and
+    // A licence the database already holds (row 1 of stored_): it may join the selection, and
     // a stored name that differs from the file's is reported. The stored licence is not changed.
     // A line is counted once: when the selection refuses the swimmer, the line is an error only.
     bool LicenceConnue(std::string_view line, bool selection) {
-        const auto& table = session_.tabResultat;
-        storedNom_ = table.Item(0, 1);
-        storedPrenom_ = table.Item(1, 1);
-        num_ = table.Item(2, 1);
+        storedNom_ = stored_.Item(0, 1);
+        storedPrenom_ = stored_.Item(1, 1);
+        num_ = stored_.Item(2, 1);
         base::AssignCp1252AsUtf8(fileNom_, base::TrimSpaces(RawField(line, kNom)));
         base::AssignCp1252AsUtf8(filePrenom_, base::TrimSpaces(RawField(line, kPrenom)));
 
@@ -344,6 +341,8 @@ private:
     std::vector<std::string> knownOrder_;
 
     storage::LicenceLookup lookup_{storage::LicenceLookup::Question::FirstStored};
+    // The line's licence as the lookup found it stored: surname, first name and Num, or no row.
+    storage::ResultTable stored_;
     std::vector<storage::AheadKey> keys_;
     std::string aheadLine_;
     LicenceOrigin aheadOrigin_;

@@ -4,7 +4,6 @@
 #include "base/keyed_set.hpp"
 #include "storage/connection.hpp"
 #include "storage/reference_answers.hpp"
-#include "storage/result_table.hpp"
 #include "tracelog/run_recorder.hpp"
 #include "tracelog/trace_log.hpp"
 
@@ -35,8 +34,6 @@ struct ImportSession {
     tracelog::TraceLog trace;
     // The caller's form; null when the caller has none.
     HostForm* objForm = nullptr;
-    // Result of the last tabular query.
-    storage::ResultTable tabResultat;
     // The geographic check's answers, read once per call (the call never writes those tables).
     storage::ReferenceAnswers reference;
     // Club codes and licences already handled during the call.

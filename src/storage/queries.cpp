@@ -68,8 +68,4 @@ void RequeteTableau(Connection& connection, ResultTable& table, std::string_view
     }
 }
 
-void EffaceTableau(ResultTable& table) {
-    table.Clear();
-}
-
 } // namespace quorvel::storage

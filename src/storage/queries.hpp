@@ -31,7 +31,4 @@ std::int32_t lngRequeteValeur(Connection& connection, std::string_view sql, Para
 // form); the table then holds the rows read before the failure.
 void RequeteTableau(Connection& connection, ResultTable& table, std::string_view sql, Params params = {});
 
-// Empties the result table.
-void EffaceTableau(ResultTable& table);
-
 } // namespace quorvel::storage

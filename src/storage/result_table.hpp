@@ -1,5 +1,5 @@
 #pragma once
-// The result of the last tabular query: one list of text values per selected column.
+// The result of a tabular query: one list of text values per selected column.
 
 #include <cstddef>
 #include <string>
@@ -13,8 +13,6 @@ public:
     // Starts a new result of `columns` empty columns. Storage is kept for reuse.
     void Reset(int columns);
     void Append(int column, std::string_view value);
-    // Drops every column.
-    void Clear() { columns_ = 0; }
 
     int Columns() const noexcept { return columns_; }
     // Rows held by `column`; 0 for a column the result does not have.
