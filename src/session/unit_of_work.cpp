@@ -41,6 +41,7 @@ void UnitOfWork::UndoToSavepoint() {
     session_.recorder.RewindTo(point_.entries);
     session_.colClubsTraites.RewindTo(point_.clubs);
     session_.colLicencesTraitees.RewindTo(point_.licences);
+    session_.clubLookup.Forget();
     tracelog::MetProgression(session_.objForm, point_.progress);
     body_.RewindSavepoint();
 }
@@ -51,6 +52,7 @@ void UnitOfWork::Undo() {
     session_.recorder.Rewind();
     session_.colClubsTraites.Rewind();
     session_.colLicencesTraitees.Rewind();
+    session_.clubLookup.Forget();
     tracelog::MetProgression(session_.objForm, progress_);
     body_.Rewind();
 }

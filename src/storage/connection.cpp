@@ -90,6 +90,7 @@ void Connection::Create(const std::string& path) {
 }
 
 void Connection::ExecuteScript(const char* sql) {
+    ++writes_;
     BeginIfNeeded();
     Run(sql);
 }
@@ -216,6 +217,7 @@ void Connection::Flush() {
 }
 
 void Connection::Execute(std::string_view sql, Params params) {
+    ++writes_;
     if (engine_ != nullptr && !preview_ && !statementsAlone_) {
         BeginIfNeeded();
         try {
