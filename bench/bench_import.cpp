@@ -1168,8 +1168,17 @@ int Bench(int argc, char** argv) {
     // server that does not sync its writes to disk.
     std::vector<PgServerRounds> servers;
     if (pg) {
-        PgSetup setup{pgloader, work,       reference,       largeDir, RefusedExport(largeDir),
-                      iufDir,   largeLines, fileLicenceRows, import,   iufUpdate};
+        PgSetup setup;
+        setup.pgloader = pgloader;
+        setup.work = work;
+        setup.reference = reference;
+        setup.largeDir = largeDir;
+        setup.refusedDir = RefusedExport(largeDir);
+        setup.iufDir = iufDir;
+        setup.largeLines = largeLines;
+        setup.fileLicenceRows = fileLicenceRows;
+        setup.import = import;
+        setup.iuf = iufUpdate;
         servers.emplace_back("PostgreSQL", pgUri, true);
         if (!pgFastUri.empty()) servers.emplace_back("PostgreSQL, fsync off", pgFastUri, false);
         std::printf("PostgreSQL: pgloader copies licence.txt into a table of %zu text columns; quorvel "
