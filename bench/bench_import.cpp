@@ -3,7 +3,7 @@
 // into PostgreSQL beside pgloader's load of the same file.
 //
 //   bench_import [--rounds N] [--large N] [--small N] [--no-wal]
-//                [--pg URI] [--pg-rounds N] [--no-pg]
+//                [--pg URI] [--pg-fast URI] [--pg-rounds N] [--no-pg]
 //                [--gen PATH_TO_gen_export] [--reference FILE] [--work DIR]
 //
 // gen_export writes a 300,000-line export (--large) and a 30,000-line one (--small, 0 for none).
@@ -29,23 +29,30 @@
 // memory is its own.
 //
 // PostgreSQL: with --pg URI, or else when QUORVEL_TEST_PG_URI is set (scripts/bench.sh sets it
-// to a throwaway cluster), --pg-rounds rounds (default 3) follow the file rounds. The URI names a
-// database of a server on which the benchmark may create and drop databases. Each round:
+// to a throwaway cluster that syncs its writes to disk, as a default server does), --pg-rounds
+// rounds (default 3) follow the file rounds. The URI names a database of a server on which the
+// benchmark may create and drop databases. Each round:
 //   1. pgloader: a new database holding one table of licence.txt's 24 fixed-width fields, all
 //      text, with its (code_club, licence) index made before the load; then the pgloader
 //      program loads the large export's licence.txt into it (a plain COPY of every line: no
 //      trimming, no lookup, no rule) and must leave one row per line;
 //   2. quorvel: a new database set up as init-db sets it up, then bImport_Licence of the large
 //      export's club.txt and licence.txt into it, which must leave as many Licence rows as the
-//      file database held after its import.
-// The ratio is quorvel / pgloader; the target is 2.0 at most, since quorvel does the whole
-// import's work where pgloader only copies bytes. Both databases are dropped after each round.
-// Without pgloader or without a server to connect to, the part is skipped and says why;
-// --no-pg skips it.
+//      file database held after its import;
+//   3. bImport_Licence of the same export again into that database (every line known), then
+//      bImport_CodeIUF of its IUF file there;
+//   4. bImport_Licence, into a new database, of the export with every club code's country made
+//      one that does not exist ("ZZZ"): every club line and every licence line is refused by the
+//      geography, and nothing is stored.
+// With --pg-fast URI (scripts/bench.sh --fast-cluster: a cluster with fsync=off), each round then
+// does steps 1 and 2 again on that server. All databases are dropped after each round. Without
+// pgloader or without a server to connect to, the part is skipped and says why; --no-pg skips it.
 //
 // Prints one block per round, then a summary against the targets: ratio <= 1.3 for each phase,
-// peak memory of the large import < 100 MiB, per-line time large / small <= 1.3, and for
-// PostgreSQL quorvel / pgloader <= 2.0 beside the file database's import. Timing never fails the
+// peak memory of the large import < 100 MiB, per-line time large / small <= 1.3; and for
+// PostgreSQL: import / pgloader <= 1.3, import with every club refused / clean import <= 1.5
+// (medians of the per-round ratios), re-import and IUF update <= 2.0 times the file database's
+// (median over median). Timing never fails the
 // run: the exit status is 1 only when a phase failed, 2 for a usage or set-up error.
 
 #include <quorvel/clsMajIUF.hpp>
@@ -748,27 +755,165 @@ std::string PgloaderCommand(const std::string& licenceFile, const std::string& t
            ")\n  WITH truncate, disable triggers;\n";
 }
 
-// The PostgreSQL rounds' figures.
-struct PgRounds {
-    std::vector<double> pgloader, quorvel, ratio;
-    long peakKiB = 0; // quorvel's side, highest of the rounds
+// A copy of the export in `dir` whose every club the geography refuses: each line of club.txt
+// and licence.txt names a country that does not exist ("ZZZ") where its club code starts.
+std::string RefusedExport(const std::string& dir) {
+    std::string out = dir + "-refused";
+    fs::create_directories(out);
+    for (const char* name : {"club.txt", "licence.txt"}) {
+        std::ifstream in(dir + "/" + name, std::ios::binary);
+        std::ofstream to(out + "/" + name, std::ios::binary | std::ios::trunc);
+        std::string line;
+        while (std::getline(in, line)) {
+            if (line.size() >= 3) line.replace(0, 3, "ZZZ");
+            to << line << '\n';
+        }
+        if (!to.flush()) throw std::runtime_error("cannot write " + out + "/" + name);
+    }
+    if (fs::exists(dir + "/origine.txt"))
+        fs::copy_file(dir + "/origine.txt", out + "/origine.txt", fs::copy_options::overwrite_existing);
+    return out;
+}
+
+// What the PostgreSQL rounds share: the exports, the programs and what the file rounds found.
+struct PgSetup {
+    std::string pgloader, work, reference, largeDir, refusedDir, iufDir;
+    long largeLines = 0;
+    long fileLicenceRows = 0; // what the file database holds after its import
+    std::function<Measure(const std::string& db, const std::string& dir, const std::string& tag)> import;
+    std::function<Measure(const std::string& db, const std::string& dir)> iuf;
+};
+
+// One server's rounds. Each round: pgloader's load of licence.txt into a new database beside
+// quorvel's import of the export into another; with `full`, then quorvel's re-import of the
+// export into the database it filled (every line known), the IUF update of that database, and
+// the import of the export whose every club is refused into a third new database.
+class PgServerRounds {
+public:
+    PgServerRounds(std::string label, const std::string& uri, bool full)
+        : label_(std::move(label)), uri_(uri), pg_(uri), full_(full) {}
+
+    void Round(long round, long rounds, const PgSetup& setup) {
+        Measure p, q, r, u, x;
+        try {
+            p = Load(setup);
+            q = Import(setup);
+            if (full_) {
+                r = setup.import(pg_.Of(kImported), setup.largeDir, "pg-reimport");
+                r.ok &= Expect(pg_.Of(kImported), "Licence", setup.fileLicenceRows, "the re-import");
+                u = setup.iuf(pg_.Of(kImported), setup.iufDir);
+                x = Refused(setup);
+            }
+            DropAll();
+        } catch (const std::exception& e) {
+            std::printf("  %s round %ld FAILED: %s\n", label_.c_str(), round, e.what());
+            failed = true;
+            try { // the next round drops them first, but not after the last
+                DropAll();
+            } catch (const std::exception&) {
+            }
+            return;
+        }
+        Add(round, rounds, p, q, r, u, x);
+    }
+
+    const std::string& Label() const { return label_; }
+    bool Full() const { return full_; }
+    std::vector<double> pgloader, import, importRatio, reimport, iuf, refused, refusedRatio;
+    long peakKiB = 0; // quorvel's import, highest of the rounds
     bool failed = false;
 
-    void Add(long round, long rounds, const Measure& p, const Measure& q) {
+private:
+    static constexpr const char* kLoaded = "quorvel_bench_pgloader";
+    static constexpr const char* kImported = "quorvel_bench_import";
+    static constexpr const char* kRefused = "quorvel_bench_refused";
+
+    void DropAll() {
+        PgConnection server(uri_);
+        for (const char* name : {kLoaded, kImported, kRefused})
+            server.DropDatabase(name);
+    }
+
+    // pgloader's load of licence.txt into a new database.
+    Measure Load(const PgSetup& setup) {
+        DropAll();
+        std::string command = setup.work + "/licence-" + std::to_string(commands_++) + ".load";
+        std::string log = setup.work + "/pgloader.log";
+        {
+            std::ofstream out(command);
+            out << PgloaderCommand(fs::absolute(setup.largeDir + "/licence.txt").string(),
+                                   pg_.PgloaderTarget(kLoaded, "licence"));
+            if (!out.flush()) throw std::runtime_error("cannot write " + command);
+        }
+        PgConnection(uri_).Exec(std::string("CREATE DATABASE ") + kLoaded);
+        PgConnection(pg_.Of(kLoaded)).Exec(PgloaderTable());
+        Measure p = RunProgram({setup.pgloader, "--root-dir", setup.work + "/pgloader", command}, log);
+        long rows = PgConnection(pg_.Of(kLoaded)).Count("licence");
+        if (!p.ok || rows != setup.largeLines) {
+            std::printf("  pgloader: %ld rows for %ld lines, exit %s (see %s)\n", rows, setup.largeLines,
+                        p.ok ? "0" : "not 0", log.c_str());
+            p.ok = false;
+        }
+        return p;
+    }
+
+    // quorvel's import of `dir` into the new database `name`.
+    Measure ImportInto(const PgSetup& setup, const char* name, const std::string& dir,
+                       const std::string& tag) {
+        PgConnection(uri_).Exec(std::string("CREATE DATABASE ") + name);
+        quorvel::CreateHostDatabase(pg_.Of(name), setup.reference);
+        return setup.import(pg_.Of(name), dir, tag);
+    }
+
+    Measure Import(const PgSetup& setup) {
+        Measure q = ImportInto(setup, kImported, setup.largeDir, "pg-import");
+        q.ok &= Expect(pg_.Of(kImported), "Licence", setup.fileLicenceRows, "the import");
+        return q;
+    }
+
+    Measure Refused(const PgSetup& setup) {
+        Measure x = ImportInto(setup, kRefused, setup.refusedDir, "pg-refused");
+        x.ok &= Expect(pg_.Of(kRefused), "Licence", 0, "the import of refused clubs");
+        x.ok &= Expect(pg_.Of(kRefused), "Club", 0, "the import of refused clubs");
+        return x;
+    }
+
+    // True when `table` of `db` holds `rows` rows; says so otherwise.
+    static bool Expect(const std::string& db, const char* table, long rows, const char* after) {
+        long held = PgConnection(db).Count(table);
+        if (held == rows) return true;
+        std::printf("  after %s into PostgreSQL: %ld %s rows, expected %ld\n", after, held, table, rows);
+        return false;
+    }
+
+    void Add(long round, long rounds, const Measure& p, const Measure& q, const Measure& r, const Measure& u,
+             const Measure& x) {
         pgloader.push_back(p.seconds);
-        quorvel.push_back(q.seconds);
-        ratio.push_back(q.seconds / p.seconds);
+        import.push_back(q.seconds);
+        importRatio.push_back(q.seconds / p.seconds);
         peakKiB = std::max(peakKiB, q.peakKiB);
         failed |= !p.ok || !q.ok;
-        std::string name = "PostgreSQL import " + std::to_string(round) + "/" + std::to_string(rounds);
-        std::printf("  %-26s pgloader %6.2f s   quorvel %6.2f s   ratio %5.2f   %6.1f MiB%s\n", name.c_str(),
-                    p.seconds, q.seconds, q.seconds / p.seconds, q.peakKiB / 1024.0,
-                    p.ok && q.ok ? ""
-                    : p.ok       ? "   (quorvel FAILED)"
-                    : q.ok       ? "   (pgloader FAILED)"
-                                 : "   (both FAILED)");
+        std::string name = label_ + " " + std::to_string(round) + "/" + std::to_string(rounds);
+        std::printf("  %-26s pgloader %6.2f s   import %6.2f s (%4.2f)", name.c_str(), p.seconds, q.seconds,
+                    q.seconds / p.seconds);
+        if (full_) {
+            reimport.push_back(r.seconds);
+            iuf.push_back(u.seconds);
+            refused.push_back(x.seconds);
+            refusedRatio.push_back(x.seconds / q.seconds);
+            failed |= !r.ok || !u.ok || !x.ok;
+            std::printf("   re-import %6.2f s   IUF %6.2f s   clubs refused %6.2f s (%4.2f)", r.seconds,
+                        u.seconds, x.seconds, x.seconds / q.seconds);
+        }
+        bool ok = p.ok && q.ok && (!full_ || (r.ok && u.ok && x.ok));
+        std::printf("%s\n", ok ? "" : "   (FAILED)");
         std::fflush(stdout);
     }
+
+    std::string label_, uri_;
+    PgUri pg_;
+    bool full_;
+    int commands_ = 0; // numbers the pgloader command files
 };
 
 // ---------------------------------------------------------------- set-up
@@ -791,7 +936,7 @@ void Run(const std::string& command) {
 
 int Usage() {
     std::cerr << "usage: bench_import [--rounds N] [--large N] [--small N] [--no-wal]\n"
-                 "                    [--pg URI] [--pg-rounds N] [--no-pg]\n"
+                 "                    [--pg URI] [--pg-fast URI] [--pg-rounds N] [--no-pg]\n"
                  "                    [--gen PATH] [--reference FILE] [--work DIR]\n";
     return 2;
 }
@@ -800,11 +945,43 @@ const char* Verdict(bool met) {
     return met ? "met" : "MISSED";
 }
 
+// One line of the PostgreSQL summary: `what` took `measured` s against `against` s.
+void PgTarget(const char* what, double measured, const char* side, double against, double ratio,
+              const char* target, bool met) {
+    std::printf("  %-34s %7.2f s   %-12s %7.2f s   ratio %5.2f   target %s: %s\n", what, measured, side,
+                against, ratio, target, Verdict(met));
+}
+
+// The summary of one server's rounds, against the file database's re-import and IUF update.
+void PgSummary(const PgServerRounds& server, long lines, const Phase& again, const Phase& iuf) {
+    if (server.importRatio.empty()) {
+        std::printf("\n%s: no round completed\n", server.Label().c_str());
+        return;
+    }
+    std::printf("\n%s: medians of %zu rounds, %ld lines%s\n", server.Label().c_str(),
+                server.importRatio.size(), lines, server.failed ? "  (a round FAILED)" : "");
+    double ratio = Median(server.importRatio);
+    PgTarget("import, new database", Median(server.import), "pgloader", Median(server.pgloader), ratio,
+             "<= 1.3", ratio <= 1.3);
+    if (!server.Full()) return;
+    ratio = Median(server.refusedRatio);
+    PgTarget("every club refused by geography", Median(server.refused), "import", Median(server.import),
+             ratio, "<= 1.5", ratio <= 1.5);
+    ratio = Median(server.reimport) / Median(again.quorvel);
+    PgTarget("re-import, all known", Median(server.reimport), "file engine", Median(again.quorvel), ratio,
+             "<= 2.0", ratio <= 2.0);
+    ratio = Median(server.iuf) / Median(iuf.quorvel);
+    PgTarget("IUF update", Median(server.iuf), "file engine", Median(iuf.quorvel), ratio, "<= 2.0",
+             ratio <= 2.0);
+    std::printf("  peak memory, PostgreSQL import  %.1f MiB (highest of the rounds)\n",
+                server.peakKiB / 1024.0);
+}
+
 int Bench(int argc, char** argv) {
     std::string gen = QUORVEL_GEN_EXPORT;
     std::string reference = QUORVEL_REFERENCE;
     std::string work = (fs::temp_directory_path() / "quorvel-bench").string();
-    std::string pgUri;
+    std::string pgUri, pgFastUri;
     long small = 30000, large = 300000, rounds = 5, pgRounds = 3;
     bool wal = true, noPg = false;
     for (int i = 1; i < argc; ++i) {
@@ -835,6 +1012,8 @@ int Bench(int argc, char** argv) {
             pgUri = value;
         else if (a == "--pg-rounds")
             pgRounds = std::atol(value);
+        else if (a == "--pg-fast")
+            pgFastUri = value;
         else
             return Usage();
     }
@@ -898,7 +1077,9 @@ int Bench(int argc, char** argv) {
         fs::remove(log);
         return InChild([&] {
             quorvel::clsMajIUF updater(clock);
-            return updater.bImport_CodeIUF(dir, db, log, nullptr, false, "");
+            quorvel::ImportOptions options;
+            if (quorvel::IsServerUri(db)) options.server = db;
+            return updater.bImport_CodeIUF(dir, db, log, nullptr, false, "", options);
         });
     };
 
@@ -983,62 +1164,30 @@ int Bench(int argc, char** argv) {
         fs::remove(walDb + "-shm");
     }
 
-    PgRounds pgRuns;
+    // The PostgreSQL rounds: on the server named, then, for --pg-fast, the import alone on a
+    // server that does not sync its writes to disk.
+    std::vector<PgServerRounds> servers;
     if (pg) {
-        // Each round's two databases, dropped first in case an interrupted run left them.
-        const std::string loaded = "quorvel_bench_pgloader", imported = "quorvel_bench_import";
-        std::string licenceFile = fs::absolute(largeDir + "/licence.txt").string();
-        std::string command = work + "/licence.load", pgloaderLog = work + "/pgloader.log";
-        {
-            std::ofstream out(command);
-            out << PgloaderCommand(licenceFile, pg->PgloaderTarget(loaded, "licence"));
-            if (!out.flush()) throw std::runtime_error("cannot write " + command);
-        }
+        PgSetup setup;
+        setup.pgloader = pgloader;
+        setup.work = work;
+        setup.reference = reference;
+        setup.largeDir = largeDir;
+        setup.refusedDir = RefusedExport(largeDir);
+        setup.iufDir = iufDir;
+        setup.largeLines = largeLines;
+        setup.fileLicenceRows = fileLicenceRows;
+        setup.import = import;
+        setup.iuf = iufUpdate;
+        servers.emplace_back("PostgreSQL", pgUri, true);
+        if (!pgFastUri.empty()) servers.emplace_back("PostgreSQL, fsync off", pgFastUri, false);
         std::printf("PostgreSQL: pgloader copies licence.txt into a table of %zu text columns; quorvel "
-                    "imports club.txt and licence.txt\n",
+                    "imports club.txt and licence.txt, imports them again, updates the IUF codes, and "
+                    "imports the export whose every club is refused\n",
                     kLicenceColumns.size());
-        for (long round = 1; round <= pgRounds; ++round) {
-            Measure p, q;
-            try {
-                PgConnection server(pgUri);
-                server.DropDatabase(loaded);
-                server.DropDatabase(imported);
-
-                server.Exec("CREATE DATABASE " + loaded);
-                PgConnection(pg->Of(loaded)).Exec(PgloaderTable());
-                p = RunProgram({pgloader, "--root-dir", work + "/pgloader", command}, pgloaderLog);
-                long rows = PgConnection(pg->Of(loaded)).Count("licence");
-                if (!p.ok || rows != largeLines) {
-                    std::printf("  pgloader: %ld rows for %ld lines, exit %s (see %s)\n", rows, largeLines,
-                                p.ok ? "0" : "not 0", pgloaderLog.c_str());
-                    p.ok = false;
-                }
-
-                server.Exec("CREATE DATABASE " + imported);
-                quorvel::CreateHostDatabase(pg->Of(imported), reference);
-                q = import(pg->Of(imported), largeDir, "pg-import");
-                rows = PgConnection(pg->Of(imported)).Count("Licence");
-                if (rows != fileLicenceRows) {
-                    std::printf("  quorvel into PostgreSQL: %ld Licence rows, the file database %ld\n", rows,
-                                fileLicenceRows);
-                    q.ok = false;
-                }
-
-                server.DropDatabase(loaded);
-                server.DropDatabase(imported);
-            } catch (const std::exception& e) {
-                std::printf("  PostgreSQL round %ld FAILED: %s\n", round, e.what());
-                pgRuns.failed = true;
-                try { // the next round drops them first, but not after the last
-                    PgConnection server(pgUri);
-                    server.DropDatabase(loaded);
-                    server.DropDatabase(imported);
-                } catch (const std::exception&) {
-                }
-                continue;
-            }
-            pgRuns.Add(round, pgRounds, p, q);
-        }
+        for (long round = 1; round <= pgRounds; ++round)
+            for (PgServerRounds& server : servers)
+                server.Round(round, pgRounds, setup);
     }
 
     constexpr double kRatioTarget = 1.3;
@@ -1068,29 +1217,15 @@ int Bench(int argc, char** argv) {
     std::printf("  rows written by the ceiling and by quorvel: %s\n",
                 rowsSame ? "identical" : "DIFFERENT (see the warnings above)");
 
-    constexpr double kPgRatioTarget = 2.0;
-    if (!pg) {
-        std::printf("\nPostgreSQL: skipped (%s)\n", pgSkipped.c_str());
-    } else if (pgRuns.ratio.empty()) {
-        std::printf("\nPostgreSQL: no round completed\n");
-    } else {
-        double ratio = Median(pgRuns.ratio);
-        std::printf("\nPostgreSQL: medians of %zu rounds, licence import into a new database\n",
-                    pgRuns.ratio.size());
-        std::printf("  %-26s %9s %10s %9s %12s %7s\n", "", "lines", "pgloader", "quorvel", "quorvel/pgl",
-                    "<= 2.0");
-        std::printf("  %-26s %9ld %8.2f s %7.2f s %12.2f %7s   (%.0f lines/s)%s\n", "PostgreSQL import",
-                    largeLines, Median(pgRuns.pgloader), Median(pgRuns.quorvel), ratio,
-                    Verdict(ratio <= kPgRatioTarget), largeLines / Median(pgRuns.quorvel),
-                    pgRuns.failed ? "  FAILED" : "");
-        std::printf("  %-26s %9ld %10s %7.2f s   (the file rounds above)\n", "file database import",
-                    largeLines, "", Median(first.quorvel));
-        std::printf("  peak memory, PostgreSQL import  %.1f MiB (highest of the rounds)\n",
-                    pgRuns.peakKiB / 1024.0);
+    if (!pg) std::printf("\nPostgreSQL: skipped (%s)\n", pgSkipped.c_str());
+    bool pgFailed = false;
+    for (const PgServerRounds& server : servers) {
+        PgSummary(server, largeLines, again, iuf);
+        pgFailed |= server.failed;
     }
 
-    bool ok = !first.failed && !again.failed && !iuf.failed && !smallFailed && (!wal || walRun.ok) &&
-              !pgRuns.failed;
+    bool ok =
+        !first.failed && !again.failed && !iuf.failed && !smallFailed && (!wal || walRun.ok) && !pgFailed;
     if (!ok) std::printf("\nA phase failed: see the messages above and the TraceLogs in %s\n", work.c_str());
     return ok ? 0 : 1;
 }

@@ -6,8 +6,12 @@
 #   scripts/pg-cluster.sh stop DIR       stops the cluster of DIR and removes DIR
 #   scripts/pg-cluster.sh run CMD...     runs CMD with QUORVEL_TEST_PG_URI set, then stops and
 #                                        removes the cluster whatever happens
+# The tests' clusters do not sync their writes to disk (fsync=off), which they do not need;
+# QUORVEL_PG_FSYNC=on starts one that does, as a default server does (the benchmark measures there).
 # Exit status 3 when PostgreSQL is not installed.
 set -euo pipefail
+fsync=${QUORVEL_PG_FSYNC:-off}
+case $fsync in on | off) ;; *) echo "pg-cluster: QUORVEL_PG_FSYNC is on or off, not $fsync" >&2; exit 2 ;; esac
 bin=${QUORVEL_PG_BIN:-$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)}
 if [ -z "$bin" ] || [ ! -x "$bin/initdb" ]; then
   echo "pg-cluster: PostgreSQL server programs not found (Debian package postgresql)" >&2
@@ -36,7 +40,7 @@ start() {
   for _ in 1 2 3 4 5; do
     port=$((20000 + RANDOM % 30000))
     if as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 30 \
-         -o "-p $port -k $dir -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=50" start >/dev/null; then
+         -o "-p $port -k $dir -c listen_addresses=127.0.0.1 -c fsync=$fsync -c max_connections=50" start >/dev/null; then
       trap - ERR INT TERM
       echo "QUORVEL_TEST_PG_URI=postgresql://postgres@127.0.0.1:$port/postgres"
       echo "QUORVEL_TEST_PG_DIR=$dir"

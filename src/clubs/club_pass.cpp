@@ -24,16 +24,14 @@ public:
     explicit ClubPass(ImportSession& session) : session_(session), trace_(session.trace) {}
 
     void Line(std::string_view raw, long number) override {
-        line_.assign(raw);
-        if (!base::Utf8LineToCp1252(line_)) base::ConvertDosInPlace(line_);
+        const bool longEnough = ReadCode(raw, line_, code_);
         session_.recorder.SetCodes({}, {});
-        if (line_.size() < kLongueurMinimale) {
+        if (!longEnough) {
             Erreur(number, "La longueur de la ligne ne permet de contenir le code et le libellé du club");
             return;
         }
-        std::string_view fields = line_;
-        base::AssignCp1252AsUtf8(code_, base::TrimSpaces(fields.substr(0, kLongueurCode)));
-        base::AssignCp1252AsUtf8(name_, base::TrimSpaces(fields.substr(kLongueurCode, kLongueurNom)));
+        base::AssignCp1252AsUtf8(
+            name_, base::TrimSpaces(std::string_view(line_).substr(kLongueurCode, kLongueurNom)));
         if (name_.empty()) name_ = kNomInconnu;
         session_.recorder.SetCodes(code_, {});
 
@@ -101,7 +99,33 @@ public:
     void RewindSavepoint(std::size_t point) override { n_ = savepoints_.BackTo(point); }
     void KeepNewestSavepoint() override { savepoints_.KeepNewest(); }
 
+    std::size_t LookAhead() const override { return session_.clubLookup.Window(session_.objConnexion); }
+
+    // The codes of the lines ahead that the registry will look up: those not handled yet.
+    void Ahead(long /*first*/, const std::vector<std::string>& lines) noexcept override {
+        try {
+            codes_.clear();
+            for (const std::string& raw : lines)
+                if (ReadCode(raw, aheadLine_, aheadCode_) && !session_.colClubsTraites.Contains(aheadCode_))
+                    codes_.push_back(aheadCode_);
+        } catch (...) {
+            // Each line then asks for itself.
+            codes_.clear();
+        }
+        session_.clubLookup.Ahead(session_.objConnexion, codes_);
+    }
+
 private:
+    // Converts the raw line into `line` and reads its club code into `code`. False when the line
+    // is too short to hold a code and a name.
+    static bool ReadCode(std::string_view raw, std::string& line, std::string& code) {
+        line.assign(raw);
+        if (!base::Utf8LineToCp1252(line)) base::ConvertDosInPlace(line);
+        if (line.size() < kLongueurMinimale) return false;
+        base::AssignCp1252AsUtf8(code, base::TrimSpaces(std::string_view(line).substr(0, kLongueurCode)));
+        return true;
+    }
+
     void Erreur(long number, std::string_view message) {
         tracelog::TraceLigne(trace_, number, message, "Erreur");
         ++n_.erreurs;
@@ -110,6 +134,8 @@ private:
     ImportSession& session_;
     tracelog::TraceLog& trace_;
     std::string line_, code_, name_, message_;
+    std::string aheadLine_, aheadCode_;
+    std::vector<std::string> codes_;
     struct Counters {
         long crees = 0;
         long misAJour = 0;

@@ -2,12 +2,10 @@
 
 #include "clubs/geo_validation.hpp"
 #include "session/import_session.hpp"
-#include "storage/queries.hpp"
 
 namespace quorvel::clubs {
 
 namespace {
-constexpr std::string_view kSelectClub = "select Num, Intitule from Club where Code_federal = ?1";
 constexpr std::string_view kUpdateIntitule = "Update Club set Intitule = ?1 where Num = ?2";
 constexpr std::string_view kInsertClub =
     "INSERT INTO Club (Code_federal, Intitule, Selection) VALUES (?1, ?2, ?3)";
@@ -19,12 +17,13 @@ ClubResult iTraite_Club(ImportSession& session, std::string_view code, std::stri
     message.clear();
 
     storage::ResultTable table;
-    storage::RequeteTableau(session.objConnexion, table, kSelectClub, {code});
+    session.clubLookup.Find(session.objConnexion, code, table);
     if (table.Count(0) >= 1) {
         // When several rows share the code, the first one decides.
         const std::string& num = table.Item(0, 1);
         const std::string& stored = table.Item(1, 1);
         if (stored == kNomInconnu && name != kNomInconnu) {
+            session.clubLookup.Storing(session.objConnexion, code);
             session.objConnexion.Execute(kUpdateIntitule, {name, num});
             return ClubResult::NameFilledIn;
         }
@@ -56,6 +55,7 @@ ClubResult iTraite_Club(ImportSession& session, std::string_view code, std::stri
 }
 
 void Creer_Club(ImportSession& session, std::string_view code, std::string_view name) {
+    session.clubLookup.Storing(session.objConnexion, code);
     session.objConnexion.Execute(kInsertClub, {code, name, bCode_Selection(code) ? 1 : 0});
 }
 

@@ -12,6 +12,7 @@
 #include "storage/licence_lookup.hpp"
 #include "storage/queries.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <unordered_map>
 
@@ -115,13 +116,26 @@ public:
         lookup_.Forget();
     }
 
-    std::size_t LookAhead() const override { return lookup_.Window(session_.objConnexion); }
+    std::size_t LookAhead() const override {
+        return std::max(lookup_.Window(session_.objConnexion),
+                        session_.clubLookup.Window(session_.objConnexion));
+    }
 
     void Ahead(long first, const std::vector<std::string>& lines) noexcept override {
         keys_.resize(lines.size());
-        for (std::size_t i = 0; i < lines.size(); ++i)
-            GuessKey(lines[i], keys_[i]);
-        lookup_.Ahead(session_.objConnexion, first, keys_);
+        clubCodes_.clear();
+        try {
+            for (std::size_t i = 0; i < lines.size(); ++i)
+                GuessKey(lines[i], keys_[i]);
+        } catch (...) {
+            // Each line then asks for itself.
+            for (auto& key : keys_)
+                key.wanted = false;
+            clubCodes_.clear();
+        }
+        if (lookup_.Window(session_.objConnexion) > 0) lookup_.Ahead(session_.objConnexion, first, keys_);
+        if (session_.clubLookup.Window(session_.objConnexion) > 0)
+            session_.clubLookup.Ahead(session_.objConnexion, clubCodes_);
     }
 
 private:
@@ -270,13 +284,21 @@ private:
         std::string& licence = key.second;
         base::AssignCp1252AsUtf8(club, RawField(aheadLine_, kCodeClub));
         base::AssignCp1252AsUtf8(licence, rawLicence);
+        ClubAhead(club);
         if (clubs::bCode_Selection(club)) {
             ReadOrigin(aheadLine_, aheadOrigin_);
+            if (!aheadOrigin_.club.empty() && !aheadOrigin_.licence.empty()) ClubAhead(aheadOrigin_.club);
             SelectionLookupKey(club, licence, aheadOrigin_, true, club, licence);
             return;
         }
         club = std::string(base::TrimSpaces(club));
         licence = std::string(base::TrimSpaces(licence));
+    }
+
+    // A club code a line ahead names: asked ahead unless its answer is known without a query.
+    void ClubAhead(const std::string& code) {
+        if (knownClubs_.find(code) == knownClubs_.end() && !session_.colClubsTraites.Contains(code))
+            clubCodes_.push_back(code);
     }
 
     // The club registry's answer for `code`, with the placeholder name; a failing query refuses
@@ -344,6 +366,7 @@ private:
     // The line's licence as the lookup found it stored: surname, first name and Num, or no row.
     storage::ResultTable stored_;
     std::vector<storage::AheadKey> keys_;
+    std::vector<std::string> clubCodes_;
     std::string aheadLine_;
     LicenceOrigin aheadOrigin_;
 };

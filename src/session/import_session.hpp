@@ -2,6 +2,7 @@
 // Everything one call of a public method shares between its steps.
 
 #include "base/keyed_set.hpp"
+#include "storage/club_lookup.hpp"
 #include "storage/connection.hpp"
 #include "storage/reference_answers.hpp"
 #include "tracelog/run_recorder.hpp"
@@ -36,6 +37,8 @@ struct ImportSession {
     HostForm* objForm = nullptr;
     // The geographic check's answers, read once per call (the call never writes those tables).
     storage::ReferenceAnswers reference;
+    // The club registry's lookups by code, asked ahead by the passes on a server.
+    storage::ClubLookup clubLookup;
     // Club codes and licences already handled during the call.
     base::KeyedSet colClubsTraites;
     base::KeyedSet colLicencesTraitees;

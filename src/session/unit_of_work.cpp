@@ -52,6 +52,7 @@ void UnitOfWork::UndoToSavepoint(long failed) {
     session_.recorder.RewindTo(point.entries);
     session_.colClubsTraites.RewindTo(point.clubs);
     session_.colLicencesTraitees.RewindTo(point.licences);
+    session_.clubLookup.Forget();
     tracelog::MetProgression(session_.objForm, point.progress);
     body_.RewindSavepoint(at);
 }
@@ -62,6 +63,7 @@ void UnitOfWork::Undo() {
     session_.recorder.Rewind();
     session_.colClubsTraites.Rewind();
     session_.colLicencesTraitees.Rewind();
+    session_.clubLookup.Forget();
     tracelog::MetProgression(session_.objForm, progress_);
     body_.Rewind();
 }

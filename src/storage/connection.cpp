@@ -90,6 +90,7 @@ void Connection::Create(const std::string& path) {
 }
 
 void Connection::ExecuteScript(const char* sql) {
+    ++writes_;
     BeginIfNeeded();
     Run(sql);
 }
@@ -220,6 +221,7 @@ void Connection::Poll() {
 }
 
 void Connection::Execute(std::string_view sql, Params params) {
+    ++writes_;
     if (engine_ != nullptr && !preview_ && !statementsAlone_) {
         BeginIfNeeded();
         try {

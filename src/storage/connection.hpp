@@ -56,6 +56,10 @@ public:
     // Runs a statement that changes data. Inside a batch, on a server, it may only be sent: a
     // failure then shows later, as the loss of the transaction (see LostItem()).
     void Execute(std::string_view sql, Params params = {});
+    // How many statements that change data were started since the connection was made, whether
+    // they succeeded or not: an answer read before holds only while it stays the same, unless
+    // its reader was told what each write changed (see ClubLookup).
+    std::uint64_t Writes() const noexcept { return writes_; }
     // True when the database is a server a round trip away (see Engine::Remote()). Only storage
     // asks: it decides how much to ask at once (see LicenceLookup).
     bool Remote() const noexcept { return engine_ != nullptr && engine_->Remote(); }
@@ -164,6 +168,7 @@ private:
     Error lostError_{0, ""};
     long item_ = 0;
     long lostItem_ = 0;
+    std::uint64_t writes_ = 0;
     bool statementCommits_ = false;
     bool statementsAlone_ = false;
     bool toSavepoint_ = false;

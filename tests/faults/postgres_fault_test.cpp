@@ -707,3 +707,47 @@ TEST(ServerFaults, AnIufFileAsksItsLicencesAheadOnceItsRegionIsKnown) {
     // a window sooner, which asks less).
     EXPECT_LE(std::stol(ServerSql(w.db, "select last_value from reads")), 1025);
 }
+
+TEST(ServerFaults, ClubCodesAreAskedAheadAndALaterLineFindsWhatAnEarlierOneStored) {
+    // Club becomes a view that counts the queries that read it; every club of club.txt and every
+    // licence's club is refused by the geography, which on the server each line asked alone.
+    Workspace w;
+    if (!ServerWorkspace(w, "quorvel_club_ahead")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    ServerSql(w.db, "ALTER TABLE Club RENAME TO Club_rows; CREATE SEQUENCE reads; CREATE VIEW Club AS "
+                    "SELECT * FROM Club_rows WHERE (SELECT nextval('reads')) > 0");
+    std::string clubs, licences = LicenceLines(500);
+    char code[16];
+    for (int i = 0; i < 500; ++i) {
+        std::snprintf(code, sizeof code, "ZZZ0000%06d", i);
+        clubs += std::string(code) + "Club" + std::string(26, ' ') + "\r\n";
+        std::snprintf(code, sizeof code, "ZZZ1000%06d", i % 50);
+        licences.replace(static_cast<std::size_t>(i) * 250, 13, code);
+    }
+    WriteFile(w.source + "/club.txt", clubs);
+    WriteFile(w.source + "/licence.txt", licences);
+    RunReport report;
+    ImportOptions options;
+    options.report = &report;
+    EXPECT_TRUE(Import(w, w.work, options));
+    ASSERT_EQ(report.passes.size(), 2u);
+    EXPECT_EQ(report.passes[0].Clubs().errors, 500);
+    EXPECT_EQ(report.passes[1].Licences().errors, 500);
+    EXPECT_LE(std::stol(ServerSql(w.db, "select last_value from reads")), 10)
+        << "a thousand lines asked in a few windows";
+
+    // The second line's code is the first one's with its last letter in capitals, which only the
+    // server's collation holds equal: the club the first line stored answers it, not the window
+    // asked before.
+    Workspace accents;
+    if (!ServerWorkspace(accents, "quorvel_club_stored_in_window")) GTEST_SKIP();
+    WriteFile(accents.source + "/club.txt", "FRA101035000\u00e9Rennes                        \r\n"
+                                            "FRA101035000\u00c9Rennes                        \r\n");
+    WriteFile(accents.source + "/licence.txt", "");
+    RunReport second;
+    options.report = &second;
+    EXPECT_TRUE(Import(accents, accents.work, options));
+    ASSERT_FALSE(second.passes.empty());
+    EXPECT_EQ(second.passes[0].Clubs().created, 1);
+    EXPECT_EQ(second.passes[0].Clubs().known, 1);
+    EXPECT_EQ(ServerSql(accents.db, "select count(*) from Club"), "1");
+}
