@@ -426,7 +426,8 @@ void PostgresEngine::Confirmed(const Sent& sent) noexcept {
     if (sent.point != Sent::Point::None) pointHeld_ = sent.point == Sent::Point::Set;
 }
 
-PGresult* PostgresEngine::Drain(Sent& failed) noexcept {
+PGresult* PostgresEngine::Drain(Sent& failed, PGresult** answer) noexcept {
+    const std::size_t last = sent_.size() - 1;
     PGresult* failure = std::exchange(arrived_, nullptr);
     if (failure != nullptr) {
         failed = arrivedFor_;
@@ -444,6 +445,11 @@ PGresult* PostgresEngine::Drain(Sent& failed) noexcept {
         if (std::exchange(skipToSync_, false)) ReadToSync([](std::size_t, PGresult*) { return false; });
         ReadToSync([&](std::size_t command, PGresult* result) {
             const std::size_t i = confirmed_ + command;
+            if (answer != nullptr && i == last && failure == nullptr && *answer == nullptr &&
+                PQresultStatus(result) != PGRES_FATAL_ERROR) {
+                *answer = result;
+                return true;
+            }
             if (failure != nullptr || PQresultStatus(result) != PGRES_FATAL_ERROR || i >= sent_.size())
                 return false;
             failure = result;
@@ -558,6 +564,10 @@ void PostgresEngine::BackAtOnce() {
 }
 
 void PostgresEngine::Settle() {
+    Settle(nullptr);
+}
+
+void PostgresEngine::Settle(PGresult** answer) {
     if (arrived_ != nullptr && pointHeld_ && savepoint_ && !preview_ && PQstatus(conn_) == CONNECTION_OK)
         BackAtOnce();
     if (sent_.empty() && arrived_ == nullptr && PQpipelineStatus(conn_) == PQ_PIPELINE_OFF) return;
@@ -571,7 +581,7 @@ void PostgresEngine::Settle() {
         Fail(nullptr, {});
     }
     Sent failed{0, nullptr, 0};
-    PGresult* failure = Drain(failed);
+    PGresult* failure = Drain(failed, answer);
     if (failure == nullptr && PQstatus(conn_) == CONNECTION_OK) return;
     if (failure == nullptr) failedItem_ = first;
     try {
@@ -673,8 +683,11 @@ PostgresEngine::Statement& PostgresEngine::Prepared(std::string_view sql) {
 }
 
 Row& PostgresEngine::Start(std::string_view sql, Params params) {
-    Settle();
-    Reconnect();
+    // A query after statements only sent goes with them (see InPipeline()).
+    if (!Pipelined()) {
+        Settle();
+        Reconnect();
+    }
     Statement& statement = Prepared(sql);
     statement.Clear();
     statement.Bind(params);
@@ -707,10 +720,30 @@ PGresult* PostgresEngine::AloneInOne(Statement& statement) {
     Fail(outcome, statement.source_);
 }
 
+bool PostgresEngine::Pipelined() const noexcept {
+    return !preview_ && !statementsAlone_ && !sent_.empty() && arrived_ == nullptr &&
+           PQpipelineStatus(conn_) != PQ_PIPELINE_OFF && PQstatus(conn_) == CONNECTION_OK;
+}
+
+PGresult* PostgresEngine::InPipeline(Statement& statement) {
+    const bool sent =
+        PQsendQueryPrepared(conn_, statement.name_.c_str(), static_cast<int>(statement.values_.size()),
+                            statement.pointers_.data(), nullptr, nullptr, 0) == 1;
+    if (sent) sent_.push_back({0, &statement, statement.Digest()});
+    PGresult* rows = nullptr;
+    // Throws the failure of a statement sent before, or of the query.
+    Settle(&rows);
+    if (sent && rows != nullptr) return rows;
+    PQclear(rows);
+    Fail(nullptr, statement.source_);
+}
+
 bool PostgresEngine::Step(Row& row) {
     Statement& statement = static_cast<Statement&>(row);
     if (statement.result_ == nullptr && (preview_ || statementsAlone_) && InTransaction()) {
         statement.result_ = AloneInOne(statement);
+    } else if (statement.result_ == nullptr && Pipelined()) {
+        statement.result_ = InPipeline(statement);
     } else if (statement.result_ == nullptr) {
         statement.result_ = Alone(
             [&] {

@@ -101,7 +101,15 @@ private:
     Statement& Prepared(std::string_view sql);
     // Reads the outcome of every statement sent and ends pipeline mode. Returns the first
     // failure's result, with what was sent, or nullptr.
-    pg_result* Drain(Sent& failed) noexcept;
+    // With `answer`, the result of the last statement sent goes there when nothing failed before.
+    pg_result* Drain(Sent& failed, pg_result** answer = nullptr) noexcept;
+    // Settle(), keeping the result of the last statement sent in `answer`.
+    void Settle(pg_result** answer);
+    // True while statements only sent wait for their outcomes, on a sound connection.
+    bool Pipelined() const noexcept;
+    // The result of the query `statement`, sent after the statements only sent: their outcomes
+    // and its rows come back in one round trip. Throws the first failure.
+    pg_result* InPipeline(Statement& statement);
     // Reads the results up to the next sync point, handing each to `take(command, result)`,
     // `command` counting the statements from 0 (each one's results end with a null); `take`
     // returns true when it keeps the result. After a failure the count may be off: only the first
