@@ -23,23 +23,23 @@ void AnswersAhead::Fetch(Connection& db, std::string_view sql, int values, long 
     values_ = values;
     firsts_.clear();
     seconds_.clear();
-    std::vector<Entry*> wanted;
+    wanted_.clear();
     entries_.resize(keys.size());
     for (std::size_t i = 0; i < keys.size(); ++i) {
         entries_[i].key = keys[i];
         if (!keys[i].wanted) continue;
         AppendElement(firsts_, keys[i].first);
         AppendElement(seconds_, keys[i].second);
-        wanted.push_back(&entries_[i]);
+        wanted_.push_back(i);
     }
-    if (wanted.empty()) return;
+    if (wanted_.empty()) return;
     firsts_ += '}';
     seconds_ += '}';
     db_ = &db;
     db.Query(sql, {firsts_, seconds_}, [&](const Row& row) {
         long i = row.Integer(0);
-        if (i < 1 || i > static_cast<long>(wanted.size())) return;
-        Entry& entry = *wanted[i - 1];
+        if (i < 1 || i > static_cast<long>(wanted_.size())) return;
+        Entry& entry = entries_[wanted_[i - 1]];
         entry.same = row.Integer(values + 2);
         entry.values.clear();
         if (row.Integer(1) != 0) {
@@ -51,7 +51,18 @@ void AnswersAhead::Fetch(Connection& db, std::string_view sql, int values, long 
         }
         entry.answered = true;
     });
+    LinkSameKeys();
     transaction_ = db.Transaction();
+}
+
+void AnswersAhead::LinkSameKeys() {
+    std::vector<std::size_t> last(wanted_.size() + 1, kNone);
+    for (std::size_t at : wanted_) {
+        const long same = entries_[at].same;
+        if (same < 1 || same > static_cast<long>(wanted_.size())) continue;
+        if (last[same] != kNone) entries_[last[same]].nextSame = at;
+        last[same] = at;
+    }
 }
 
 void AnswersAhead::TryFetch(Connection& db, std::string_view sql, int values, long first,
@@ -93,9 +104,11 @@ void AnswersAhead::Stored(long line, std::string_view a, std::string_view b) {
         return;
     }
     const long same = entry->same;
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
+    if (same < 1 || same > static_cast<long>(wanted_.size())) return;
+    // The keys held equal are linked from the first of them.
+    for (std::size_t i = wanted_[same - 1]; i != kNone; i = entries_[i].nextSame) {
         Entry& other = entries_[i];
-        if (!other.answered || !other.key.wanted || other.same != same) continue;
+        if (!other.answered) continue;
         other.answered = false;
         dropped_.push_back(i);
     }

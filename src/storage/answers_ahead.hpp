@@ -49,6 +49,7 @@ public:
     // Forgets every answer (the lines that stored something were undone).
     void Clear() noexcept {
         entries_.clear();
+        wanted_.clear();
         dropped_.clear();
         ++reads_;
     }
@@ -65,13 +66,18 @@ public:
     void BackTo(const Point& point) noexcept;
 
 private:
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     struct Entry {
         AheadKey key;
         bool answered = false;
         std::vector<std::string> values; // empty: no answer row
         // The first line of the window whose key the database holds equal to this one.
         long same = 0;
+        // The next entry whose key the database holds equal to this one (kNone after the last).
+        std::size_t nextSame = kNone;
     };
+    // Links the entries of each key held equal, in order (see Entry::nextSame).
+    void LinkSameKeys();
     const Entry* At(long line) const noexcept;
 
     long first_ = 0;
@@ -81,6 +87,8 @@ private:
     int values_ = 0;
     int failures_ = 0;
     std::vector<Entry> entries_;
+    // The entries whose key is asked, in the order asked (the query's i, from 1).
+    std::vector<std::size_t> wanted_;
     // A number for the answers read, new with every window and every Clear().
     std::uint64_t reads_ = 0;
     // The entries whose answers the lines dropped, in order.
