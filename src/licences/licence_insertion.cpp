@@ -59,7 +59,7 @@ bool VersLicenceOrigine(ImportSession& session, LicenceRecord& record, long& lng
 // The licence just stored for a selection entry joins the selection `codeSelection`. Returns
 // false, with the entries written, when the licence is not stored after all.
 bool RejointSelection(ImportSession& session, const LicenceRecord& record, const std::string& codeSelection,
-                      long lngLigne) {
+                      long lngLigne, std::string& joined) {
     tracelog::TraceLog& trace = session.trace;
     storage::ResultTable table;
     storage::RequeteTableau(session.objConnexion, table, kSelectNum, {record[kCodeClub], record[kLicence]});
@@ -71,6 +71,7 @@ bool RejointSelection(ImportSession& session, const LicenceRecord& record, const
         return false;
     }
     const std::string& num = table.Item(0, 1);
+    joined = num;
 
     try {
         Ajout_Selection(session, codeSelection, num);
@@ -87,7 +88,9 @@ bool RejointSelection(ImportSession& session, const LicenceRecord& record, const
 
 } // namespace
 
-bool bAjout_Licence(ImportSession& session, LicenceRecord& record, long& lngClubsCrees, long lngLigne) {
+bool bAjout_Licence(ImportSession& session, LicenceRecord& record, long& lngClubsCrees, long lngLigne,
+                    std::string& joined) {
+    joined.clear();
     try {
         const std::string codeSelection = record[kCodeClub];
         const bool selection = clubs::bCode_Selection(record[kCodeClub]);
@@ -97,7 +100,7 @@ bool bAjout_Licence(ImportSession& session, LicenceRecord& record, long& lngClub
         session.objConnexion.Execute(kInsertLicence, {f[0],  f[1],  f[2],  f[3],  f[4],  f[5],  f[6],  f[7],
                                                       f[8],  f[9],  f[10], f[11], f[12], f[13], f[14], f[15],
                                                       f[16], f[17], f[18], f[19], f[20], f[21], f[23], ""});
-        return !selection || RejointSelection(session, record, codeSelection, lngLigne);
+        return !selection || RejointSelection(session, record, codeSelection, lngLigne, joined);
     } catch (...) {
         Error e = base::CurrentError();
         tracelog::TraceErreur(session.trace, "Une erreur s'est produite lors de l'ajout d'une licence.",

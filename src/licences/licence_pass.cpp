@@ -11,6 +11,7 @@
 #include "session/pass.hpp"
 #include "storage/licence_lookup.hpp"
 #include "storage/queries.hpp"
+#include "storage/selection_lookup.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -19,9 +20,6 @@
 namespace quorvel::licences {
 
 namespace {
-
-constexpr std::string_view kCountSelection =
-    "select count(*) from Selection where Code_Sel = ?1 and Num_Lic = ?2";
 
 const std::string kLineBreak(tracelog::kCrLf);
 
@@ -96,13 +94,16 @@ public:
         n_ = marked_;
         Forget();
     }
-    void MarkSavepoint() override { savepoints_.Mark({n_, lookup_.Here(), knownOrder_.size()}); }
+    void MarkSavepoint() override {
+        savepoints_.Mark({n_, lookup_.Here(), selections_.Here(), knownOrder_.size()});
+    }
     // The lines undone inside the transaction taught only what they did themselves: the clubs
     // found since, and the answers read since, are forgotten.
     void RewindSavepoint(std::size_t point) override {
         const Point& back = savepoints_.BackTo(point);
         n_ = back.counts;
         lookup_.BackTo(back.answers);
+        selections_.BackTo(back.selections);
         for (std::size_t i = back.clubs; i < knownOrder_.size(); ++i)
             knownClubs_.erase(knownOrder_[i]);
         knownOrder_.resize(back.clubs);
@@ -114,26 +115,29 @@ public:
         knownClubs_.clear();
         knownOrder_.clear();
         lookup_.Forget();
+        selections_.Forget();
     }
 
     std::size_t LookAhead() const override {
-        return std::max(lookup_.Window(session_.objConnexion),
-                        session_.clubLookup.Window(session_.objConnexion));
+        const storage::Connection& db = session_.objConnexion;
+        return std::max({lookup_.Window(db), selections_.Window(db), session_.clubLookup.Window(db)});
     }
 
     void Ahead(long first, const std::vector<std::string>& lines) noexcept override {
         keys_.resize(lines.size());
+        selectionKeys_.resize(lines.size());
         clubCodes_.clear();
         try {
             for (std::size_t i = 0; i < lines.size(); ++i)
-                GuessKey(lines[i], keys_[i]);
+                GuessKey(lines[i], keys_[i], selectionKeys_[i]);
         } catch (...) {
             // Each line then asks for itself.
-            for (auto& key : keys_)
-                key.wanted = false;
+            for (std::size_t i = 0; i < lines.size(); ++i)
+                keys_[i].wanted = selectionKeys_[i].wanted = false;
             clubCodes_.clear();
         }
         if (lookup_.Window(session_.objConnexion) > 0) lookup_.Ahead(session_.objConnexion, first, keys_);
+        if (selections_.Window(session_.objConnexion) > 0) SelectionsAhead(first);
         if (session_.clubLookup.Window(session_.objConnexion) > 0)
             session_.clubLookup.Ahead(session_.objConnexion, clubCodes_);
     }
@@ -224,8 +228,9 @@ private:
     // exit, with the report in message_.
     bool NouvelleLicence(std::string_view line) {
         Remplir_Licence(line, today_, record_);
-        bool stored = bAjout_Licence(session_, record_, n_.clubsAjoutes, ligne_);
+        bool stored = bAjout_Licence(session_, record_, n_.clubsAjoutes, ligne_, joined_);
         lookup_.Stored(ligne_, record_[kCodeClub], record_[kLicence]);
+        if (!joined_.empty()) selections_.Stored(joined_);
         if (!stored) {
             // The record may already show the swimmer's own club and licence.
             message_ = "Echec lors de la mémorisation du nageur " + record_[kNom] + " " + record_[kPrenom] +
@@ -249,8 +254,8 @@ private:
 
         // Selection rows carry the selection's code trimmed, as the licence insertion stores it.
         std::string_view selCode = base::TrimSpaces(selCode_);
-        if (selection &&
-            storage::lngRequeteValeur(session_.objConnexion, kCountSelection, {selCode, num_}) == 0) {
+        if (selection && selections_.Count(session_.objConnexion, ligne_, selCode, num_) == 0) {
+            selections_.Stored(num_);
             try {
                 Ajout_Selection(session_, selCode, num_);
             } catch (...) {
@@ -275,10 +280,13 @@ private:
 
     // The key line `raw` will look its licence up by, as far as the line alone tells: a selection
     // entry is taken to name its swimmer's club rightly. The line's own lookup checks the guess.
-    void GuessKey(std::string_view raw, storage::AheadKey& key) {
+    // A selection entry's own key for its Selection row is its selection code and the Num of the
+    // licence found (see SelectionsAhead()).
+    void GuessKey(std::string_view raw, storage::AheadKey& key, storage::AheadKey& selection) {
         Convert(raw, aheadLine_);
         std::string_view rawLicence = RawField(aheadLine_, kLicence);
         key.wanted = !(!rawLicence.empty() && (rawLicence[0] == 'R' || rawLicence[0] == 'r'));
+        selection.wanted = false;
         if (!key.wanted) return;
         std::string& club = key.first;
         std::string& licence = key.second;
@@ -286,6 +294,8 @@ private:
         base::AssignCp1252AsUtf8(licence, rawLicence);
         ClubAhead(club);
         if (clubs::bCode_Selection(club)) {
+            selection.first = std::string(base::TrimSpaces(club));
+            selection.wanted = true;
             ReadOrigin(aheadLine_, aheadOrigin_);
             if (!aheadOrigin_.club.empty() && !aheadOrigin_.licence.empty()) ClubAhead(aheadOrigin_.club);
             SelectionLookupKey(club, licence, aheadOrigin_, true, club, licence);
@@ -293,6 +303,21 @@ private:
         }
         club = std::string(base::TrimSpaces(club));
         licence = std::string(base::TrimSpaces(licence));
+    }
+
+    // The selection entries ahead whose licence the lookup read ahead as stored ask whether they
+    // already belong to their selection, by that licence's Num.
+    void SelectionsAhead(long first) {
+        for (std::size_t i = 0; i < selectionKeys_.size(); ++i) {
+            storage::AheadKey& selection = selectionKeys_[i];
+            if (!selection.wanted) continue;
+            const long line = first + static_cast<long>(i);
+            selection.wanted =
+                lookup_.KnownFirstStored(line, keys_[i].first, keys_[i].second, aheadStored_) &&
+                aheadStored_.Count(0) > 0;
+            if (selection.wanted) selection.second = aheadStored_.Item(2, 1);
+        }
+        selections_.Ahead(session_.objConnexion, first, selectionKeys_);
     }
 
     // A club code a line ahead names: asked ahead unless its answer is known without a query.
@@ -343,6 +368,7 @@ private:
     struct Point {
         Counters counts;
         storage::AnswersAhead::Point answers;
+        storage::AnswersAhead::Point selections;
         std::size_t clubs = 0;
     };
     SavepointStates<Point> savepoints_;
@@ -366,6 +392,12 @@ private:
     // The line's licence as the lookup found it stored: surname, first name and Num, or no row.
     storage::ResultTable stored_;
     std::vector<storage::AheadKey> keys_;
+    // Whether a selection entry ahead already belongs to its selection.
+    storage::SelectionLookup selections_;
+    std::vector<storage::AheadKey> selectionKeys_;
+    storage::ResultTable aheadStored_;
+    // The Num a new licence's Selection row was stored (or tried) for.
+    std::string joined_;
     std::vector<std::string> clubCodes_;
     std::string aheadLine_;
     LicenceOrigin aheadOrigin_;

@@ -114,6 +114,15 @@ void AnswersAhead::Stored(long line, std::string_view a, std::string_view b) {
     }
 }
 
+void AnswersAhead::StoredSecond(std::string_view b) {
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        Entry& entry = entries_[i];
+        if (!entry.answered || !entry.key.wanted || entry.key.second != b) continue;
+        entry.answered = false;
+        dropped_.push_back(i);
+    }
+}
+
 void AnswersAhead::BackTo(const Point& point) noexcept {
     if (point.reads != reads_) {
         Clear();

@@ -46,6 +46,9 @@ public:
     // Line `line` stored something under (`a`, `b`): every answer for a key the database holds
     // equal to it is dropped (every answer, when that is not the key the line asked with).
     void Stored(long line, std::string_view a, std::string_view b);
+    // Something was stored under a key whose second part is `b`, a part the database compares
+    // exactly: every answer whose key has that second part is dropped, whatever its first.
+    void StoredSecond(std::string_view b);
     // Forgets every answer (the lines that stored something were undone).
     void Clear() noexcept {
         entries_.clear();

@@ -36,6 +36,11 @@ public:
     // surname, first name and Num as one row, or no row. Throws when the query fails.
     void FirstStored(Connection& db, long line, std::string_view club, std::string_view licence,
                      ResultTable& table);
+    // FirstStored for line `line` as read ahead, without a query: false when no answer holds.
+    bool KnownFirstStored(long line, std::string_view club, std::string_view licence,
+                          ResultTable& table) const {
+        return question_ == Question::FirstStored && ahead_.Answer(line, club, licence, table);
+    }
     // Count for line `line`, keyed by (`club`, `licence`). Throws when the query fails.
     long Count(Connection& db, long line, std::string_view club, std::string_view licence);
 
