@@ -4,6 +4,7 @@
 #include "base/fixed_fields.hpp"
 #include "base/text_conversion.hpp"
 #include "clubs/geo_validation.hpp"
+#include "iuf/region_guesses.hpp"
 #include "session/import_session.hpp"
 #include "session/pass.hpp"
 #include "storage/licence_lookup.hpp"
@@ -11,10 +12,8 @@
 #include "tracelog/trace_log.hpp"
 
 #include <array>
-#include <optional>
 #include <string_view>
 #include <tuple>
-#include <unordered_map>
 #include <utility>
 
 namespace quorvel {
@@ -29,14 +28,6 @@ constexpr std::string_view kCountry = "FRA";
 constexpr std::array<int, 3> kLongueursIUF = {9, 6, 30};
 
 constexpr PassInfo kIufPass{"iuf", "Mise à jour des codes IUF interrompu.", false};
-
-// A region code with its ASCII letters in lower case: the Region table's codes compare so.
-std::string FoldedRegion(std::string_view region) {
-    std::string folded(region);
-    for (char& c : folded)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return folded;
-}
 
 // One IUF file. Buffers are kept across lines so that no line allocates.
 class IufPass : public PassBody {
@@ -59,7 +50,7 @@ public:
         if (region != last_.region) {
             last_.codeInter = clubs::vCodeInter_Region(session_, base::Cp1252ToUtf8(region));
             last_.region.assign(region);
-            inters_[last_.region] = last_.codeInter;
+            guesses_.Met(last_.region, last_.codeInter);
         }
         if (!pending_.empty()) AskPending(number);
         codeClub_.assign(kCountry);
@@ -117,8 +108,8 @@ public:
     // (see AskPending()).
     void Ahead(long first, const std::vector<std::string>& lines) noexcept override {
         pending_.clear();
-        if (!guessing_) Guess(clubs::KnownRegionInters(session_));
-        if (guessing_ || gaveUp_) {
+        if (!guesses_.Listed()) guesses_.List(clubs::KnownRegionInters(session_));
+        if (guesses_.Listed() || gaveUp_) {
             AskAhead(first, lines, 0);
             return;
         }
@@ -133,7 +124,7 @@ private:
         for (std::size_t i = from; i < lines.size(); ++i) {
             storage::AheadKey& key = keys_[i - from];
             base::CutFields(lines[i], kLongueursIUF, aheadIUF_);
-            const std::string* inter = InterOf(aheadIUF_[0].substr(0, 2));
+            const std::string* inter = guesses_.Of(aheadIUF_[0].substr(0, 2));
             key.wanted = inter != nullptr;
             if (!key.wanted) continue;
             key.first.assign(kCountry);
@@ -145,34 +136,17 @@ private:
         lookup_.Ahead(session_.objConnexion, first + static_cast<long>(from), keys_);
     }
 
-    // The inter-region line `region` (raw bytes) is expected to find; null when not known.
-    const std::string* InterOf(std::string_view region) const {
-        if (auto met = inters_.find(std::string(region)); met != inters_.end()) return &met->second;
-        if (!guessing_) return nullptr;
-        auto listed = guesses_.find(FoldedRegion(region));
-        if (listed == guesses_.end()) return &noInter_; // the table has no such region
-        return listed->second ? &*listed->second : nullptr;
-    }
-
-    // Takes the guesses from `regions` (the Region table's codes and inter-regions), if read.
-    void Guess(const storage::ReferenceAnswers::Pairs* regions) {
-        if (regions == nullptr) return;
-        for (const auto& [code, inter] : *regions)
-            guesses_.emplace(FoldedRegion(base::Utf8ToCp1252(code)), inter);
-        guessing_ = true;
-    }
-
     // Line `number` is handled while a window waits for the Region table. Once a line of the pass
     // has read its region from it, the table is known to answer: it is read whole, and the lines
     // of the window from this one on are asked ahead. A failure to read it leaves the pass to
     // guess from the regions met, as the lines read them.
     void AskPending(long number) {
-        if (inters_.empty()) return;
+        if (!guesses_.AnyMet()) return;
         std::vector<std::string> lines = std::move(pending_);
         pending_.clear();
         if (number < pendingFirst_ || number - pendingFirst_ >= static_cast<long>(lines.size())) return;
         try {
-            Guess(&clubs::RegionInters(session_));
+            guesses_.List(&clubs::RegionInters(session_));
         } catch (...) {
             gaveUp_ = true;
             return;
@@ -190,16 +164,11 @@ private:
         std::string codeInter;
     };
     LastRegion last_;
-    std::string codeClub_;                                // the full federal club code (UTF-8)
-    std::string licence_;                                 // the licence number (UTF-8)
-    std::string codeUnique_;                              // the trimmed IUF code (UTF-8)
-    std::unordered_map<std::string, std::string> inters_; // inter-region of each region met
-    // The Region table's inter-region of each region (by its folded code), once read; none for a
-    // region whose lookup would fail.
-    std::unordered_map<std::string, std::optional<std::string>> guesses_;
-    bool guessing_ = false;
+    std::string codeClub_;   // the full federal club code (UTF-8)
+    std::string licence_;    // the licence number (UTF-8)
+    std::string codeUnique_; // the trimmed IUF code (UTF-8)
+    iuf::RegionGuesses guesses_;
     bool gaveUp_ = false; // the Region table could not be read whole
-    const std::string noInter_;
     // The window shown before the Region table was read (its first line's number).
     long pendingFirst_ = 0;
     std::vector<std::string> pending_;
