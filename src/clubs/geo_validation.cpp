@@ -16,6 +16,7 @@ constexpr std::string_view kDepartementInRegion =
     "SELECT count(*) FROM Region Region, Departement Departement "
     "WHERE Region.Code = Departement.Region AND Departement.Code = ?1 AND region.code = ?2";
 constexpr std::string_view kCodeInter = "SELECT CodeInter FROM Region WHERE Region.Code = ?1";
+constexpr std::string_view kCodesInter = "SELECT Code, CodeInter FROM Region";
 } // namespace
 
 bool bVerif_CodeClub(ImportSession& session, std::string_view code) {
@@ -50,6 +51,14 @@ std::string vCodeInter_Region(ImportSession& session, std::string_view region) {
     storage::RequeteTableau(session.objConnexion, table, kCodeInter, {region});
     if (table.Count(0) >= 1) return table.Item(0, 1);
     return {};
+}
+
+const storage::ReferenceAnswers::Pairs& RegionInters(ImportSession& session) {
+    return session.reference.Rows(session.objConnexion, kCodesInter);
+}
+
+const storage::ReferenceAnswers::Pairs* KnownRegionInters(const ImportSession& session) {
+    return session.reference.KnownRows(kCodesInter);
 }
 
 } // namespace quorvel::clubs

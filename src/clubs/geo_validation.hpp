@@ -2,6 +2,8 @@
 // The geography carried by a federal club code: country (3), inter-region (1), region (2),
 // department (3), club number (4).
 
+#include "storage/reference_answers.hpp"
+
 #include <string>
 #include <string_view>
 
@@ -18,6 +20,13 @@ bool bVerif_CodeClub(ImportSession& session, std::string_view code);
 
 // The inter-region (CodeInter) of a region, as text; empty when no region has that code.
 std::string vCodeInter_Region(ImportSession& session, std::string_view region);
+
+// Every region of the reference tables with its inter-region as vCodeInter_Region() gives it (no
+// value when it has none), read once per run: the run never writes those tables. Throws when
+// the query fails.
+const storage::ReferenceAnswers::Pairs& RegionInters(ImportSession& session);
+// The same when it was read already in the run; null otherwise (nothing is read).
+const storage::ReferenceAnswers::Pairs* KnownRegionInters(const ImportSession& session);
 
 } // namespace clubs
 } // namespace quorvel

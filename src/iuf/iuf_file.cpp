@@ -4,6 +4,7 @@
 #include "base/fixed_fields.hpp"
 #include "base/text_conversion.hpp"
 #include "clubs/geo_validation.hpp"
+#include "iuf/region_guesses.hpp"
 #include "session/import_session.hpp"
 #include "session/pass.hpp"
 #include "storage/licence_lookup.hpp"
@@ -13,7 +14,6 @@
 #include <array>
 #include <string_view>
 #include <tuple>
-#include <unordered_map>
 #include <utility>
 
 namespace quorvel {
@@ -50,8 +50,9 @@ public:
         if (region != last_.region) {
             last_.codeInter = clubs::vCodeInter_Region(session_, base::Cp1252ToUtf8(region));
             last_.region.assign(region);
-            inters_[last_.region] = last_.codeInter;
+            guesses_.Met(last_.region, last_.codeInter);
         }
+        if (!pending_.empty()) AskPending(number);
         codeClub_.assign(kCountry);
         codeClub_ += last_.codeInter;
         base::AppendCp1252AsUtf8(codeClub_, club);
@@ -93,31 +94,66 @@ public:
         inconnues_ = back.inconnues;
         last_ = back.last;
         lookup_.BackTo(back.answers);
+        pending_.clear();
     }
     void KeepNewestSavepoint() override { savepoints_.KeepNewest(); }
 
     std::size_t LookAhead() const override { return lookup_.Window(session_.objConnexion); }
 
-    // Counts ahead the licences of the lines whose region was met already (the others count
-    // their own).
+    // Counts ahead the licences of the lines, each under the club code its line will build: the
+    // inter-region of its region comes from the last line that looked that region up, else from
+    // the Region table as read once per run. These only guess the keys: each line still looks up
+    // its own region as it would alone, and takes an answer only for the very key it builds.
+    // Before the run has read the Region table, the window waits for a line to look up a region
+    // (see AskPending()).
     void Ahead(long first, const std::vector<std::string>& lines) noexcept override {
-        keys_.resize(lines.size());
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            storage::AheadKey& key = keys_[i];
+        pending_.clear();
+        if (!guesses_.Listed()) guesses_.List(clubs::KnownRegionInters(session_));
+        if (guesses_.Listed() || gaveUp_) {
+            AskAhead(first, lines, 0);
+            return;
+        }
+        pendingFirst_ = first;
+        pending_ = lines;
+    }
+
+private:
+    // Asks ahead for lines[from], lines[from + 1]... (line `first` + i for lines[i]).
+    void AskAhead(long first, const std::vector<std::string>& lines, std::size_t from) noexcept {
+        keys_.resize(lines.size() - from);
+        for (std::size_t i = from; i < lines.size(); ++i) {
+            storage::AheadKey& key = keys_[i - from];
             base::CutFields(lines[i], kLongueursIUF, aheadIUF_);
-            auto inter = inters_.find(std::string(aheadIUF_[0].substr(0, 2)));
-            key.wanted = inter != inters_.end();
+            const std::string* inter = guesses_.Of(aheadIUF_[0].substr(0, 2));
+            key.wanted = inter != nullptr;
             if (!key.wanted) continue;
             key.first.assign(kCountry);
-            key.first += inter->second;
+            key.first += *inter;
             base::AppendCp1252AsUtf8(key.first, aheadIUF_[0]);
             base::AssignCp1252AsUtf8(key.second, aheadIUF_[1]);
             key.wanted = !onlyMyClub_ || key.first == myClub_;
         }
-        lookup_.Ahead(session_.objConnexion, first, keys_);
+        lookup_.Ahead(session_.objConnexion, first + static_cast<long>(from), keys_);
     }
 
-private:
+    // Line `number` is handled while a window waits for the Region table. Once a line of the pass
+    // has read its region from it, the table is known to answer: it is read whole, and the lines
+    // of the window from this one on are asked ahead. A failure to read it leaves the pass to
+    // guess from the regions met, as the lines read them.
+    void AskPending(long number) {
+        if (!guesses_.AnyMet()) return;
+        std::vector<std::string> lines = std::move(pending_);
+        pending_.clear();
+        if (number < pendingFirst_ || number - pendingFirst_ >= static_cast<long>(lines.size())) return;
+        try {
+            guesses_.List(&clubs::RegionInters(session_));
+        } catch (...) {
+            gaveUp_ = true;
+            return;
+        }
+        AskAhead(pendingFirst_, lines, static_cast<std::size_t>(number - pendingFirst_));
+    }
+
     ImportSession& session_;
     bool onlyMyClub_;
     const std::string& myClub_;
@@ -128,10 +164,14 @@ private:
         std::string codeInter;
     };
     LastRegion last_;
-    std::string codeClub_;                                // the full federal club code (UTF-8)
-    std::string licence_;                                 // the licence number (UTF-8)
-    std::string codeUnique_;                              // the trimmed IUF code (UTF-8)
-    std::unordered_map<std::string, std::string> inters_; // inter-region of each region met
+    std::string codeClub_;   // the full federal club code (UTF-8)
+    std::string licence_;    // the licence number (UTF-8)
+    std::string codeUnique_; // the trimmed IUF code (UTF-8)
+    iuf::RegionGuesses guesses_;
+    bool gaveUp_ = false; // the Region table could not be read whole
+    // The window shown before the Region table was read (its first line's number).
+    long pendingFirst_ = 0;
+    std::vector<std::string> pending_;
     storage::LicenceLookup lookup_{storage::LicenceLookup::Question::Count};
     std::vector<storage::AheadKey> keys_;
     std::array<std::string_view, kLongueursIUF.size()> aheadIUF_;
@@ -153,6 +193,7 @@ private:
         inconnues_ = s.inconnues;
         last_ = s.last;
         lookup_.Forget();
+        pending_.clear();
     }
     State marked_; // as it was when the batch began
     SavepointStates<State> savepoints_;

@@ -19,4 +19,21 @@ std::int32_t ReferenceAnswers::Count(Connection& db, std::string_view sql, Param
     return count;
 }
 
+const ReferenceAnswers::Pairs& ReferenceAnswers::Rows(Connection& db, std::string_view sql) {
+    if (const Pairs* known = KnownRows(sql)) return *known;
+    Pairs rows;
+    db.Query(sql, {}, [&rows](const Row& row) {
+        if (row.IsNull(0)) return;
+        std::optional<std::string> second;
+        if (!row.IsNull(1)) second.emplace(row.Text(1));
+        rows.emplace_back(row.Text(0), std::move(second));
+    });
+    return rows_.emplace(std::string(sql), std::move(rows)).first->second;
+}
+
+const ReferenceAnswers::Pairs* ReferenceAnswers::KnownRows(std::string_view sql) const {
+    auto known = rows_.find(std::string(sql));
+    return known != rows_.end() ? &known->second : nullptr;
+}
+
 } // namespace quorvel::storage

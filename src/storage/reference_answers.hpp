@@ -7,9 +7,12 @@
 #include "storage/connection.hpp"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace quorvel::storage {
 
@@ -20,8 +23,18 @@ public:
     // it throws, and the next time asks again.
     std::int32_t Count(Connection& db, std::string_view sql, Params params);
 
+    // The rows of a query over reference tables with two columns, as texts: a row whose first
+    // column is NULL is left out, a NULL second column reads as no value.
+    using Pairs = std::vector<std::pair<std::string, std::optional<std::string>>>;
+    // The rows of `sql` (without parameters): read the first time, remembered after. A query
+    // that fails is not remembered: it throws, and the next time reads again.
+    const Pairs& Rows(Connection& db, std::string_view sql);
+    // The rows of `sql` when they were read already in the run; null otherwise (nothing is read).
+    const Pairs* KnownRows(std::string_view sql) const;
+
 private:
     std::unordered_map<std::string, std::int32_t> answers_;
+    std::unordered_map<std::string, Pairs> rows_;
     std::string key_;
 };
 
