@@ -1,5 +1,7 @@
 #include "storage/answers_ahead.hpp"
 
+#include "storage/queries.hpp"
+
 namespace quorvel::storage {
 
 namespace {
@@ -87,10 +89,33 @@ const AnswersAhead::Entry* AnswersAhead::At(long line) const noexcept {
     return &entries_[static_cast<std::size_t>(line - first_)];
 }
 
-bool AnswersAhead::Answer(long line, std::string_view a, std::string_view b, ResultTable& table) const {
-    if (db_ == nullptr || transaction_ == 0 || db_->Transaction() != transaction_) return false;
+namespace {
+// On a server, the questions of this many lines at once.
+constexpr std::size_t kWindow = 1024;
+} // namespace
+
+std::size_t AnswersAhead::Window(const Connection& db) const noexcept {
+    return db.Remote() && !GaveUp() ? kWindow : 0;
+}
+
+long AnswersAhead::Count(Connection& db, std::string_view sql, long line, std::string_view a,
+                         std::string_view b) const {
+    const Entry* entry = Held(line, a, b);
+    if (entry != nullptr && entry->values.size() == 1) return std::stol(entry->values[0]);
+    return lngRequeteValeur(db, sql, {a, b});
+}
+
+const AnswersAhead::Entry* AnswersAhead::Held(long line, std::string_view a, std::string_view b) const {
+    if (db_ == nullptr || transaction_ == 0 || db_->Transaction() != transaction_) return nullptr;
     const Entry* entry = At(line);
-    if (entry == nullptr || !entry->answered || entry->key.first != a || entry->key.second != b) return false;
+    if (entry == nullptr || !entry->answered || entry->key.first != a || entry->key.second != b)
+        return nullptr;
+    return entry;
+}
+
+bool AnswersAhead::Answer(long line, std::string_view a, std::string_view b, ResultTable& table) const {
+    const Entry* entry = Held(line, a, b);
+    if (entry == nullptr) return false;
     table.Reset(values_);
     for (int c = 0; c < static_cast<int>(entry->values.size()); ++c)
         table.Append(c, entry->values[static_cast<std::size_t>(c)]);

@@ -39,6 +39,14 @@ public:
                   const std::vector<AheadKey>& keys) noexcept;
     // True once the query has failed twice: the pass no longer asks ahead.
     bool GaveUp() const noexcept { return failures_ >= 2; }
+    // How many lines ahead are worth asking about at once on `db`: a window on a server, where
+    // each query costs a round trip, until the asking is given up; 0 (each line asks alone)
+    // on the file.
+    std::size_t Window(const Connection& db) const noexcept;
+    // The count answered for line `line` asked with (`a`, `b`) when the answer holds (see
+    // Answer()); otherwise the count `sql` returns for (`a`, `b`) as ?1 and ?2. Throws when that
+    // query fails.
+    long Count(Connection& db, std::string_view sql, long line, std::string_view a, std::string_view b) const;
     // Fills `table` with line `line`'s answer (one row, or none), when it was asked with exactly
     // (`a`, `b`), in the transaction still open, and still holds. False otherwise: the line then
     // asks for itself.
@@ -82,6 +90,9 @@ private:
     // Links the entries of each key held equal, in order (see Entry::nextSame).
     void LinkSameKeys();
     const Entry* At(long line) const noexcept;
+    // Line `line`'s entry, when it was asked with exactly (`a`, `b`), in the transaction still
+    // open, and its answer still holds.
+    const Entry* Held(long line, std::string_view a, std::string_view b) const;
 
     long first_ = 0;
     const Connection* db_ = nullptr;

@@ -6,9 +6,6 @@ namespace quorvel::storage {
 
 namespace {
 
-// On a server, the codes of this many lines at once.
-constexpr std::size_t kLookAhead = 1024;
-
 // When several clubs share the code, the first one the engine returns decides.
 constexpr std::string_view kSelectClub = "select Num, Intitule from Club where Code_federal = ?1";
 // For each code of the window its club, when exactly one is stored under it (when several are,
@@ -27,7 +24,7 @@ constexpr std::string_view kSelectClubs =
 } // namespace
 
 std::size_t ClubLookup::Window(const Connection& db) const noexcept {
-    return db.Remote() && !ahead_.GaveUp() ? kLookAhead : 0;
+    return ahead_.Window(db);
 }
 
 void ClubLookup::Ahead(Connection& db, const std::vector<std::string>& codes) noexcept {

@@ -8,9 +8,6 @@ namespace quorvel::storage {
 
 namespace {
 
-// On a server, the questions of this many lines at once.
-constexpr std::size_t kLookAhead = 1024;
-
 // Only the first licence stored counts.
 constexpr std::string_view kSelectLicence =
     "select Nom, Prenom, Num from Licence where Code_Club = ?1 and Licence = ?2 order by Num limit 1";
@@ -32,7 +29,7 @@ constexpr std::string_view kCountLicences =
 } // namespace
 
 std::size_t LicenceLookup::Window(const Connection& db) const noexcept {
-    return db.Remote() && !ahead_.GaveUp() ? kLookAhead : 0;
+    return ahead_.Window(db);
 }
 
 void LicenceLookup::Ahead(Connection& db, long first, const std::vector<AheadKey>& keys) noexcept {
@@ -49,8 +46,7 @@ void LicenceLookup::FirstStored(Connection& db, long line, std::string_view club
 }
 
 long LicenceLookup::Count(Connection& db, long line, std::string_view club, std::string_view licence) {
-    if (ahead_.Answer(line, club, licence, counted_)) return std::stol(counted_.Item(0, 1));
-    return lngRequeteValeur(db, kCountLicence, {club, licence});
+    return ahead_.Count(db, kCountLicence, line, club, licence);
 }
 
 } // namespace quorvel::storage

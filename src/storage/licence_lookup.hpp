@@ -58,7 +58,6 @@ public:
 private:
     Question question_;
     AnswersAhead ahead_;
-    ResultTable counted_;
 };
 
 } // namespace quorvel::storage

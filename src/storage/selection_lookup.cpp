@@ -8,9 +8,6 @@ namespace quorvel::storage {
 
 namespace {
 
-// On a server, the questions of this many lines at once.
-constexpr std::size_t kLookAhead = 1024;
-
 constexpr std::string_view kCountSelection =
     "select count(*) from Selection where Code_Sel = ?1 and Num_Lic = ?2";
 // Each key asks alone: equal keys are told apart by their Num, which the lines compare exactly.
@@ -21,7 +18,7 @@ constexpr std::string_view kCountSelections =
 } // namespace
 
 std::size_t SelectionLookup::Window(const Connection& db) const noexcept {
-    return db.Remote() && !ahead_.GaveUp() ? kLookAhead : 0;
+    return ahead_.Window(db);
 }
 
 void SelectionLookup::Ahead(Connection& db, long first, const std::vector<AheadKey>& keys) noexcept {
@@ -29,8 +26,7 @@ void SelectionLookup::Ahead(Connection& db, long first, const std::vector<AheadK
 }
 
 long SelectionLookup::Count(Connection& db, long line, std::string_view code, std::string_view num) {
-    if (ahead_.Answer(line, code, num, counted_)) return std::stol(counted_.Item(0, 1));
-    return lngRequeteValeur(db, kCountSelection, {code, num});
+    return ahead_.Count(db, kCountSelection, line, code, num);
 }
 
 } // namespace quorvel::storage

@@ -41,7 +41,6 @@ public:
 
 private:
     AnswersAhead ahead_;
-    ResultTable counted_;
 };
 
 } // namespace quorvel::storage
