@@ -9,6 +9,8 @@
 # $QUORVEL_WINDOWS_CACHE (default /var/cache/quorvel-windows; scripts/windows-deps.sh).
 #
 # Usage: bash scripts/build-windows.sh [--arch x86|x64] [--no-zip]
+# QUORVEL_WINDOWS_OPTIMISE (default -O2) sets the optimisation: CI, which only tests the build,
+# uses -O1, a quarter faster to compile.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -49,7 +51,7 @@ build_arch() {
     if [[ ! -f $dir/CMakeCache.txt ]]; then
         PKG_CONFIG_LIBDIR=$deps/lib/pkgconfig cmake -S "$ROOT" -B "$dir" -Wno-dev \
             -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=Release \
-            -DCMAKE_CXX_FLAGS="-isystem $OUT/include" -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
+            -DCMAKE_CXX_FLAGS="-isystem $OUT/include" -DCMAKE_CXX_FLAGS_RELEASE="${QUORVEL_WINDOWS_OPTIMISE:--O2} -DNDEBUG" \
             -DQUORVEL_BUILD_TESTS=OFF -DQUORVEL_BUILD_BENCH=OFF -DQUORVEL_POSTGRESQL=OFF >/dev/null
     fi
     if ! PKG_CONFIG_LIBDIR=$deps/lib/pkgconfig cmake --build "$dir" -j"${QUORVEL_JOBS:-2}" \
