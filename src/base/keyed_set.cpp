@@ -31,6 +31,10 @@ std::uint64_t FoldHash(std::string_view s) noexcept {
 
 } // namespace
 
+std::uint64_t FoldedHash(std::string_view first, std::string_view second) noexcept {
+    return Mixed(HashOn(HashOn(kHashStart, first), second));
+}
+
 std::size_t KeyedSet::Find(std::string_view key, std::uint64_t hash) const noexcept {
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
@@ -49,7 +53,7 @@ std::size_t KeyedSet::Find(std::string_view key, std::uint64_t hash) const noexc
 
 void KeyedSet::Prefetch(std::string_view first, std::string_view second) const noexcept {
     if (slots_.empty()) return;
-    std::uint64_t hash = Mixed(HashOn(HashOn(kHashStart, first), second));
+    std::uint64_t hash = FoldedHash(first, second);
     __builtin_prefetch(slots_.data() + (hash & (slots_.size() - 1)));
 }
 

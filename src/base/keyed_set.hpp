@@ -10,6 +10,10 @@
 
 namespace quorvel::base {
 
+// The hash code of the key `first` + `second` with the letters a-z folded to capitals, so that
+// keys that differ only in their case share it.
+std::uint64_t FoldedHash(std::string_view first, std::string_view second = {}) noexcept;
+
 // Keys match when they differ only in the case of the letters a-z ("fra1" finds "FRA1").
 //
 // A national file adds hundreds of thousands of short keys and looks each one up: they are kept

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <optional>
 
 namespace quorvel {
@@ -19,6 +20,7 @@ namespace {
 // A batch ends after this long, or after this many lines, whichever comes first.
 constexpr std::chrono::milliseconds kBatchTime{1000};
 std::atomic<long> batchLines{100000};
+std::function<void()> afterBatch;
 // Once a line has failed in a batch, on an engine with savepoints, each line of the rest of the
 // batch takes one, so that a later failure costs that line alone. They are only sent, and the
 // outcomes read as they come back: a failure is then seen a few lines after its own, and only
@@ -215,6 +217,7 @@ PassRun::Next PassRun::EndBatch(Batch& batch) {
     std::optional<Error> why;
     switch (work_.Commit(why)) {
     case UnitOfWork::Outcome::Stored:
+        if (afterBatch) afterBatch();
         break;
     case UnitOfWork::Outcome::Refused:
         // The commit was refused for no line of its own: the batch is done again, line by line,
@@ -376,6 +379,10 @@ void RunPass(ImportSession& session, const std::string& path, double dblPas, lon
 
 void SetBatchLines(long lines) noexcept {
     batchLines.store(lines);
+}
+
+void SetAfterBatch(std::function<void()> f) {
+    afterBatch = std::move(f);
 }
 
 } // namespace quorvel

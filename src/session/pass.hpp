@@ -11,6 +11,7 @@
 
 #include "tracelog/pass_count.hpp"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -91,5 +92,8 @@ void RunPass(ImportSession& session, const std::string& path, double dblPas, lon
 // The most lines one batch holds: 100,000 unless set otherwise (the fault tests shorten it to
 // put a commit where they want one).
 void SetBatchLines(long lines) noexcept;
+// Called after each batch is stored, outside any transaction (the fault tests write there as
+// another program would); an empty function (the default) for none.
+void SetAfterBatch(std::function<void()> f);
 
 } // namespace quorvel

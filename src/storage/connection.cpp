@@ -62,7 +62,19 @@ void Connection::Failed() noexcept {
 
 void Connection::Attach(std::unique_ptr<Engine> engine) {
     engine_ = std::move(engine);
+    ++links_;
     engine_->SetPreview(preview_);
+}
+
+std::optional<Connection::ChangeMark> Connection::ChangesByOthers() {
+    if (engine_ == nullptr || Transaction() == 0) return std::nullopt;
+    try {
+        std::uint64_t changes = engine_->ChangesByOthers();
+        if (changes != 0) return ChangeMark{links_, changes};
+    } catch (const Error&) {
+        // Reading it changes nothing: the caller goes on as when the engine cannot tell.
+    }
+    return std::nullopt;
 }
 
 void Connection::Open(const DatabaseName& database) {

@@ -22,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <optional>
 #include <string_view>
 
 namespace quorvel::storage {
@@ -100,6 +101,15 @@ public:
     // A number for the open transaction, new with every transaction; 0 outside one. What was read
     // under one number holds while it stays the same (other writers wait for this one).
     std::uint64_t Transaction() const noexcept { return inTransaction_ ? transaction_ : 0; }
+    // Where the other connections' commits stand, read inside the open transaction: two equal
+    // marks read through the same link mean that nobody else committed anything in between.
+    struct ChangeMark {
+        std::uint64_t link = 0;
+        std::uint64_t changes = 0;
+        bool operator==(const ChangeMark&) const = default;
+    };
+    // The mark, or nothing when the engine cannot tell or no transaction is open.
+    std::optional<ChangeMark> ChangesByOthers();
     // The failure that lost the transaction, once TransactionLost().
     const Error& LostError() const noexcept { return lostError_; }
     // The statements that follow are done for item `item` (a line of a pass).
@@ -162,6 +172,7 @@ private:
     std::unique_ptr<Engine> engine_;
     bool inTransaction_ = false;
     std::uint64_t transaction_ = 0;
+    std::uint64_t links_ = 0; // engines attached so far
     bool lost_ = false;
     bool outcomeUnknown_ = false;
     Error unreachableError_{0, ""};

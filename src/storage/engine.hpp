@@ -5,6 +5,7 @@
 
 #include <quorvel/error.hpp>
 
+#include <cstdint>
 #include <initializer_list>
 #include <string_view>
 
@@ -109,6 +110,10 @@ public:
     // When on, each statement stands alone inside the transaction (as in preview): a failing one
     // undoes only itself. Only for an engine with savepoints.
     virtual void SetStatementsAlone(bool /*on*/) noexcept {}
+    // A number that changes whenever another connection has committed a change to the database,
+    // read inside this engine's open transaction; 0 when the engine cannot tell (callers then take
+    // it that anyone may have written anything).
+    virtual std::uint64_t ChangesByOthers() { return 0; }
 };
 
 } // namespace quorvel::storage

@@ -20,6 +20,10 @@ constexpr std::string_view kSelectLicences =
     "LEFT JOIN LATERAL (SELECT Nom, Prenom, Num FROM Licence WHERE Code_Club = k.c AND Licence = k.n "
     "ORDER BY Num LIMIT 1) l ON true";
 
+// The first licences stored, enough to tell a table that holds only the few this pass has just
+// stored from one that holds others.
+constexpr std::string_view kFirstLicences = "select Code_club, Licence from Licence limit 64";
+
 constexpr std::string_view kCountLicence =
     "SELECT count(*) FROM Licence WHERE Code_Club = ?1 and Licence = ?2";
 constexpr std::string_view kCountLicences =
@@ -41,8 +45,52 @@ void LicenceLookup::Ahead(Connection& db, long first, const std::vector<AheadKey
 
 void LicenceLookup::FirstStored(Connection& db, long line, std::string_view club, std::string_view licence,
                                 ResultTable& table) {
-    if (!ahead_.Answer(line, club, licence, table))
+    if (ahead_.Answer(line, club, licence, table)) return;
+    if (SurelyAbsent(db, club, licence))
+        table.Reset(3);
+    else
         RequeteTableau(db, table, kSelectLicence, {club, licence});
+}
+
+void LicenceLookup::Stored(long line, std::string_view club, std::string_view licence) {
+    ahead_.Stored(line, club, licence);
+    if (alone_ != Alone::No) ours_.Add(club, licence);
+}
+
+bool LicenceLookup::SurelyAbsent(Connection& db, std::string_view club, std::string_view licence) {
+    if (question_ != Question::FirstStored || alone_ == Alone::No || !OnlyOurs(db)) return false;
+    return !ours_.MaybeContains(club, licence);
+}
+
+bool LicenceLookup::HoldsOnlyOurs(Connection& db) {
+    ResultTable first;
+    try {
+        RequeteTableau(db, first, kFirstLicences, {});
+    } catch (const Error&) {
+        return false; // the line's own query fails the same way and tells it
+    }
+    const std::size_t rows = first.Count(0);
+    if (rows >= 64) return false;
+    for (std::size_t row = 1; row <= rows; ++row) {
+        if (!ours_.MaybeContains(first.Item(0, row), first.Item(1, row))) return false;
+    }
+    return true;
+}
+
+bool LicenceLookup::OnlyOurs(Connection& db) {
+    const std::uint64_t transaction = db.Transaction();
+    if (transaction == 0) return false; // each statement commits alone: anyone may write between
+    if (transaction == confirmedIn_) return alone_ == Alone::Yes;
+    std::optional<Connection::ChangeMark> mark = db.ChangesByOthers();
+    if (!mark || (alone_ == Alone::Yes && *mark != mark_)) {
+        alone_ = Alone::No;
+    } else if (alone_ == Alone::Unknown) {
+        alone_ = HoldsOnlyOurs(db) ? Alone::Yes : Alone::No;
+        mark_ = *mark;
+    }
+    if (alone_ == Alone::No) ours_.Clear();
+    confirmedIn_ = transaction;
+    return alone_ == Alone::Yes;
 }
 
 long LicenceLookup::Count(Connection& db, long line, std::string_view club, std::string_view licence) {

@@ -6,11 +6,13 @@
 // lines ahead asks in one query, and each line takes its answer from there while it holds (see
 // AnswersAhead).
 
+#include "base/key_hashes.hpp"
 #include "storage/answers_ahead.hpp"
 #include "storage/connection.hpp"
 #include "storage/result_table.hpp"
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -44,10 +46,9 @@ public:
     // Count for line `line`, keyed by (`club`, `licence`). Throws when the query fails.
     long Count(Connection& db, long line, std::string_view club, std::string_view licence);
 
-    // Line `line` stored a licence under (`club`, `licence`): answers it may change are dropped.
-    void Stored(long line, std::string_view club, std::string_view licence) {
-        ahead_.Stored(line, club, licence);
-    }
+    // Line `line` stored (or tried to store) a licence under (`club`, `licence`): answers it may
+    // change are dropped.
+    void Stored(long line, std::string_view club, std::string_view licence);
     // Forgets every answer read ahead (the lines that stored something were undone).
     void Forget() noexcept { ahead_.Clear(); }
     // Where the answers stand, and back there once the lines after it were undone inside the
@@ -56,8 +57,25 @@ public:
     void BackTo(const AnswersAhead::Point& point) noexcept { ahead_.BackTo(point); }
 
 private:
+    // True when (`club`, `licence`) is surely not stored, without a query: the table held only
+    // licences this pass stored when it first looked, nobody else has committed anything since,
+    // and this pass stored nothing under that key. A first import into an empty table then asks
+    // nothing.
+    bool SurelyAbsent(Connection& db, std::string_view club, std::string_view licence);
+    // Whether only this pass has stored licences, confirmed for the open transaction.
+    bool OnlyOurs(Connection& db);
+    // Whether every licence the table holds now was stored by this pass.
+    bool HoldsOnlyOurs(Connection& db);
+
     Question question_;
     AnswersAhead ahead_;
+    enum class Alone { Unknown, Yes, No };
+    Alone alone_ = Alone::Unknown;
+    std::uint64_t confirmedIn_ = 0; // the transaction OnlyOurs() last held in
+    Connection::ChangeMark mark_{}; // other connections' commits when the pass first looked
+    // Every key this pass stored or tried to store under, as the table compares them (letters
+    // a-z without regard to case).
+    base::KeyHashes ours_;
 };
 
 } // namespace quorvel::storage

@@ -117,6 +117,16 @@ bool SqliteEngine::InTransaction() const noexcept {
     return !sqlite3_get_autocommit(db_);
 }
 
+// The engine's data version moves only with other connections' commits (this one's own writes
+// leave it); it starts at 1, so 0 stays free for "cannot tell".
+std::uint64_t SqliteEngine::ChangesByOthers() {
+    Row& row = Start("PRAGMA data_version", {});
+    std::uint64_t version = 0;
+    if (Step(row)) version = static_cast<std::uint64_t>(row.Integer(0));
+    Reset(row);
+    return version;
+}
+
 SqliteEngine::Statement* SqliteEngine::Recent(std::string_view sql) const noexcept {
     // The statements of a line are few and their texts are constants: they are found by where
     // their text lies, then checked, without hashing it.

@@ -30,6 +30,7 @@ public:
     void Rollback() noexcept override;
     bool InTransaction() const noexcept override;
     bool WriterExcludesOthers() const noexcept override { return true; }
+    std::uint64_t ChangesByOthers() override;
 
 private:
     class Statement;

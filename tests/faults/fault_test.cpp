@@ -421,3 +421,27 @@ TEST(Faults, AnotherWriterGetsItsTurnDuringALongImport) {
     EXPECT_EQ(Count(w.db, "Licence"), kLines);
     EXPECT_EQ(Count(w.db, "Club where Code_federal = 'FRA9999999999'"), 1);
 }
+
+// Writes one licence through a connection of its own at the first progress step after `after`
+// where the import leaves the database free (never waiting for it).
+TEST(Faults, ALicenceAnotherProgramStoresBetweenTwoBatchesOfAFirstImportIsFoundThere) {
+    // A first import knows every licence it stored itself; one stored by another program between
+    // two of its batches must still be found there, not stored a second time.
+    Workspace w;
+    WriteFile(w.source + "/licence.txt", LicenceLines(400));
+    SetBatchLines(100);
+    int batches = 0;
+    SetAfterBatch([&] {
+        if (++batches == 2)
+            Exec(w.db, "INSERT INTO Licence (Code_club, Licence, Nom, Prenom) "
+                       "VALUES ('fra5110750012', '850349', 'AUTRE', 'Prenom')");
+    });
+    bool imported = Import(w, w.work);
+    SetAfterBatch({});
+    SetBatchLines(100000);
+    ASSERT_TRUE(imported);
+    ASSERT_GE(batches, 2);
+    EXPECT_EQ(Count(w.db, "Licence where Licence = '850349'"), 1);
+    EXPECT_EQ(Count(w.db, "Licence"), 400);
+    EXPECT_TRUE(Has(ReadTrace(w.trace), "Nom dans fichier : NOM349 Prenom")) << "line 350 is a known licence";
+}

@@ -1,6 +1,7 @@
-// The set of keys already handled: found again whatever the letter case of a-z, added once, and
-// left exactly as it was when a batch of lines is undone, however much it grew meanwhile.
+// The sets of keys already handled, found again whatever the letter case of a-z: the set of keys
+// is left exactly as it was when a batch of lines is undone, however much it grew meanwhile.
 
+#include "base/key_hashes.hpp"
 #include "base/keyed_set.hpp"
 
 #include <quorvel/error.hpp>
@@ -9,6 +10,9 @@
 
 #include <random>
 #include <set>
+#include <string>
+#include <utility>
+#include <vector>
 
 TEST(KeyedSet, KeysMatchWithoutRegardToCaseAndRewindTakesOutExactlyTheKeysAddedSinceTheMark) {
     quorvel::base::KeyedSet set;
@@ -49,4 +53,24 @@ TEST(KeyedSet, KeysMatchWithoutRegardToCaseAndRewindTakesOutExactlyTheKeysAddedS
             ASSERT_EQ(set.Contains(k), kept.count(folded(k)) == 1) << k << " after batch " << batch;
         }
     }
+}
+
+TEST(KeyHashes, EveryKeyAddedIsFoundWhateverItsCaseAndOthersAlmostNever) {
+    quorvel::base::KeyHashes hashes;
+    EXPECT_FALSE(hashes.MaybeContains("", ""));
+    std::vector<std::pair<std::string, std::string>> keys;
+    for (int i = 0; i < 20000; ++i) // past several doublings of the table
+        keys.emplace_back("fra" + std::to_string(5110750012 + i % 97), std::to_string(850000 + i));
+    for (const auto& [club, licence] : keys)
+        hashes.Add(club, licence);
+    long missing = 0, strangers = 0;
+    for (const auto& [club, licence] : keys) {
+        missing += !hashes.MaybeContains("FRA" + club.substr(3), licence);
+        strangers +=
+            hashes.MaybeContains(club, licence + "0") + hashes.MaybeContains(club + "8", licence.substr(1));
+    }
+    EXPECT_EQ(missing, 0);
+    EXPECT_EQ(strangers, 0) << "another key, or the same letters cut elsewhere";
+    hashes.Clear();
+    EXPECT_FALSE(hashes.MaybeContains(keys[0].first, keys[0].second));
 }
