@@ -14,6 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
+source "$ROOT/scripts/compiler-cache.sh"
 OUT=$ROOT/build-windows
 CACHE=${QUORVEL_WINDOWS_CACHE:-/var/cache/quorvel-windows}
 export QUORVEL_WINDOWS_CACHE=$CACHE
@@ -52,7 +53,8 @@ build_arch() {
         PKG_CONFIG_LIBDIR=$deps/lib/pkgconfig cmake -S "$ROOT" -B "$dir" -Wno-dev \
             -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=Release \
             -DCMAKE_CXX_FLAGS="-isystem $OUT/include" -DCMAKE_CXX_FLAGS_RELEASE="${QUORVEL_WINDOWS_OPTIMISE:--O2} -DNDEBUG" \
-            -DQUORVEL_BUILD_TESTS=OFF -DQUORVEL_BUILD_BENCH=OFF -DQUORVEL_POSTGRESQL=OFF >/dev/null
+            -DQUORVEL_BUILD_TESTS=OFF -DQUORVEL_BUILD_BENCH=OFF -DQUORVEL_POSTGRESQL=OFF \
+            "${compiler_cache_args[@]}" >/dev/null
     fi
     if ! PKG_CONFIG_LIBDIR=$deps/lib/pkgconfig cmake --build "$dir" -j"${QUORVEL_JOBS:-2}" \
         --target quorvel quorvel_cli >"$dir/build.log" 2>&1; then

@@ -41,6 +41,7 @@ if ! locale -a 2>/dev/null | grep -qix 'fr_FR.utf-\?8'; then
   fi
 fi
 
+source scripts/compiler-cache.sh
 build_dir=${QUORVEL_BUILD_DIR:-build}
-cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${compiler_cache_args[@]}" "$@" >/dev/null
 cmake --build "$build_dir" -j"$(nproc)"
