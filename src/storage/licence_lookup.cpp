@@ -2,6 +2,7 @@
 
 #include "storage/queries.hpp"
 
+#include <cctype>
 #include <string>
 
 namespace quorvel::storage {
@@ -23,12 +24,31 @@ constexpr std::string_view kSelectLicences =
 // The first licences stored, enough to tell a table that holds only the few this pass has just
 // stored from one that holds others.
 constexpr std::string_view kFirstLicences = "select Code_club, Licence from Licence limit 64";
+// The Licence table's columns (on the file, the only engine that tells whether others wrote).
+constexpr std::string_view kLicenceColumns = "PRAGMA table_info(Licence)";
 
 constexpr std::string_view kCountLicence =
     "SELECT count(*) FROM Licence WHERE Code_Club = ?1 and Licence = ?2";
 constexpr std::string_view kCountLicences =
     "SELECT k.i, 1, (SELECT count(*) FROM Licence WHERE Code_Club = k.c and Licence = k.n), k.i "
     "FROM unnest(?1::text[], ?2::text[]) WITH ORDINALITY AS k(c, n, i)";
+
+// True when the key columns compare their values as text, as a new database's do. A column of
+// numeric affinity would store "0850300" and "850300" as one number, equal where their text is not.
+bool TextKeyColumns(Connection& db) {
+    int text = 0;
+    db.Query(kLicenceColumns, {}, [&](const Row& row) {
+        std::string name(row.Text(1)), type(row.Text(2));
+        for (std::string* s : {&name, &type})
+            for (char& c : *s)
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if ((name == "CODE_CLUB" || name == "LICENCE") &&
+            (type.find("CHAR") != std::string::npos || type.find("CLOB") != std::string::npos ||
+             type.find("TEXT") != std::string::npos))
+            ++text;
+    });
+    return text == 2;
+}
 
 } // namespace
 
@@ -65,6 +85,7 @@ bool LicenceLookup::SurelyAbsent(Connection& db, std::string_view club, std::str
 bool LicenceLookup::HoldsOnlyOurs(Connection& db) {
     ResultTable first;
     try {
+        if (!TextKeyColumns(db)) return false;
         RequeteTableau(db, first, kFirstLicences, {});
     } catch (const Error&) {
         return false; // the line's own query fails the same way and tells it

@@ -445,3 +445,21 @@ TEST(Faults, ALicenceAnotherProgramStoresBetweenTwoBatchesOfAFirstImportIsFoundT
     EXPECT_EQ(Count(w.db, "Licence"), 400);
     EXPECT_TRUE(Has(ReadTrace(w.trace), "Nom dans fichier : NOM349 Prenom")) << "line 350 is a known licence";
 }
+
+TEST(Faults, ALicenceColumnOfNumbersFindsALicenceSpeltAnotherWayInTheSameFirstImport) {
+    // In a database whose licence column stores numbers, "085000" and "85000" are one licence:
+    // the second line finds the first line's row, as the table compares them.
+    Workspace w;
+    std::string table = Scalar(w.db, "select sql from sqlite_master where name = 'Licence'");
+    const std::string text = "licence           TEXT COLLATE NOCASE";
+    ASSERT_NE(table.find(text), std::string::npos);
+    table.replace(table.find(text), text.size(), "licence NUMERIC");
+    Exec(w.db, "DROP INDEX Licence_Club_Licence; DROP TABLE Licence; " + table +
+                   "; CREATE INDEX Licence_Club_Licence ON Licence (Code_club, licence)");
+    std::string lines = LicenceLines(2);
+    lines.replace(13, 6, "085000");
+    lines.replace(250 + 13, 6, "85000 ");
+    WriteFile(w.source + "/licence.txt", lines);
+    ASSERT_TRUE(Import(w, w.work));
+    EXPECT_EQ(Count(w.db, "Licence"), 1);
+}
