@@ -51,11 +51,15 @@ TEST(Cli, ExitStatusAndTheTerminalFollowTheRunsResult) {
     Outcome quiet = Quorvel(Import(w, QUORVEL_SAMPLE_DIR, {"--quiet"}));
     EXPECT_EQ(quiet.out + quiet.err, "");
 
-    Outcome cannot = Quorvel(Import(w, w.source + "//"));
+    Outcome cannot = Quorvel(Import(w, w.source + "//", {"--html", w.dir / "cannot.html"}));
     EXPECT_EQ(cannot.status, 1) << "no licence.txt";
     EXPECT_EQ(ReadTrace(w.trace)[2], "Fichier licence.txt non trouvé dans le répertoire : " + w.source);
     EXPECT_EQ(cannot.err, "quorvel import-licences : Fichier non trouvé. — " + w.source +
                               "//licence.txt (voir le TraceLog " + w.trace + ")\n");
+    EXPECT_NE(ReadFile(w.dir / "cannot.html")
+                  .find("Import non commencé : Fichier non trouvé. — " + w.source + "//licence.txt"),
+              std::string::npos)
+        << "the page tells why the run could not start";
 
     Outcome failed = Quorvel(Import(w, w.dir / "missing", {"--report", w.dir / "r.json"}));
     EXPECT_EQ(failed.status, 2);
