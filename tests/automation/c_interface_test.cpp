@@ -109,6 +109,11 @@ TEST(ClassFactory, ServesItsOwnClassesOnlyAndKeepsTheLibraryInUseWhileAnythingLi
     void* object = &object;
     EXPECT_EQ(DllGetClassObject(&QUORVEL_LIBID_quorvel, &QUORVEL_IID_IClassFactory, &object),
               QUORVEL_CLASS_E_CLASSNOTAVAILABLE);
+    // Every byte of a class identifier counts, the first of its last eight as much as any.
+    quorvel_guid near = QUORVEL_CLSID_clsMajIUF;
+    near.data4[0] ^= 1;
+    EXPECT_EQ(DllGetClassObject(&near, &QUORVEL_IID_IClassFactory, &object),
+              QUORVEL_CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(DllGetClassObject(&QUORVEL_CLSID_clsMajIUF, &QUORVEL_IID__clsMajIUF, &object),
               QUORVEL_E_NOINTERFACE);
     quorvel_class_factory* factory = Factory(QUORVEL_CLSID_clsMajIUF);
