@@ -6,8 +6,7 @@ namespace quorvel::base {
 
 std::uint64_t KeyHashes::Hash(std::string_view first, std::string_view second) noexcept {
     // The unit separator keeps ("AB", "C") apart from ("A", "BC").
-    const char separator[2] = {'\x1f', 0};
-    std::uint64_t hash = FoldedHash(first, std::string_view(separator, 1)) ^ FoldedHash(second) * 31;
+    std::uint64_t hash = FoldedHash(first, "\x1f") ^ FoldedHash(second) * 31;
     return hash != 0 ? hash : 1;
 }
 
