@@ -25,10 +25,6 @@ std::uint64_t Mixed(std::uint64_t h) noexcept {
     return h ^ (h >> 29) ^ (h >> 47);
 }
 
-std::uint64_t FoldHash(std::string_view s) noexcept {
-    return Mixed(HashOn(kHashStart, s));
-}
-
 } // namespace
 
 std::uint64_t FoldedHash(std::string_view first, std::string_view second) noexcept {
@@ -59,13 +55,13 @@ void KeyedSet::Prefetch(std::string_view first, std::string_view second) const n
 
 bool KeyedSet::Contains(std::string_view key) const {
     if (keys_.empty()) return false;
-    return slots_[Find(key, FoldHash(key))] != kEmpty;
+    return slots_[Find(key, FoldedHash(key))] != kEmpty;
 }
 
 void KeyedSet::Add(std::string_view key) {
     // At most half full, so that probe runs stay short.
     if ((keys_.size() + 1) * 2 > slots_.size()) Rehash(slots_.empty() ? 64 : slots_.size() * 2);
-    std::uint64_t hash = FoldHash(key);
+    std::uint64_t hash = FoldedHash(key);
     std::size_t slot = Find(key, hash);
     if (slots_[slot] != kEmpty)
         throw Error(errnum::kDuplicateKey, "Cette clé est déjà associée à un élément de cette collection");
