@@ -51,6 +51,11 @@ public:
     // (`a`, `b`), in the transaction still open, and still holds. False otherwise: the line then
     // asks for itself.
     bool Answer(long line, std::string_view a, std::string_view b, ResultTable& table) const;
+    // True when the last window asked line `line`'s question with exactly (`a`, `b`).
+    bool Asked(long line, std::string_view a, std::string_view b) const noexcept {
+        const Entry* entry = At(line);
+        return entry != nullptr && entry->key.wanted && entry->key.first == a && entry->key.second == b;
+    }
     // Line `line` stored something under (`a`, `b`): every answer for a key the database holds
     // equal to it is dropped (every answer, when that is not the key the line asked with).
     void Stored(long line, std::string_view a, std::string_view b);

@@ -54,6 +54,11 @@ public:
     // 1 while open, 0 when closed.
     int State() const noexcept { return engine_ != nullptr ? 1 : 0; }
 
+    // Opens the transaction that the next statement would open, when none is open: what is read
+    // from here holds until it ends. Throws as a statement would.
+    void Begin() {
+        if (engine_ != nullptr) BeginIfNeeded();
+    }
     // Runs a statement that changes data. Inside a batch, on a server, it may only be sent: a
     // failure then shows later, as the loss of the transaction (see LostItem()).
     void Execute(std::string_view sql, Params params = {});

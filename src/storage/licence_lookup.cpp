@@ -24,8 +24,15 @@ constexpr std::string_view kSelectLicences =
 // The first licences stored, enough to tell a table that holds only the few this pass has just
 // stored from one that holds others.
 constexpr std::string_view kFirstLicences = "select Code_club, Licence from Licence limit 64";
-// The Licence table's columns (on the file, the only engine that tells whether others wrote).
+// The Licence table's columns, on the file.
 constexpr std::string_view kLicenceColumns = "PRAGMA table_info(Licence)";
+// On a server: how many of the two key columns hold text, compared as this program's databases
+// do or byte for byte.
+constexpr std::string_view kServerTextKeyColumns =
+    "SELECT count(*) FROM information_schema.columns WHERE table_schema = current_schema() "
+    "AND lower(table_name) = 'licence' AND lower(column_name) IN ('code_club', 'licence') "
+    "AND data_type IN ('text', 'character varying', 'character') "
+    "AND coalesce(collation_name, 'default') IN ('nocase', 'default', 'C', 'POSIX')";
 
 constexpr std::string_view kCountLicence =
     "SELECT count(*) FROM Licence WHERE Code_Club = ?1 and Licence = ?2";
@@ -36,6 +43,7 @@ constexpr std::string_view kCountLicences =
 // True when the key columns compare their values as text, as a new database's do. A column of
 // numeric affinity would store "0850300" and "850300" as one number, equal where their text is not.
 bool TextKeyColumns(Connection& db) {
+    if (db.Remote()) return lngRequeteValeur(db, kServerTextKeyColumns, {}) == 2;
     int text = 0;
     db.Query(kLicenceColumns, {}, [&](const Row& row) {
         std::string name(row.Text(1)), type(row.Text(2));
@@ -50,6 +58,23 @@ bool TextKeyColumns(Connection& db) {
     return text == 2;
 }
 
+// True when `text` holds only printable ASCII characters. A server's collation holds some other
+// characters equal to letters a-z in ways the hashes do not fold (a full-width capital to its
+// small letter, for one): there, only keys of these characters are answered without a query.
+bool Plain(std::string_view text) noexcept {
+    for (unsigned char c : text)
+        if (c < 0x20 || c > 0x7e) return false;
+    return true;
+}
+
+// True when every key wanted is Plain(): a key of other characters may be held equal to one the
+// pass stored nothing like.
+bool AllPlain(const std::vector<AheadKey>& keys) noexcept {
+    for (const AheadKey& key : keys)
+        if (key.wanted && !(Plain(key.first) && Plain(key.second))) return false;
+    return true;
+}
+
 } // namespace
 
 std::size_t LicenceLookup::Window(const Connection& db) const noexcept {
@@ -57,10 +82,37 @@ std::size_t LicenceLookup::Window(const Connection& db) const noexcept {
 }
 
 void LicenceLookup::Ahead(Connection& db, long first, const std::vector<AheadKey>& keys) noexcept {
-    if (question_ == Question::FirstStored)
-        ahead_.TryFetch(db, kSelectLicences, 3, first, keys);
-    else
+    askedOnlyOurs_ = false;
+    if (question_ == Question::Count) {
         ahead_.TryFetch(db, kCountLicences, 1, first, keys);
+        return;
+    }
+    if (!AloneAhead(db) || !AllPlain(keys)) {
+        ahead_.TryFetch(db, kSelectLicences, 3, first, keys);
+        return;
+    }
+    // Only the keys this pass may have stored under need asking: the others are surely absent.
+    maybeOurs_ = keys;
+    bool any = false;
+    for (AheadKey& key : maybeOurs_) {
+        key.wanted = key.wanted && !SurelyAbsentKey(db, key.first, key.second);
+        any |= key.wanted;
+    }
+    askedOnlyOurs_ = true;
+    if (any)
+        ahead_.TryFetch(db, kSelectLicences, 3, first, maybeOurs_);
+    else
+        ahead_.Clear();
+}
+
+bool LicenceLookup::AloneAhead(Connection& db) noexcept {
+    if (alone_ == Alone::No) return false;
+    try {
+        db.Begin();
+        return OnlyOurs(db);
+    } catch (...) {
+        return false; // the window's query meets the same failure and tells it
+    }
 }
 
 void LicenceLookup::FirstStored(Connection& db, long line, std::string_view club, std::string_view licence,
@@ -73,12 +125,23 @@ void LicenceLookup::FirstStored(Connection& db, long line, std::string_view club
 }
 
 void LicenceLookup::Stored(long line, std::string_view club, std::string_view licence) {
-    ahead_.Stored(line, club, licence);
-    if (alone_ != Alone::No) ours_.Add(club, licence);
+    // A key the window did not ask, because the pass had stored nothing like it, is held equal
+    // to none of the keys it asked (those are like keys the pass stored): their answers stay.
+    const bool plain = Plain(club) && Plain(licence);
+    if (!askedOnlyOurs_ || !plain || ahead_.Asked(line, club, licence)) ahead_.Stored(line, club, licence);
+    if (alone_ == Alone::No) return;
+    ours_.Add(club, licence);
+    plainOnly_ = plainOnly_ && plain;
 }
 
 bool LicenceLookup::SurelyAbsent(Connection& db, std::string_view club, std::string_view licence) {
     if (question_ != Question::FirstStored || alone_ == Alone::No || !OnlyOurs(db)) return false;
+    return SurelyAbsentKey(db, club, licence);
+}
+
+bool LicenceLookup::SurelyAbsentKey(const Connection& db, std::string_view club,
+                                    std::string_view licence) const noexcept {
+    if (db.Remote() && !(plainOnly_ && Plain(club) && Plain(licence))) return false;
     return !ours_.MaybeContains(club, licence);
 }
 

@@ -4,7 +4,8 @@
 // licences are stored under this key?" (the IUF update). On the file each line asks its own
 // question, one query per key. On a server, where each query costs a round trip, a window of the
 // lines ahead asks in one query, and each line takes its answer from there while it holds (see
-// AnswersAhead).
+// AnswersAhead). While the table holds only what this pass stored and nobody else writes, a key
+// the pass stored nothing like is answered "not stored" without asking, on either engine.
 
 #include "base/key_hashes.hpp"
 #include "storage/answers_ahead.hpp"
@@ -62,8 +63,13 @@ private:
     // and this pass stored nothing under that key. A first import into an empty table then asks
     // nothing.
     bool SurelyAbsent(Connection& db, std::string_view club, std::string_view licence);
+    // SurelyAbsent() once OnlyOurs() holds.
+    bool SurelyAbsentKey(const Connection& db, std::string_view club,
+                         std::string_view licence) const noexcept;
     // Whether only this pass has stored licences, confirmed for the open transaction.
     bool OnlyOurs(Connection& db);
+    // OnlyOurs() for a window, in the transaction its lines will run in, without throwing.
+    bool AloneAhead(Connection& db) noexcept;
     // Whether every licence the table holds now was stored by this pass.
     bool HoldsOnlyOurs(Connection& db);
 
@@ -76,6 +82,11 @@ private:
     // Every key this pass stored or tried to store under, as the table compares them (letters
     // a-z without regard to case).
     base::KeyHashes ours_;
+    // Whether every key stored under holds only printable ASCII characters (see Plain()).
+    bool plainOnly_ = true;
+    // The last window asked only the keys this pass may have stored under (maybeOurs_).
+    bool askedOnlyOurs_ = false;
+    std::vector<AheadKey> maybeOurs_;
 };
 
 } // namespace quorvel::storage

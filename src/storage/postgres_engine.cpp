@@ -44,7 +44,7 @@ constexpr const char* kBackToPoint = "ROLLBACK TO SAVEPOINT quorvel_point";
 constexpr const char* kBegin =
     "BEGIN; DO $$DECLARE t text; BEGIN FOREACH t IN ARRAY ARRAY['club', 'licence', 'selection'] LOOP "
     "IF to_regclass(t) IS NOT NULL THEN EXECUTE 'LOCK TABLE ' || quote_ident(t) || ' IN EXCLUSIVE MODE'; "
-    "END IF; END LOOP; END$$; SELECT txid_current()";
+    "END IF; END LOOP; END$$; SELECT txid_current(), txid_current_snapshot()::text";
 // A BEGIN on a connection that dropped meanwhile is tried on a new one this many times.
 constexpr int kBeginTries = 3;
 
@@ -253,6 +253,7 @@ void PostgresEngine::Reconnect() {
     if (PQstatus(conn_) != CONNECTION_BAD) return;
     if (unreachable_) Fail(nullptr, {});
     ForgetSent();
+    lastXid_ = 0; // anyone may have written while the link was down
     for (auto& [sql, statement] : cache_)
         statement->prepared_ = false;
     const auto deadline = std::chrono::steady_clock::now() + ReconnectLimit();
@@ -338,6 +339,7 @@ void PostgresEngine::Begin() {
         PGresult* result = PQexec(conn_, kBegin);
         if (PQresultStatus(result) == PGRES_TUPLES_OK) {
             transaction_ = PQgetvalue(result, 0, 0);
+            NoteOthers(PQgetvalue(result, 0, 1));
             PQclear(result);
             return;
         }
@@ -346,6 +348,36 @@ void PostgresEngine::Begin() {
         if (PQstatus(conn_) != CONNECTION_BAD || attempt == kBeginTries) Fail(result, "BEGIN");
         PQclear(result);
     }
+}
+
+namespace {
+
+// True when `snapshot` (txid_current_snapshot()'s text, xmin:xmax:in-progress list), taken as
+// transaction `xid` began, shows every transaction numbered before it ended: none in progress,
+// and the last one ended is the one just before.
+bool AllBeforeEnded(std::string_view snapshot, std::uint64_t xid) {
+    const std::size_t first = snapshot.find(':');
+    const std::size_t second = snapshot.find(':', first == std::string_view::npos ? first : first + 1);
+    if (first == std::string_view::npos || second == std::string_view::npos) return false;
+    if (second + 1 != snapshot.size()) return false; // transactions in progress
+    std::uint64_t xmax = 0;
+    const char* begin = snapshot.data() + first + 1;
+    const char* end = snapshot.data() + second;
+    return std::from_chars(begin, end, xmax).ptr == end && xmax == xid;
+}
+
+} // namespace
+
+// Nobody else committed anything between the start of the last transaction and the start of this
+// one when that one began after every other had ended, and no transaction number was given out
+// between the two (any writer takes one, so even one that only now takes its turn on the tables
+// shows). Anything else, this connection's own savepoints included, counts as a change.
+void PostgresEngine::NoteOthers(std::string_view snapshot) noexcept {
+    std::uint64_t xid = 0;
+    std::from_chars(transaction_.data(), transaction_.data() + transaction_.size(), xid);
+    if (lastXid_ == 0 || !lastAlone_ || xid != lastXid_ + 1) ++othersMark_;
+    lastXid_ = xid;
+    lastAlone_ = xid != 0 && AllBeforeEnded(snapshot, xid);
 }
 
 std::string PostgresEngine::TransactionStatus() noexcept {

@@ -65,6 +65,8 @@ public:
     bool TakeUndoneToSavepoint() noexcept override;
     bool KnowsFailureOf(long item) const noexcept override { return known_ && known_->sent.item == item; }
     void SetStatementsAlone(bool on) noexcept override { statementsAlone_ = on; }
+    // Read as each transaction begins (see NoteOthers()), at no cost of its own.
+    std::uint64_t ChangesByOthers() override { return othersMark_; }
 
 private:
     class Statement;
@@ -131,6 +133,9 @@ private:
     // After the connection dropped during COMMIT: connects again and asks the server whether the
     // transaction was stored all the same. Sets outcomeUnknown_ when the server cannot tell.
     bool CommittedAfterAll() noexcept;
+    // Moves othersMark_ unless the transaction that began with `snapshot` surely follows the
+    // last one with nobody else's commit in between.
+    void NoteOthers(std::string_view snapshot) noexcept;
     // The server's word on the transaction: "committed", "aborted", "in progress", or empty when
     // it cannot be asked or no longer knows.
     std::string TransactionStatus() noexcept;
@@ -185,6 +190,11 @@ private:
     std::optional<KnownFailure> known_;
     bool unreachable_ = false;
     bool outcomeUnknown_ = false;
+    // See ChangesByOthers(): the last transaction's number (0 after a new connection), whether
+    // every transaction before it had ended as it began, and the mark (never 0).
+    std::uint64_t lastXid_ = 0;
+    bool lastAlone_ = false;
+    std::uint64_t othersMark_ = 1;
 };
 
 // How long a dropped connection is tried again before the server is taken as out of reach: 60 s

@@ -766,3 +766,70 @@ TEST(ServerFaults, ClubCodesAreAskedAheadAndALaterLineFindsWhatAnEarlierOneStore
     EXPECT_EQ(second.passes[0].Clubs().known, 1);
     EXPECT_EQ(ServerSql(accents.db, "select count(*) from Club"), "1");
 }
+
+TEST(ServerFaults, AFirstImportSeesALicenceStoredByATransactionOlderThanItsBatches) {
+    // A first import answers "not stored" without asking while nobody else writes. A workstation
+    // whose transaction began before the import, and stores a licence of the export between two
+    // of its batches, must still be seen, though it takes no new transaction number then.
+    Workspace w;
+    if (!ServerWorkspace(w, "quorvel_first_import_older")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    WriteFile(w.source + "/licence.txt", LicenceLines(400));
+    ServerSql(w.db, "CREATE TABLE Notes (x INTEGER)");
+    PGconn* workstation = PQconnectdb(w.db.c_str());
+    PQclear(PQexec(workstation, "BEGIN; INSERT INTO Notes VALUES (1)"));
+    ShortBatches batches(100);
+    int after = 0;
+    SetAfterBatch([&] {
+        if (++after == 2)
+            PQclear(PQexec(workstation, "INSERT INTO Licence (Code_club, licence, Nom, Prenom) VALUES "
+                                        "('fra5110750012', '850349', 'AUTRE', 'Prenom'); COMMIT"));
+    });
+    bool imported = Import(w, w.work);
+    SetAfterBatch({});
+    PQfinish(workstation);
+    ASSERT_TRUE(imported);
+    ASSERT_GE(after, 3);
+    EXPECT_EQ(ServerSql(w.db, "select count(*) from Licence where licence = '850349'"), "1");
+    EXPECT_EQ(ServerSql(w.db, "select count(*) from Licence"), "400");
+}
+
+TEST(ServerFaults, LicenceNumbersTheServerHoldsEqualInOtherCharactersAreFoundInAFirstImport) {
+    // The server's collation holds "85²234" and "852234" equal (the file database does not): the
+    // later line finds the licence the earlier one stored, whichever is written in plain digits,
+    // in the same window or a later one.
+    auto numbered = [](std::initializer_list<const char*> numbers) {
+        std::string lines = LicenceLines(static_cast<int>(numbers.size()));
+        std::size_t at = 13;
+        for (const char* number : numbers) {
+            lines.replace(at, 6, number);
+            at += 250;
+        }
+        return lines;
+    };
+    Workspace later;
+    if (!ServerWorkspace(later, "quorvel_other_digits_later"))
+        GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    WriteFile(later.source + "/licence.txt", numbered({"85\xb2"
+                                                       "234",
+                                                       "851111", "852234", "851112"}));
+    {
+        ShortBatches batches(2);
+        ASSERT_TRUE(Import(later, later.work));
+    }
+    EXPECT_EQ(ServerSql(later.db, "select count(*) from Licence"), "3");
+
+    Workspace same;
+    if (!ServerWorkspace(same, "quorvel_other_digits_same")) GTEST_SKIP();
+    WriteFile(same.source + "/licence.txt", numbered({"853234", "85\xb3"
+                                                                "234"}));
+    ASSERT_TRUE(Import(same, same.work));
+    EXPECT_EQ(ServerSql(same.db, "select count(*) from Licence"), "1");
+
+    // A licence column of numbers holds "085000" and "85000" as one.
+    Workspace numeric;
+    if (!ServerWorkspace(numeric, "quorvel_numeric_licence")) GTEST_SKIP();
+    ServerSql(numeric.db, "ALTER TABLE Licence ALTER COLUMN licence TYPE numeric USING licence::numeric");
+    WriteFile(numeric.source + "/licence.txt", numbered({"085000", "85000 "}));
+    ASSERT_TRUE(Import(numeric, numeric.work));
+    EXPECT_EQ(ServerSql(numeric.db, "select count(*) from Licence"), "1");
+}
