@@ -22,11 +22,12 @@ DECLARE
     top BIGINT;
     known TEXT;
 BEGIN
-    PERFORM pg_advisory_xact_lock(7238633, hashtext(TG_TABLE_NAME));
     -- The highest number is read once per transaction, then kept in a setting that goes back with
-    -- the transaction (or the savepoint) that set it: no other writer inserts meanwhile.
+    -- the transaction (or the savepoint) that set it, as does the lock taken with it: no other
+    -- writer inserts meanwhile.
     known := current_setting('quorvel.top_' || TG_TABLE_NAME, true);
     IF known IS NULL OR known = '' THEN
+        PERFORM pg_advisory_xact_lock(7238633, hashtext(TG_TABLE_NAME));
         CASE TG_TABLE_NAME
             WHEN 'licence' THEN SELECT max(Num) INTO top FROM Licence;
             WHEN 'club' THEN SELECT max(Num) INTO top FROM Club;

@@ -833,3 +833,20 @@ TEST(ServerFaults, LicenceNumbersTheServerHoldsEqualInOtherCharactersAreFoundInA
     ASSERT_TRUE(Import(numeric, numeric.work));
     EXPECT_EQ(ServerSql(numeric.db, "select count(*) from Licence"), "1");
 }
+
+TEST(ServerFaults, TwoWorkstationsStoringAtOnceNumberTheirLicencesInTurn) {
+    // Neither takes the import's table locks: the numbering alone makes the second wait for the
+    // first's commit, then number after it.
+    Workspace w;
+    if (!ServerWorkspace(w, "quorvel_numbers_in_turn")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    PGconn* first = PQconnectdb(w.db.c_str());
+    PQclear(
+        PQexec(first, "BEGIN; INSERT INTO Licence (Code_club, licence) VALUES ('FRA5110750012', '850001')"));
+    {
+        Writer second(w.db, "INSERT INTO Licence (Code_club, licence) VALUES ('FRA5110750012', '850002')");
+        PQclear(PQexec(first, "COMMIT"));
+    }
+    PQfinish(first);
+    EXPECT_EQ(ServerSql(w.db, "select string_agg(licence || ':' || Num, ' ' order by Num) from Licence"),
+              "850001:1 850002:2");
+}
