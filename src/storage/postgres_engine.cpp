@@ -2,6 +2,7 @@
 #include "storage/server_engine.hpp"
 
 #include "storage/database_uri.hpp"
+#include "storage/insert_rows.hpp"
 
 #include <libpq-fe.h>
 
@@ -211,6 +212,8 @@ public:
     std::vector<const char*> pointers_;
     PGresult* result_ = nullptr;
     int row_ = -1;
+    // Whether rows of this insert can go many to one statement: unknown (-1), no (0), yes (1).
+    int manyRows_ = -1;
 };
 
 PostgresEngine::PostgresEngine(const std::string& uri, std::function<void()> waiting, bool takeTurn)
@@ -437,6 +440,7 @@ void PostgresEngine::Commit() {
 }
 
 void PostgresEngine::Rollback() noexcept {
+    group_ = {};
     Sent failed{0, nullptr, 0};
     // The work is undone anyway: what failed in it no longer matters.
     PQclear(Drain(failed));
@@ -447,6 +451,7 @@ void PostgresEngine::Rollback() noexcept {
 }
 
 void PostgresEngine::ForgetSent() noexcept {
+    group_ = {};
     sent_.clear();
     confirmed_ = 0;
     skipToSync_ = false;
@@ -600,6 +605,7 @@ void PostgresEngine::Settle() {
 }
 
 void PostgresEngine::Settle(PGresult** answer) {
+    SendGroup();
     if (arrived_ != nullptr && pointHeld_ && savepoint_ && !preview_ && PQstatus(conn_) == CONNECTION_OK)
         BackAtOnce();
     if (sent_.empty() && arrived_ == nullptr && PQpipelineStatus(conn_) == PQ_PIPELINE_OFF) return;
@@ -639,6 +645,7 @@ long PostgresEngine::TakeFailedItem() noexcept {
 
 void PostgresEngine::Savepoint() {
     if (preview_ || !InTransaction()) return;
+    SendGroup();
     if (PQpipelineStatus(conn_) == PQ_PIPELINE_OFF && PQenterPipelineMode(conn_) != 1)
         Fail(nullptr, kSetPoint);
     for (const char* sql : {savepoint_ ? kLetPointGo : nullptr, kSetPoint}) {
@@ -659,10 +666,18 @@ bool PostgresEngine::TakeUndoneToSavepoint() noexcept {
 bool PostgresEngine::Send(std::string_view sql, Params params, long item) {
     if (preview_ || statementsAlone_) return false;
     Statement& statement = Prepared(sql);
-    if (PQpipelineStatus(conn_) == PQ_PIPELINE_OFF && PQenterPipelineMode(conn_) != 1) Fail(nullptr, sql);
     statement.Clear();
     statement.Bind(params);
     FailAgainIfKnown(statement, item);
+    if (Keep(statement, item)) return true;
+    SendGroup();
+    SendBound(statement, item);
+    return true;
+}
+
+void PostgresEngine::SendBound(Statement& statement, long item) {
+    if (PQpipelineStatus(conn_) == PQ_PIPELINE_OFF && PQenterPipelineMode(conn_) != 1)
+        Fail(nullptr, statement.source_);
     sent_.push_back({item, &statement, statement.Digest()});
     bool sent =
         PQsendQueryPrepared(conn_, statement.name_.c_str(), static_cast<int>(statement.values_.size()),
@@ -670,9 +685,50 @@ bool PostgresEngine::Send(std::string_view sql, Params params, long item) {
     if (!sent || sent_.size() >= kSendAtMost) Settle();
     if (!sent) {
         failedItem_ = item;
-        Fail(nullptr, sql);
+        Fail(nullptr, statement.source_);
     }
+}
+
+// A statement of many rows that fails is blamed on the line of its first row: the batch is done
+// again up to that line, then line after line, each with a savepoint, until the line at fault
+// fails alone. A savepoint sends the rows kept before it, so that no statement spans two.
+bool PostgresEngine::Keep(Statement& statement, long item) {
+    if (statement.manyRows_ < 0) statement.manyRows_ = ManyRowsInsert(statement.source_, 2).empty() ? 0 : 1;
+    if (statement.manyRows_ == 0) return false;
+    if (group_.single != &statement) SendGroup();
+    group_.single = &statement;
+    for (std::size_t i = 0; i < statement.values_.size(); ++i) {
+        group_.values.push_back(statement.values_[i]);
+        group_.nulls.push_back(statement.pointers_[i] == nullptr);
+    }
+    group_.items.push_back(item);
+    if (group_.items.size() == kGroupRows) SendGroup();
     return true;
+}
+
+void PostgresEngine::SendGroup() {
+    if (group_.items.empty()) return;
+    Group group = std::exchange(group_, {});
+    if (PQstatus(conn_) == CONNECTION_BAD) {
+        // Its rows are lost with the transaction: never sent on a connection made again.
+        ForgetSent();
+        failedItem_ = group.items.front();
+        Fail(nullptr, {});
+    }
+    std::size_t from = 0;
+    for (std::size_t rows = kGroupRows; rows > 0; rows /= 2)
+        for (; group.items.size() - from >= rows; from += rows)
+            SendRows(group, from, rows);
+}
+
+void PostgresEngine::SendRows(Group& group, std::size_t from, std::size_t rows) {
+    Statement& statement = rows == 1 ? *group.single : Prepared(ManyRowsInsert(group.single->source_, rows));
+    const std::size_t columns = group.single->values_.size();
+    for (std::size_t i = 0; i < statement.values_.size(); ++i) {
+        statement.values_[i] = std::move(group.values[from * columns + i]);
+        statement.pointers_[i] = group.nulls[from * columns + i] ? nullptr : statement.values_[i].c_str();
+    }
+    SendBound(statement, group.items[from]);
 }
 
 bool PostgresEngine::InTransaction() const noexcept {
@@ -715,6 +771,7 @@ PostgresEngine::Statement& PostgresEngine::Prepared(std::string_view sql) {
 }
 
 Row& PostgresEngine::Start(std::string_view sql, Params params) {
+    SendGroup();
     // A query after statements only sent goes with them (see InPipeline()).
     if (!Pipelined()) {
         Settle();

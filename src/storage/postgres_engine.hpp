@@ -101,6 +101,25 @@ private:
 
     // The statement of text `sql`, prepared on the server.
     Statement& Prepared(std::string_view sql);
+    // Inserts of one row each, of one statement, kept to be sent as statements of many rows (see
+    // storage/insert_rows): the values of each row in turn, and each row's line.
+    struct Group {
+        Statement* single = nullptr;
+        std::vector<std::string> values;
+        std::vector<bool> nulls;
+        std::vector<long> items;
+    };
+    // The most rows one statement inserts (a power of two: a group goes as statements of 64, 32...
+    // rows, so that few are prepared).
+    static constexpr std::size_t kGroupRows = 64;
+    // Keeps the row `statement` would insert, for line `item`; false when it is not an insert that
+    // can go with others.
+    bool Keep(Statement& statement, long item);
+    // Sends the rows kept, before anything else is sent or awaited.
+    void SendGroup();
+    void SendRows(Group& group, std::size_t from, std::size_t rows);
+    // Sends `statement` as bound, for line `item`, its outcome to be read later.
+    void SendBound(Statement& statement, long item);
     // Reads the outcome of every statement sent and ends pipeline mode. Returns the first
     // failure's result, with what was sent, or nullptr.
     // With `answer`, the result of the last statement sent goes there when nothing failed before.
@@ -166,6 +185,7 @@ private:
     std::unordered_map<std::string, std::unique_ptr<Statement>, StringHash, std::equal_to<>> cache_;
     int prepared_ = 0;
     std::vector<Sent> sent_;
+    Group group_;
     // How many of the statements sent have their whole outcome read (see FailureArrived()).
     std::size_t confirmed_ = 0;
     // How many times FailureArrived() was asked.
