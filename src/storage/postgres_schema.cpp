@@ -95,7 +95,8 @@ CREATE TABLE Licence (
     Code_unique       TEXT,
     Date_suppr        TEXT
 );
-CREATE INDEX Licence_Club_Licence ON Licence (Code_club, licence);
+-- Num last: the first licence stored under a key is the index's first entry for it, no sort.
+CREATE INDEX Licence_Club_Licence ON Licence (Code_club, licence, Num);
 CREATE TRIGGER Licence_Num BEFORE INSERT ON Licence FOR EACH ROW EXECUTE FUNCTION Next_Num();
 CREATE TRIGGER Licence_Gone AFTER DELETE ON Licence REFERENCING OLD TABLE AS gone
     FOR EACH STATEMENT EXECUTE FUNCTION Keep_Top_Num();
