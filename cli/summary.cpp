@@ -148,11 +148,9 @@ std::string Summary(const RunReport& report, const std::vector<std::string>& out
 }
 
 std::string StartFailure(const RunReport& report) {
-    for (auto g = report.groups.rbegin(); g != report.groups.rend(); ++g)
-        for (auto e = g->first.rbegin(); e != g->first.rend(); ++e)
-            if (e->kind == "Erreur" && e->line == 0)
-                return OneLine(e->message) + (e->file.empty() ? "" : " — " + e->file);
-    return {};
+    const ReportEntry* e = report.StartFailureEntry();
+    if (e == nullptr) return {};
+    return OneLine(e->message) + (e->file.empty() ? "" : " — " + e->file);
 }
 
 } // namespace quorvel::cli

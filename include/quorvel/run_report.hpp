@@ -168,6 +168,8 @@ struct QUORVEL_API RunReport {
     std::string ResumeText() const;
     // The interrupted pass, or null.
     const PassReport* InterruptedPass() const;
+    // Why a run could not start: its last error entry of no line, or null.
+    const ReportEntry* StartFailureEntry() const;
 
     // The report as a JSON document (UTF-8), following docs/run-report.schema.json.
     std::string ToJson() const;

@@ -122,7 +122,12 @@ bool SqliteEngine::InTransaction() const noexcept {
 std::uint64_t SqliteEngine::ChangesByOthers() {
     Row& row = Start("PRAGMA data_version", {});
     std::uint64_t version = 0;
-    if (Step(row)) version = static_cast<std::uint64_t>(row.Integer(0));
+    try {
+        if (Step(row)) version = static_cast<std::uint64_t>(row.Integer(0));
+    } catch (...) {
+        Reset(row); // left ready for the next reading
+        throw;
+    }
     Reset(row);
     return version;
 }

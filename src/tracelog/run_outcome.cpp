@@ -86,14 +86,19 @@ std::string FileName(const std::string& path) {
 
 // Why the run could not start: its last error about no particular line.
 std::string StartFailure(const RunReport& r) {
-    for (auto g = r.groups.rbegin(); g != r.groups.rend(); ++g)
-        for (auto e = g->first.rbegin(); e != g->first.rend(); ++e)
-            if (e->kind == "Erreur" && e->line == 0)
-                return OneLine(e->message) + (e->file.empty() ? "" : " — " + e->file);
-    return "voir le TraceLog";
+    const ReportEntry* e = r.StartFailureEntry();
+    if (e == nullptr) return "voir le TraceLog";
+    return OneLine(e->message) + (e->file.empty() ? "" : " — " + e->file);
 }
 
 } // namespace
+
+const ReportEntry* RunReport::StartFailureEntry() const {
+    for (auto g = groups.rbegin(); g != groups.rend(); ++g)
+        for (auto e = g->first.rbegin(); e != g->first.rend(); ++e)
+            if (e->kind == "Erreur" && e->line == 0) return &*e;
+    return nullptr;
+}
 
 const PassReport* RunReport::InterruptedPass() const {
     for (const PassReport& p : passes)
