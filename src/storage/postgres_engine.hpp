@@ -185,6 +185,8 @@ private:
     std::unordered_map<std::string, std::unique_ptr<Statement>, StringHash, std::equal_to<>> cache_;
     int prepared_ = 0;
     std::vector<Sent> sent_;
+    // True once a statement has failed on this connection: no more rows are kept (see Keep()).
+    bool oneByOne_ = false;
     Group group_;
     // How many of the statements sent have their whole outcome read (see FailureArrived()).
     std::size_t confirmed_ = 0;
