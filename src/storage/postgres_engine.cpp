@@ -2,7 +2,7 @@
 #include "storage/server_engine.hpp"
 
 #include "storage/database_uri.hpp"
-#include "storage/insert_rows.hpp"
+#include "storage/many_rows.hpp"
 
 #include <libpq-fe.h>
 
@@ -212,8 +212,10 @@ public:
     std::vector<const char*> pointers_;
     PGresult* result_ = nullptr;
     int row_ = -1;
-    // Whether rows of this insert can go many to one statement: unknown (-1), no (0), yes (1).
-    int manyRows_ = -1;
+    // Whether rows of this statement can go many to one statement, and for an update the
+    // parameters it finds its rows by.
+    ManyRows manyRows_ = ManyRows::Unknown;
+    std::vector<std::size_t> keys_;
 };
 
 PostgresEngine::PostgresEngine(const std::string& uri, std::function<void()> waiting, bool takeTurn)
@@ -696,18 +698,69 @@ void PostgresEngine::SendBound(Statement& statement, long item) {
 // first failure rows go one by one: a file with a refused line often holds more, and there a
 // statement of many rows ran twice as slow in all (30,000 lines, one in ten refused).
 bool PostgresEngine::Keep(Statement& statement, long item) {
-    if (oneByOne_) return false;
-    if (statement.manyRows_ < 0) statement.manyRows_ = ManyRowsInsert(statement.source_, 2).empty() ? 0 : 1;
-    if (statement.manyRows_ == 0) return false;
+    if (oneByOne_ || !ManyRowsForm(statement)) return false;
     if (group_.single != &statement) SendGroup();
-    group_.single = &statement;
+    // The row is read before any rows kept are sent, which binds theirs to the same statement.
+    const std::size_t from = group_.values.size();
     for (std::size_t i = 0; i < statement.values_.size(); ++i) {
         group_.values.push_back(statement.values_[i]);
         group_.nulls.push_back(statement.pointers_[i] == nullptr);
     }
+    bool alone = false;
+    if (statement.manyRows_ == ManyRows::Update) {
+        std::string key;
+        alone = !UpdateKey(statement, key);
+        if (!alone && !group_.keys.insert(key).second) {
+            // A row kept has the same key: those go first.
+            SendBefore(from);
+            group_.keys.insert(key);
+        } else if (alone) {
+            SendBefore(from);
+        }
+    }
+    group_.single = &statement;
     group_.items.push_back(item);
-    if (group_.items.size() == kGroupRows) SendGroup();
+    if (alone || group_.items.size() == kGroupRows) SendGroup();
     return true;
+}
+
+bool PostgresEngine::ManyRowsForm(Statement& statement) {
+    if (statement.manyRows_ == ManyRows::Unknown) {
+        statement.manyRows_ = ManyRows::No;
+        if (!ManyRowsInsert(statement.source_, 2).empty()) statement.manyRows_ = ManyRows::Insert;
+        statement.keys_ = UpdateKeys(statement.source_);
+        if (!statement.keys_.empty()) statement.manyRows_ = ManyRows::Update;
+    }
+    return statement.manyRows_ != ManyRows::No;
+}
+
+// Updates go together only while no row can be found by two of them: their keys are of printable
+// ASCII characters (which the server's collation holds equal only when they differ in the case of
+// letters a-z, as it does in the file) and differ otherwise. False for a key of other characters,
+// whose update then goes alone.
+bool PostgresEngine::UpdateKey(const Statement& statement, std::string& key) {
+    for (std::size_t k : statement.keys_) {
+        if (statement.pointers_[k] == nullptr) return false;
+        for (unsigned char c : statement.values_[k]) {
+            if (c < 0x20 || c > 0x7e) return false;
+            key += static_cast<char>(std::tolower(c));
+        }
+        key += '\x1f';
+    }
+    return true;
+}
+
+// Sends the rows kept before the one whose values start at `from`, which stays kept.
+void PostgresEngine::SendBefore(std::size_t from) {
+    std::vector<std::string> row(
+        std::make_move_iterator(group_.values.begin() + static_cast<std::ptrdiff_t>(from)),
+        std::make_move_iterator(group_.values.end()));
+    std::vector<bool> nulls(group_.nulls.begin() + static_cast<std::ptrdiff_t>(from), group_.nulls.end());
+    group_.values.resize(from);
+    group_.nulls.resize(from);
+    SendGroup();
+    group_.values = std::move(row);
+    group_.nulls = std::move(nulls);
 }
 
 void PostgresEngine::SendGroup() {
@@ -726,7 +779,10 @@ void PostgresEngine::SendGroup() {
 }
 
 void PostgresEngine::SendRows(Group& group, std::size_t from, std::size_t rows) {
-    Statement& statement = rows == 1 ? *group.single : Prepared(ManyRowsInsert(group.single->source_, rows));
+    Statement& statement = rows == 1 ? *group.single
+                                     : Prepared(group.single->manyRows_ == ManyRows::Update
+                                                    ? ManyRowsUpdate(group.single->source_, rows)
+                                                    : ManyRowsInsert(group.single->source_, rows));
     const std::size_t columns = group.single->values_.size();
     for (std::size_t i = 0; i < statement.values_.size(); ++i) {
         statement.values_[i] = std::move(group.values[from * columns + i]);

@@ -27,6 +27,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 struct pg_conn;
@@ -103,8 +104,11 @@ private:
     Statement& Prepared(std::string_view sql);
     // Inserts of one row each, of one statement, kept to be sent as statements of many rows (see
     // storage/insert_rows): the values of each row in turn, and each row's line.
+    enum class ManyRows : std::uint8_t { Unknown, No, Insert, Update };
     struct Group {
         Statement* single = nullptr;
+        // The keys of the updates kept, folded (see UpdateKey()).
+        std::unordered_set<std::string> keys;
         std::vector<std::string> values;
         std::vector<bool> nulls;
         std::vector<long> items;
@@ -115,6 +119,10 @@ private:
     // Keeps the row `statement` would insert, for line `item`; false when it is not an insert that
     // can go with others.
     bool Keep(Statement& statement, long item);
+    // True when rows of `statement` can go many to one statement (found once per statement).
+    static bool ManyRowsForm(Statement& statement);
+    static bool UpdateKey(const Statement& statement, std::string& key);
+    void SendBefore(std::size_t from);
     // Sends the rows kept, before anything else is sent or awaited.
     void SendGroup();
     void SendRows(Group& group, std::size_t from, std::size_t rows);
