@@ -126,9 +126,9 @@ std::string ManyRowsInsert(std::string_view sql, std::size_t rows) {
     return out;
 }
 
-std::string ManyRowsUpdate(std::string_view sql, std::size_t rows) {
+std::string ManyRowsUpdate(std::string_view sql, std::size_t rows, const std::vector<std::string>& types) {
     const std::optional<Update> u = ReadUpdate(sql);
-    if (!u || rows == 0) return {};
+    if (!u || rows == 0 || types.size() != u->parameters) return {};
     const auto value = [](std::size_t k) { return "quorvel_v.p" + std::to_string(k); };
     std::string out = "UPDATE " + std::string(u->table) + " SET ";
     for (std::size_t i = 0; i < u->set.size(); ++i)
@@ -136,8 +136,10 @@ std::string ManyRowsUpdate(std::string_view sql, std::size_t rows) {
     out += " FROM (VALUES ";
     for (std::size_t row = 0; row < rows; ++row) {
         out += row == 0 ? "(" : ", (";
-        for (std::size_t k = 1; k <= u->parameters; ++k)
+        for (std::size_t k = 1; k <= u->parameters; ++k) {
             out += (k == 1 ? "?" : ", ?") + std::to_string(row * u->parameters + k);
+            if (row == 0) out += "::" + types[k - 1];
+        }
         out += ')';
     }
     out += ") AS quorvel_v(";
@@ -156,6 +158,22 @@ std::vector<std::size_t> UpdateKeys(std::string_view sql) {
         for (const Assignment& a : u->where)
             keys.push_back(a.parameter - 1);
     return keys;
+}
+
+std::string UpdateTable(std::string_view sql) {
+    const std::optional<Update> u = ReadUpdate(sql);
+    return u ? std::string(u->table) : std::string();
+}
+
+std::vector<std::string> UpdateColumns(std::string_view sql) {
+    std::vector<std::string> columns;
+    if (const std::optional<Update> u = ReadUpdate(sql)) {
+        columns.resize(u->parameters);
+        for (const auto* list : {&u->set, &u->where})
+            for (const Assignment& a : *list)
+                columns[a.parameter - 1] = std::string(a.column);
+    }
+    return columns;
 }
 
 } // namespace quorvel::storage

@@ -20,8 +20,13 @@ std::string ManyRowsInsert(std::string_view sql, std::size_t rows);
 // UPDATE for `rows` sets of parameters, numbered on (?4, ?5, ?6 for the second). Each row of the
 // table takes the values of the set whose key finds it: the caller sends together only sets whose
 // keys no row can match twice. Empty when `sql` is not of that form.
-std::string ManyRowsUpdate(std::string_view sql, std::size_t rows);
+// `types` names the type of each parameter's column (from 0): the values of the first set are
+// written as such, so that each compares with its column as the one-row statement's does.
+std::string ManyRowsUpdate(std::string_view sql, std::size_t rows, const std::vector<std::string>& types);
 // The parameters (from 0) an UPDATE of that form finds its rows by.
 std::vector<std::size_t> UpdateKeys(std::string_view sql);
+// The table of an UPDATE of that form, and the column each parameter (from 0) goes with.
+std::string UpdateTable(std::string_view sql);
+std::vector<std::string> UpdateColumns(std::string_view sql);
 
 } // namespace quorvel::storage

@@ -216,6 +216,7 @@ public:
     // parameters it finds its rows by.
     ManyRows manyRows_ = ManyRows::Unknown;
     std::vector<std::size_t> keys_;
+    std::vector<std::string> types_;
 };
 
 PostgresEngine::PostgresEngine(const std::string& uri, std::function<void()> waiting, bool takeTurn)
@@ -729,9 +730,37 @@ bool PostgresEngine::ManyRowsForm(Statement& statement) {
         statement.manyRows_ = ManyRows::No;
         if (!ManyRowsInsert(statement.source_, 2).empty()) statement.manyRows_ = ManyRows::Insert;
         statement.keys_ = UpdateKeys(statement.source_);
-        if (!statement.keys_.empty()) statement.manyRows_ = ManyRows::Update;
+        if (!statement.keys_.empty() && ColumnTypes(statement)) statement.manyRows_ = ManyRows::Update;
     }
     return statement.manyRows_ != ManyRows::No;
+}
+
+// The values of an UPDATE of many rows come as a list whose columns take their types from the
+// first row: those are read from the table (once per statement and connection), so that a number
+// column compares with a number, as in the one-row statement. False when one is not found.
+bool PostgresEngine::ColumnTypes(Statement& statement) {
+    Settle();
+    const std::string table = UpdateTable(statement.source_);
+    const char* values[] = {table.c_str()};
+    PGresult* result =
+        PQexecParams(conn_,
+                     "SELECT lower(attname), format_type(atttypid, atttypmod) FROM pg_attribute "
+                     "WHERE attrelid = to_regclass($1) AND attnum > 0 AND NOT attisdropped",
+                     1, nullptr, values, nullptr, nullptr, 0);
+    std::unordered_map<std::string, std::string> types;
+    if (PQresultStatus(result) == PGRES_TUPLES_OK)
+        for (int row = 0; row < PQntuples(result); ++row)
+            types.emplace(PQgetvalue(result, row, 0), PQgetvalue(result, row, 1));
+    PQclear(result);
+    statement.types_.clear();
+    for (std::string column : UpdateColumns(statement.source_)) {
+        for (char& c : column)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        auto type = types.find(column);
+        if (type == types.end()) return false;
+        statement.types_.push_back(type->second);
+    }
+    return true;
 }
 
 // Updates go together only while no row can be found by two of them: their keys are of printable
@@ -779,10 +808,11 @@ void PostgresEngine::SendGroup() {
 }
 
 void PostgresEngine::SendRows(Group& group, std::size_t from, std::size_t rows) {
-    Statement& statement = rows == 1 ? *group.single
-                                     : Prepared(group.single->manyRows_ == ManyRows::Update
-                                                    ? ManyRowsUpdate(group.single->source_, rows)
-                                                    : ManyRowsInsert(group.single->source_, rows));
+    Statement& statement =
+        rows == 1 ? *group.single
+                  : Prepared(group.single->manyRows_ == ManyRows::Update
+                                 ? ManyRowsUpdate(group.single->source_, rows, group.single->types_)
+                                 : ManyRowsInsert(group.single->source_, rows));
     const std::size_t columns = group.single->values_.size();
     for (std::size_t i = 0; i < statement.values_.size(); ++i) {
         statement.values_[i] = std::move(group.values[from * columns + i]);

@@ -120,7 +120,8 @@ private:
     // can go with others.
     bool Keep(Statement& statement, long item);
     // True when rows of `statement` can go many to one statement (found once per statement).
-    static bool ManyRowsForm(Statement& statement);
+    bool ManyRowsForm(Statement& statement);
+    bool ColumnTypes(Statement& statement);
     static bool UpdateKey(const Statement& statement, std::string& key);
     void SendBefore(std::size_t from);
     // Sends the rows kept, before anything else is sent or awaited.

@@ -892,3 +892,25 @@ TEST(ServerFaults, AnIufFileNamingALicenceTwiceLeavesItsLastCodeAsTheFileDatabas
     EXPECT_EQ(ServerSql(w.db, "select count(*) from Licence where Code_unique = 'DERNIER'"), "120");
     EXPECT_EQ(ServerSql(w.db, "select count(*) from Licence where Code_unique = 'PREMIER'"), "0");
 }
+
+TEST(ServerFaults, UpdatesSentTogetherFindTheirRowsByANumberColumnAsEachWould) {
+    // Consecutive updates go as one statement of many rows: its list of values compares with the
+    // number column as the statement of one row does, and nothing fails.
+    Workspace w;
+    if (!ServerWorkspace(w, "quorvel_updates_together")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    ServerSql(w.db,
+              "INSERT INTO Club (Code_federal, Intitule, Selection) SELECT 'FRA51107500' || lpad(i::text, 2, "
+              "'0'), 'Null', 0 FROM generate_series(1, 8) i");
+    constexpr std::string_view kName = "Update Club set Intitule = ?1 where Num = ?2";
+    storage::Connection c;
+    storage::Connect(c, storage::DatabaseName::Server(w.db));
+    for (long line = 1; line <= 8; ++line) {
+        c.SetItem(line);
+        c.Execute(kName, {"Club " + std::to_string(line), std::to_string(line)});
+    }
+    EXPECT_NO_THROW(c.Flush());
+    EXPECT_FALSE(c.TransactionLost());
+    storage::Disconnect(c);
+    EXPECT_EQ(ServerSql(w.db, "select string_agg(Intitule, ',' order by Num) from Club"),
+              "Club 1,Club 2,Club 3,Club 4,Club 5,Club 6,Club 7,Club 8");
+}
