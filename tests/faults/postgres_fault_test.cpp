@@ -22,6 +22,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <regex>
@@ -217,6 +218,21 @@ std::string Rows(const std::string& uri) {
              "union all select 'S' || Num || Code_Sel || Num_Lic from Selection) t");
 }
 
+// Connects `c` to `db` and runs the write `sql` for lines 1 to `lines`, with the values
+// `values(line)` (two at most; an empty second is left out).
+void WriteLines(storage::Connection& c, const std::string& db, std::string_view sql, long lines,
+                const std::function<std::pair<std::string, std::string>(long)>& values) {
+    storage::Connect(c, storage::DatabaseName::Server(db));
+    for (long line = 1; line <= lines; ++line) {
+        c.SetItem(line);
+        const auto [first, second] = values(line);
+        if (second.empty())
+            c.Execute(sql, {first});
+        else
+            c.Execute(sql, {first, second});
+    }
+}
+
 } // namespace
 
 TEST(ServerFaults, TwoImportsAtOnceStoreWhatTwoInTurnWould) {
@@ -270,11 +286,9 @@ TEST(ServerFaults, AWriteSentWithoutWaitingThatFailsIsBlamedOnItsOwnLine) {
         "EXECUTE FUNCTION refuse()");
     constexpr std::string_view kInsert = "INSERT INTO Licence (Code_club, licence) VALUES ('A', ?1)";
     storage::Connection c;
-    storage::Connect(c, storage::DatabaseName::Server(w.db));
-    for (long line = 1; line <= 5; ++line) {
-        c.SetItem(line);
-        c.Execute(kInsert, {line == 3 ? std::string("X") : std::to_string(line)});
-    }
+    WriteLines(c, w.db, kInsert, 5, [](long line) {
+        return std::pair<std::string, std::string>(line == 3 ? "X" : std::to_string(line), "");
+    });
     EXPECT_FALSE(c.TransactionLost()) << "the writes were only sent";
     long number = 0;
     try {
@@ -903,11 +917,9 @@ TEST(ServerFaults, UpdatesSentTogetherFindTheirRowsByANumberColumnAsEachWould) {
               "'0'), 'Null', 0 FROM generate_series(1, 8) i");
     constexpr std::string_view kName = "Update Club set Intitule = ?1 where Num = ?2";
     storage::Connection c;
-    storage::Connect(c, storage::DatabaseName::Server(w.db));
-    for (long line = 1; line <= 8; ++line) {
-        c.SetItem(line);
-        c.Execute(kName, {"Club " + std::to_string(line), std::to_string(line)});
-    }
+    WriteLines(c, w.db, kName, 8, [](long line) {
+        return std::pair<std::string, std::string>("Club " + std::to_string(line), std::to_string(line));
+    });
     EXPECT_NO_THROW(c.Flush());
     EXPECT_FALSE(c.TransactionLost());
     storage::Disconnect(c);
