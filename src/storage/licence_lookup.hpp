@@ -51,11 +51,17 @@ public:
     // change are dropped.
     void Stored(long line, std::string_view club, std::string_view licence);
     // Forgets every answer read ahead (the lines that stored something were undone).
-    void Forget() noexcept { ahead_.Clear(); }
+    void Forget() noexcept {
+        ahead_.Clear();
+        StopAnsweringAlone();
+    }
     // Where the answers stand, and back there once the lines after it were undone inside the
     // transaction (see AnswersAhead::BackTo()).
     AnswersAhead::Point Here() const noexcept { return ahead_.Here(); }
-    void BackTo(const AnswersAhead::Point& point) noexcept { ahead_.BackTo(point); }
+    void BackTo(const AnswersAhead::Point& point) noexcept {
+        ahead_.BackTo(point);
+        StopAnsweringAlone();
+    }
 
 private:
     // True when (`club`, `licence`) is surely not stored, without a query: the table held only
@@ -72,6 +78,12 @@ private:
     bool AloneAhead(Connection& db) noexcept;
     // Whether every licence the table holds now was stored by this pass.
     bool HoldsOnlyOurs(Connection& db);
+    // Lines were undone: from here every line asks (a file whose lines fail went slower with the
+    // answers without a query, and its batches take savepoints, which end them anyway).
+    void StopAnsweringAlone() noexcept {
+        alone_ = Alone::No;
+        ours_.Clear();
+    }
 
     Question question_;
     AnswersAhead ahead_;
