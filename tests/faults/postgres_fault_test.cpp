@@ -926,3 +926,29 @@ TEST(ServerFaults, UpdatesSentTogetherFindTheirRowsByANumberColumnAsEachWould) {
     EXPECT_EQ(ServerSql(w.db, "select string_agg(Intitule, ',' order by Num) from Club"),
               "Club 1,Club 2,Club 3,Club 4,Club 5,Club 6,Club 7,Club 8");
 }
+
+TEST(ServerFaults, AConnectionCutWhileNothingIsOnItsWayLosesTheTransactionItWasIn) {
+    // Line 1's row was sent and confirmed; the link is then cut while nothing is on its way. The
+    // next statement finds it dropped: the transaction, line 1's row with it, is gone, and the
+    // connection says so rather than go on outside any transaction.
+    Workspace w;
+    if (!ServerWorkspace(w, "quorvel_cut_idle")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    const std::string direct = w.db;
+    Relay relay(ServerPort(direct));
+    storage::Connection c;
+    WriteLines(c, relay.Through(direct), "INSERT INTO Licence (Code_club, licence) VALUES ('A', ?1)", 1,
+               [](long) { return std::pair<std::string, std::string>("1", ""); });
+    c.Flush();
+    relay.CutAll(0);
+    c.SetItem(2);
+    try {
+        // A statement not prepared on the connection yet.
+        c.Execute("INSERT INTO Licence (Code_club, licence) VALUES ('B', ?1)", {"2"});
+        c.Flush();
+    } catch (const Error&) {
+    }
+    EXPECT_TRUE(c.TransactionLost());
+    c.Rollback();
+    storage::Disconnect(c);
+    EXPECT_EQ(ServerSql(direct, "select count(*) from Licence"), "0");
+}
