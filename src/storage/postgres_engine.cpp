@@ -711,12 +711,10 @@ bool PostgresEngine::Keep(Statement& statement, long item) {
     if (statement.manyRows_ == ManyRows::Update) {
         std::string key;
         alone = !UpdateKey(statement, key);
-        if (!alone && !group_.keys.insert(key).second) {
-            // A row kept has the same key: those go first.
+        // A key of other characters goes alone; a row kept with the same key goes first.
+        if (alone || !group_.keys.insert(key).second) {
             SendBefore(from);
-            group_.keys.insert(key);
-        } else if (alone) {
-            SendBefore(from);
+            if (!alone) group_.keys.insert(key);
         }
     }
     group_.single = &statement;
@@ -779,7 +777,6 @@ bool PostgresEngine::UpdateKey(const Statement& statement, std::string& key) {
     return true;
 }
 
-// Sends the rows kept before the one whose values start at `from`, which stays kept.
 void PostgresEngine::SendBefore(std::size_t from) {
     std::vector<std::string> row(
         std::make_move_iterator(group_.values.begin() + static_cast<std::ptrdiff_t>(from)),

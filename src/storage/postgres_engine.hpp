@@ -102,8 +102,8 @@ private:
 
     // The statement of text `sql`, prepared on the server.
     Statement& Prepared(std::string_view sql);
-    // Inserts of one row each, of one statement, kept to be sent as statements of many rows (see
-    // storage/insert_rows): the values of each row in turn, and each row's line.
+    // Inserts or updates of one row each, of one statement, kept to be sent as statements of many
+    // rows (see storage/many_rows): the values of each row in turn, and each row's line.
     enum class ManyRows : std::uint8_t { Unknown, No, Insert, Update };
     struct Group {
         Statement* single = nullptr;
@@ -116,13 +116,16 @@ private:
     // The most rows one statement inserts (a power of two: a group goes as statements of 64, 32...
     // rows, so that few are prepared).
     static constexpr std::size_t kGroupRows = 64;
-    // Keeps the row `statement` would insert, for line `item`; false when it is not an insert that
-    // can go with others.
+    // Keeps the row `statement` would write, for line `item`; false when it is not an insert or an
+    // update that can go with others.
     bool Keep(Statement& statement, long item);
     // True when rows of `statement` can go many to one statement (found once per statement).
     bool ManyRowsForm(Statement& statement);
+    // Reads the types of the columns an update's parameters go with; false when one is not found.
     bool ColumnTypes(Statement& statement);
+    // The key an update finds its row by, folded; false when it cannot go with others.
     static bool UpdateKey(const Statement& statement, std::string& key);
+    // Sends the rows kept before the one whose values start at `from`, which stays kept.
     void SendBefore(std::size_t from);
     // Sends the rows kept, before anything else is sent or awaited.
     void SendGroup();
