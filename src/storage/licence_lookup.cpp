@@ -1,5 +1,6 @@
 #include "storage/licence_lookup.hpp"
 
+#include "storage/plain_text.hpp"
 #include "storage/queries.hpp"
 
 #include <cctype>
@@ -58,17 +59,9 @@ bool TextKeyColumns(Connection& db) {
     return text == 2;
 }
 
-// True when `text` holds only printable ASCII characters. A server's collation holds some other
-// characters equal to letters a-z in ways the hashes do not fold (a full-width capital to its
-// small letter, for one): there, only keys of these characters are answered without a query.
-bool Plain(std::string_view text) noexcept {
-    for (unsigned char c : text)
-        if (c < 0x20 || c > 0x7e) return false;
-    return true;
-}
-
 // True when every key wanted is Plain(): a key of other characters may be held equal to one the
-// pass stored nothing like.
+// pass stored nothing like. (On a server only plain keys are answered without a query: the hashes
+// fold letters a-z only.)
 bool AllPlain(const std::vector<AheadKey>& keys) noexcept {
     for (const AheadKey& key : keys)
         if (key.wanted && !(Plain(key.first) && Plain(key.second))) return false;

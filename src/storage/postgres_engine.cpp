@@ -3,6 +3,7 @@
 
 #include "storage/database_uri.hpp"
 #include "storage/many_rows.hpp"
+#include "storage/plain_text.hpp"
 
 #include <libpq-fe.h>
 
@@ -761,17 +762,14 @@ bool PostgresEngine::ColumnTypes(Statement& statement) {
     return true;
 }
 
-// Updates go together only while no row can be found by two of them: their keys are of printable
-// ASCII characters (which the server's collation holds equal only when they differ in the case of
-// letters a-z, as it does in the file) and differ otherwise. False for a key of other characters,
-// whose update then goes alone.
+// Updates go together only while no row can be found by two of them: their keys are Plain() and
+// differ once letters a-z are folded. False for a key of other characters, whose update then goes
+// alone.
 bool PostgresEngine::UpdateKey(const Statement& statement, std::string& key) {
     for (std::size_t k : statement.keys_) {
-        if (statement.pointers_[k] == nullptr) return false;
-        for (unsigned char c : statement.values_[k]) {
-            if (c < 0x20 || c > 0x7e) return false;
-            key += static_cast<char>(std::tolower(c));
-        }
+        if (statement.pointers_[k] == nullptr || !Plain(statement.values_[k])) return false;
+        for (char c : statement.values_[k])
+            key += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
         key += '\x1f';
     }
     return true;

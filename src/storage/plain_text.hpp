@@ -1,0 +1,18 @@
+#pragma once
+// Text the server's collation compares as the file does.
+
+#include <string_view>
+
+namespace quorvel::storage {
+
+// True when `text` holds only printable ASCII characters. The server's collation holds two such
+// texts equal exactly when they differ only in the case of letters a-z, as the file does; it holds
+// some other characters equal in ways that folding a-z does not tell (a superscript two to a two,
+// a full-width capital to its small letter).
+inline bool Plain(std::string_view text) noexcept {
+    for (unsigned char c : text)
+        if (c < 0x20 || c > 0x7e) return false;
+    return true;
+}
+
+} // namespace quorvel::storage
