@@ -152,28 +152,16 @@ std::string ManyRowsUpdate(std::string_view sql, std::size_t rows, const std::ve
     return out;
 }
 
-std::vector<std::size_t> UpdateKeys(std::string_view sql) {
-    std::vector<std::size_t> keys;
-    if (const std::optional<Update> u = ReadUpdate(sql))
-        for (const Assignment& a : u->where)
-            keys.push_back(a.parameter - 1);
-    return keys;
-}
-
-std::string UpdateTable(std::string_view sql) {
+std::optional<UpdateShape> UpdateShapeOf(std::string_view sql) {
     const std::optional<Update> u = ReadUpdate(sql);
-    return u ? std::string(u->table) : std::string();
-}
-
-std::vector<std::string> UpdateColumns(std::string_view sql) {
-    std::vector<std::string> columns;
-    if (const std::optional<Update> u = ReadUpdate(sql)) {
-        columns.resize(u->parameters);
-        for (const auto* list : {&u->set, &u->where})
-            for (const Assignment& a : *list)
-                columns[a.parameter - 1] = std::string(a.column);
-    }
-    return columns;
+    if (!u) return std::nullopt;
+    UpdateShape shape{std::string(u->table), std::vector<std::string>(u->parameters), {}};
+    for (const auto* list : {&u->set, &u->where})
+        for (const Assignment& a : *list)
+            shape.columns[a.parameter - 1] = std::string(a.column);
+    for (const Assignment& a : u->where)
+        shape.keys.push_back(a.parameter - 1);
+    return shape;
 }
 
 } // namespace quorvel::storage

@@ -3,6 +3,7 @@
 // of many rows: each statement costs the server its own start, as much as the row it writes.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,10 +24,14 @@ std::string ManyRowsInsert(std::string_view sql, std::size_t rows);
 // `types` names the type of each parameter's column (from 0): the values of the first set are
 // written as such, so that each compares with its column as the one-row statement's does.
 std::string ManyRowsUpdate(std::string_view sql, std::size_t rows, const std::vector<std::string>& types);
-// The parameters (from 0) an UPDATE of that form finds its rows by.
-std::vector<std::size_t> UpdateKeys(std::string_view sql);
-// The table of an UPDATE of that form, and the column each parameter (from 0) goes with.
-std::string UpdateTable(std::string_view sql);
-std::vector<std::string> UpdateColumns(std::string_view sql);
+// An UPDATE of that form: its table, the column each parameter (from 0) goes with, and the
+// parameters it finds its rows by.
+struct UpdateShape {
+    std::string table;
+    std::vector<std::string> columns;
+    std::vector<std::size_t> keys;
+};
+// Nothing when `sql` is not of that form.
+std::optional<UpdateShape> UpdateShapeOf(std::string_view sql);
 
 } // namespace quorvel::storage

@@ -728,8 +728,11 @@ bool PostgresEngine::ManyRowsForm(Statement& statement) {
     if (statement.manyRows_ == ManyRows::Unknown) {
         statement.manyRows_ = ManyRows::No;
         if (!ManyRowsInsert(statement.source_, 2).empty()) statement.manyRows_ = ManyRows::Insert;
-        statement.keys_ = UpdateKeys(statement.source_);
-        if (!statement.keys_.empty() && ColumnTypes(statement)) statement.manyRows_ = ManyRows::Update;
+        const std::optional<UpdateShape> update = UpdateShapeOf(statement.source_);
+        if (update && ColumnTypes(statement, *update)) {
+            statement.keys_ = update->keys;
+            statement.manyRows_ = ManyRows::Update;
+        }
     }
     return statement.manyRows_ != ManyRows::No;
 }
@@ -737,10 +740,9 @@ bool PostgresEngine::ManyRowsForm(Statement& statement) {
 // The values of an UPDATE of many rows come as a list whose columns take their types from the
 // first row: those are read from the table (once per statement and connection), so that a number
 // column compares with a number, as in the one-row statement. False when one is not found.
-bool PostgresEngine::ColumnTypes(Statement& statement) {
+bool PostgresEngine::ColumnTypes(Statement& statement, const UpdateShape& update) {
     Settle();
-    const std::string table = UpdateTable(statement.source_);
-    const char* values[] = {table.c_str()};
+    const char* values[] = {update.table.c_str()};
     PGresult* result =
         PQexecParams(conn_,
                      "SELECT lower(attname), format_type(atttypid, atttypmod) FROM pg_attribute "
@@ -752,7 +754,7 @@ bool PostgresEngine::ColumnTypes(Statement& statement) {
             types.emplace(PQgetvalue(result, row, 0), PQgetvalue(result, row, 1));
     PQclear(result);
     statement.types_.clear();
-    for (std::string column : UpdateColumns(statement.source_)) {
+    for (std::string column : update.columns) {
         for (char& c : column)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         auto type = types.find(column);

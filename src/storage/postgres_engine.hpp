@@ -19,6 +19,7 @@
 // stored. When the server stays out of reach, the outcome of that COMMIT is reported unknown.
 
 #include "storage/engine.hpp"
+#include "storage/many_rows.hpp"
 
 #include <chrono>
 #include <cstdint>
@@ -122,7 +123,7 @@ private:
     // True when rows of `statement` can go many to one statement (found once per statement).
     bool ManyRowsForm(Statement& statement);
     // Reads the types of the columns an update's parameters go with; false when one is not found.
-    bool ColumnTypes(Statement& statement);
+    bool ColumnTypes(Statement& statement, const UpdateShape& update);
     // The key an update finds its row by, folded; false when it cannot go with others.
     static bool UpdateKey(const Statement& statement, std::string& key);
     // Sends the rows kept before the one whose values start at `from`, which stays kept.

@@ -9,9 +9,7 @@
 
 using quorvel::storage::ManyRowsInsert;
 using quorvel::storage::ManyRowsUpdate;
-using quorvel::storage::UpdateColumns;
-using quorvel::storage::UpdateKeys;
-using quorvel::storage::UpdateTable;
+using quorvel::storage::UpdateShapeOf;
 
 TEST(ManyRowsInsert, AnInsertOfParametersInOrderTakesManyRowsAndAnythingElseNone) {
     EXPECT_EQ(ManyRowsInsert("INSERT INTO T (a, b) VALUES (?1, ?2)", 3),
@@ -39,11 +37,14 @@ TEST(ManyRowsUpdate, AnUpdateOfParametersTakesItsRowsFromAListAndAnythingElseNon
               "UPDATE Licence SET Code_unique = quorvel_v.p1 FROM (VALUES (?1::text, ?2::text, "
               "?3::character varying(6)), (?4, ?5, ?6)) AS quorvel_v(p1, p2, p3) "
               "WHERE Licence.Code_Club = quorvel_v.p2 AND Licence.Licence = quorvel_v.p3");
-    EXPECT_EQ(UpdateKeys(iuf), (std::vector<std::size_t>{1, 2}));
-    EXPECT_EQ(UpdateKeys("UPDATE T SET a = ?2, b = ?3 WHERE c = ?1"), (std::vector<std::size_t>{0}));
-    EXPECT_EQ(UpdateColumns("Update Club set Intitule = ?1 where Num = ?2"),
-              (std::vector<std::string>{"Intitule", "Num"}));
-    EXPECT_EQ(UpdateTable("Update Club set Intitule = ?1 where Num = ?2"), "Club");
+    ASSERT_TRUE(UpdateShapeOf(iuf));
+    EXPECT_EQ(UpdateShapeOf(iuf)->keys, (std::vector<std::size_t>{1, 2}));
+    ASSERT_TRUE(UpdateShapeOf("UPDATE T SET a = ?2, b = ?3 WHERE c = ?1"));
+    EXPECT_EQ(UpdateShapeOf("UPDATE T SET a = ?2, b = ?3 WHERE c = ?1")->keys, (std::vector<std::size_t>{0}));
+    const auto club = UpdateShapeOf("Update Club set Intitule = ?1 where Num = ?2");
+    ASSERT_TRUE(club);
+    EXPECT_EQ(club->columns, (std::vector<std::string>{"Intitule", "Num"}));
+    EXPECT_EQ(club->table, "Club");
     EXPECT_EQ(ManyRowsUpdate(iuf, 2, {"text"}), "") << "a type for each parameter";
     for (const char* other : {
              "UPDATE T SET a = ?1",               // every row
@@ -55,6 +56,6 @@ TEST(ManyRowsUpdate, AnUpdateOfParametersTakesItsRowsFromAListAndAnythingElseNon
              "DELETE FROM T WHERE a = ?1",
          }) {
         EXPECT_EQ(ManyRowsUpdate(other, 2, {"text", "text", "text"}), "") << other;
-        EXPECT_TRUE(UpdateKeys(other).empty()) << other;
+        EXPECT_FALSE(UpdateShapeOf(other)) << other;
     }
 }
