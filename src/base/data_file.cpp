@@ -64,6 +64,13 @@ bool DataFile::Fill() {
 }
 
 void DataFile::Seek(std::uint64_t offset) {
+    // A line read again soon after (a batch done again) is still in the buffer: the file is
+    // where the buffer ends, which is where the next Fill() reads from.
+    if (file_ != nullptr && offset >= bufferStart_ && offset < bufferStart_ + end_) {
+        pos_ = static_cast<std::size_t>(offset - bufferStart_);
+        cr_ = lf_ = kUnknown;
+        return;
+    }
     if (file_ == nullptr || std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0)
         throw Error(errnum::kDeviceIO, "Erreur d'entrée/sortie en relisant le fichier " + path_);
     bufferStart_ = offset;

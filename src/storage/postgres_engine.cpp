@@ -10,6 +10,7 @@
 #include <cctype>
 #include <charconv>
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdlib>
 #include <thread>
@@ -40,6 +41,12 @@ constexpr const char* kEndStatement = "RELEASE SAVEPOINT quorvel_statement";
 constexpr const char* kSetPoint = "SAVEPOINT quorvel_point";
 constexpr const char* kLetPointGo = "RELEASE SAVEPOINT quorvel_point";
 constexpr const char* kBackToPoint = "ROLLBACK TO SAVEPOINT quorvel_point";
+// The statements sent about the savepoint with every line once lines fail, prepared once per
+// connection: the server then neither parses nor describes them each time.
+constexpr std::array<const char*, 3> kPointStatements{kSetPoint, kLetPointGo, kBackToPoint};
+const char* PointName(const char* sql) {
+    return sql == kSetPoint ? "quorvel_set" : sql == kLetPointGo ? "quorvel_let_go" : "quorvel_back";
+}
 // A transaction starts by keeping the other writers of the tables an import writes waiting until
 // it ends: what it reads of them then holds until it commits. EXCLUSIVE mode lets readers in. A
 // table the database lacks is left out, so that its absence shows where a statement uses it.
@@ -243,6 +250,15 @@ void PostgresEngine::Setup() {
     if (PQsetClientEncoding(conn_, "UTF8") != 0) Fail(nullptr, {});
     if (takeTurn_) TakeTurn();
     Exec(kSession);
+    for (const char* sql : kPointStatements) {
+        PGresult* result = PQprepare(conn_, PointName(sql), sql, 0, nullptr);
+        if (PQresultStatus(result) != PGRES_COMMAND_OK) Fail(result, sql);
+        PQclear(result);
+    }
+}
+
+bool PostgresEngine::SendPoint(const char* sql) noexcept {
+    return PQsendQueryPrepared(conn_, PointName(sql), 0, nullptr, nullptr, nullptr, 0) == 1;
 }
 
 void PostgresEngine::TakeTurn() {
@@ -478,9 +494,7 @@ PGresult* PostgresEngine::Drain(Sent& failed, PGresult** answer) noexcept {
     bool backSent = false;
     // A failure takes the transaction back to its savepoint in the round trip that reads it.
     auto sendBack = [&] {
-        backSent = savepoint_ && !preview_ &&
-                   PQsendQueryParams(conn_, kBackToPoint, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
-                   PQpipelineSync(conn_) == 1;
+        backSent = savepoint_ && !preview_ && SendPoint(kBackToPoint) && PQpipelineSync(conn_) == 1;
     };
     if (PQpipelineStatus(conn_) != PQ_PIPELINE_OFF && PQpipelineSync(conn_) == 1) {
         if (failure != nullptr) sendBack();
@@ -592,8 +606,7 @@ void PostgresEngine::BackAtOnce() {
     sent_.clear();
     confirmed_ = 0;
     skipToSync_ = true;
-    const bool sent = PQpipelineSync(conn_) == 1 &&
-                      PQsendQueryParams(conn_, kBackToPoint, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1;
+    const bool sent = PQpipelineSync(conn_) == 1 && SendPoint(kBackToPoint);
     if (sent) sent_.push_back({0, nullptr, 0, Sent::Point::Set});
     failedItem_ = failed.item;
     undoneToSavepoint_ = sent;
@@ -656,7 +669,7 @@ void PostgresEngine::Savepoint() {
     for (const char* sql : {savepoint_ ? kLetPointGo : nullptr, kSetPoint}) {
         if (sql == nullptr) continue;
         sent_.push_back({0, nullptr, 0, sql == kSetPoint ? Sent::Point::Set : Sent::Point::LetGo});
-        if (PQsendQueryParams(conn_, sql, 0, nullptr, nullptr, nullptr, nullptr, 0) != 1) {
+        if (!SendPoint(sql)) {
             Settle();
             Fail(nullptr, sql);
         }

@@ -171,8 +171,11 @@ private:
     // The server's word on the transaction: "committed", "aborted", "in progress", or empty when
     // it cannot be asked or no longer knows.
     std::string TransactionStatus() noexcept;
-    // Sets up a new session: text in UTF-8, the turn of this import, the wait for locks.
+    // Sets up a new session: text in UTF-8, the turn of this import, the wait for locks, the
+    // savepoint's statements prepared.
     void Setup();
+    // Sends one of the savepoint's statements (kSetPoint...), prepared by Setup().
+    bool SendPoint(const char* sql) noexcept;
     // Takes the database's turn among imports, telling `waiting_` first when another holds it.
     void TakeTurn();
     // Connects again when the connection dropped, trying with growing pauses for as long as

@@ -63,6 +63,35 @@ TEST(DataFile, LinesEndAtCrLfLoneCrOrLoneLfWhateverTheirLength) {
     }
 }
 
+TEST(DataFile, ReadingAgainFromAnOffsetGivesTheSameLines) {
+    // Mixed line ends, and a line that crosses from one read buffer into the next.
+    const std::string content = "x\ny\rz\r\nw\n" + std::string((1 << 20) - 5, 'p') + "\r\nq\rr\ns";
+    test::TempDir dir;
+    test::WriteFile(dir / "f.txt", content);
+    DataFile f;
+    f.Open(dir / "f.txt");
+    std::vector<std::uint64_t> starts;
+    Lines lines;
+    while (!f.AtEnd()) {
+        starts.push_back(f.Tell());
+        lines.emplace_back(f.ReadLine());
+    }
+    ASSERT_EQ(lines.size(), 8u);
+    // Reads up to line `until`, then again from line `from`, as a batch done again does: back
+    // within the buffer in hand, back into the buffer before it, and on to the end.
+    f.Seek(0);
+    std::size_t next = 0;
+    for (auto [until, from] : {std::pair{3u, 1u}, {3u, 0u}, {6u, 5u}, {7u, 2u}, {8u, 6u}, {8u, 0u}}) {
+        for (; next < until; ++next)
+            ASSERT_EQ(f.ReadLine(), lines[next]) << "line " << next;
+        f.Seek(starts[from]);
+        next = from;
+    }
+    for (; next < lines.size(); ++next)
+        EXPECT_EQ(f.ReadLine(), lines[next]) << "line " << next;
+    EXPECT_TRUE(f.AtEnd());
+}
+
 TEST(Text, DosLettersWindows1252AndUtf8) {
     EXPECT_EQ(Cp1252ToUtf8(strConversionDos("\x81\x82\x83\x84\x85\x87\x88\x89\x8A\x8B\x8C\x93\x94\x96\x97")),
               "üéâäàçêëèïîôöûù");
