@@ -142,6 +142,20 @@ public:
             session_.clubLookup.Ahead(session_.objConnexion, clubCodes_);
     }
 
+    void AheadNext(long first, const std::vector<std::string>& lines) noexcept override {
+        storage::Connection& db = session_.objConnexion;
+        if (lookup_.Window(db) == 0) return;
+        nextKeys_.resize(lines.size());
+        nextSelectionKeys_.resize(lines.size());
+        try {
+            for (std::size_t i = 0; i < lines.size(); ++i)
+                GuessKey(lines[i], nextKeys_[i], nextSelectionKeys_[i]);
+        } catch (...) {
+            return;
+        }
+        lookup_.AheadNext(db, first, nextKeys_);
+    }
+
 private:
     // Handles one converted line. Returns false for the error exit, with the report in message_.
     bool TraiteLigne(std::string_view line) {
@@ -395,6 +409,9 @@ private:
     // Whether a selection entry ahead already belongs to its selection.
     storage::SelectionLookup selections_;
     std::vector<storage::AheadKey> selectionKeys_;
+    // The keys of the window after (see AheadNext()).
+    std::vector<storage::AheadKey> nextKeys_;
+    std::vector<storage::AheadKey> nextSelectionKeys_;
     storage::ResultTable aheadStored_;
     // The Num a new licence's Selection row was stored (or tried) for.
     std::string joined_;

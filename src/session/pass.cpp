@@ -105,6 +105,10 @@ private:
     // starts again with every batch.
     void RestartAhead(bool afterFailure = false);
     void ShowAhead();
+    // Reads up to `count` lines ahead into `lines`; a read failure only ends them.
+    void ReadAhead(std::vector<std::string>& lines, std::size_t count);
+    // Shows the body the full window after the one just shown, for it to ask about at once.
+    void ShowFollowing();
 
     void Progress(bool finished);
     void EndPass(bool completed);
@@ -123,7 +127,12 @@ private:
     const std::size_t window_;
     std::size_t nextWindow_ = window_;
     std::vector<std::string> upcoming_;
-    long shownUntil_ = 0; // lines up to this one were shown to body.Ahead()
+    // The window after the one shown, already read and shown to AheadNext(), from line
+    // followingFirst_ (empty when there is none).
+    std::vector<std::string> following_;
+    long followingFirst_ = 0;
+    std::uint64_t followingOffset_ = 0; // where the reader ahead was before reading it
+    long shownUntil_ = 0;               // lines up to this one were shown to body.Ahead()
     long lines_ = 0;
     long redoUntil_ = 0;
     long aloneUntil_ = 0;
@@ -297,6 +306,24 @@ void PassRun::RestartAhead(bool afterFailure) {
     if (afterFailure) nextWindow_ = std::min(window_, kSmallWindow);
     ahead_.Seek(file_.Tell());
     shownUntil_ = lines_;
+    following_.clear();
+}
+
+void PassRun::ReadAhead(std::vector<std::string>& lines, std::size_t count) {
+    lines.clear();
+    try {
+        while (lines.size() < count && !ahead_.AtEnd())
+            lines.emplace_back(ahead_.ReadLine());
+    } catch (...) {
+    }
+}
+
+void PassRun::ShowFollowing() {
+    if (upcoming_.size() < window_) return;
+    followingOffset_ = ahead_.Tell();
+    ReadAhead(following_, window_);
+    followingFirst_ = shownUntil_ + 1;
+    if (!following_.empty()) body_.AheadNext(followingFirst_, following_);
 }
 
 // Shows the body the lines after lines_, once those shown before are handled. The lines are the
@@ -307,18 +334,24 @@ void PassRun::ShowAhead() {
     // A statement sent that failed is seen here, before the window: the answers read before
     // then still hold once the work is taken back to the savepoint before that statement.
     db_.Flush();
-    upcoming_.clear();
-    try {
-        while (upcoming_.size() < nextWindow_ && !ahead_.AtEnd())
-            upcoming_.emplace_back(ahead_.ReadLine());
-    } catch (...) {
+    if (!following_.empty() && followingFirst_ == lines_ + 1 && nextWindow_ == window_) {
+        upcoming_.swap(following_);
+    } else {
+        upcoming_.clear();
+        try {
+            if (!following_.empty()) ahead_.Seek(followingOffset_);
+            ReadAhead(upcoming_, nextWindow_);
+        } catch (...) {
+        }
     }
+    following_.clear();
     if (upcoming_.empty()) return;
     shownUntil_ = lines_ + static_cast<long>(upcoming_.size());
     shownAt_ = lines_;
     nextWindow_ = std::min(window_, nextWindow_ * 2);
     db_.SetItem(lines_ + 1);
     body_.Ahead(lines_ + 1, upcoming_);
+    ShowFollowing();
 }
 
 void PassRun::Progress(bool finished) {

@@ -50,6 +50,11 @@ public:
     // The raw lines `first`, `first` + 1... about to be handled. It must not throw; a failure
     // that ends the transaction is seen by the pass as the failure of line `first`.
     virtual void Ahead(long /*first*/, const std::vector<std::string>& /*lines*/) noexcept {}
+    // The raw lines of the window after the one just shown to Ahead(), which comes next unless the
+    // lines before it fail or the batch ends: the body may start asking about them now, to take
+    // the answers when Ahead() shows them (storage tells whether they still hold). It must not
+    // throw.
+    virtual void AheadNext(long /*first*/, const std::vector<std::string>& /*lines*/) noexcept {}
 };
 
 // What a body remembers at each point of a batch, oldest first.

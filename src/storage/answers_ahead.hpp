@@ -24,19 +24,24 @@ struct AheadKey {
 
 class AnswersAhead {
 public:
-    // Asks at once the question of lines `first`, `first` + 1... that want one. `sql` takes the
-    // keys' two parts as two text arrays (?1, ?2) and returns, for the i-th key sent (i from 1),
-    // a row: i, 1 when the answer has a row (0 when it has none), that row's `values` columns,
-    // then the first i whose key the database holds equal to this one. An answer holding a NULL
-    // is left to the line. Throws when the query fails.
-    void Fetch(Connection& db, std::string_view sql, int values, long first,
-               const std::vector<AheadKey>& keys);
-    // Fetch() once the statements sent before are known good, without throwing: a failure of its
+    // Asks at once the question of lines `first`, `first` + 1... (see Fetch()), once the
+    // statements sent before are known good, without throwing: a failure of its
     // own leaves each line to ask for itself, and a second one stops the asking ahead (see
     // GaveUp()). A statement sent before that failed has ended the transaction: the caller sees
     // it there.
+    // With `foldSame`, the caller has made sure that every key wanted holds only printable ASCII
+    // (see Plain()): the keys held equal are then found here, by folding letters a-z, and `sql`
+    // may return anything in its last column.
     void TryFetch(Connection& db, std::string_view sql, int values, long first,
-                  const std::vector<AheadKey>& keys) noexcept;
+                  const std::vector<AheadKey>& keys, bool foldSame = false) noexcept;
+    // Sends the question of the window after the one being answered (lines `first`...) without
+    // waiting: the server works on it while the lines before go on. TryFetch() for that very
+    // window then takes its answers, unless something was stored or undone since, or the
+    // transaction ended (it then asks again). It never throws.
+    void FetchNext(Connection& db, std::string_view sql, long first,
+                   const std::vector<AheadKey>& keys) noexcept;
+    // Drops the window sent ahead (something was stored that may change its answers).
+    void DropNext() noexcept { next_.sent = false; }
     // True once the query has failed twice: the pass no longer asks ahead.
     bool GaveUp() const noexcept { return failures_ >= 2; }
     // How many lines ahead are worth asking about at once on `db`: a window on a server, where
@@ -68,6 +73,7 @@ public:
         wanted_.clear();
         dropped_.clear();
         ++reads_;
+        next_.sent = false;
     }
 
     // Where the answers stand: a point BackTo() takes them back to.
@@ -82,6 +88,13 @@ public:
     void BackTo(const Point& point) noexcept;
 
 private:
+    // Asks at once the question of lines `first`, `first` + 1... that want one. `sql` takes the
+    // keys' two parts as two text arrays (?1, ?2) and returns, for the i-th key sent (i from 1),
+    // a row: i, 1 when the answer has a row (0 when it has none), that row's `values` columns,
+    // then the first i whose key the database holds equal to this one. An answer holding a NULL
+    // is left to the line. Throws when the query fails.
+    void Fetch(Connection& db, std::string_view sql, int values, long first,
+               const std::vector<AheadKey>& keys);
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     struct Entry {
         AheadKey key;
@@ -92,8 +105,18 @@ private:
         // The next entry whose key the database holds equal to this one (kNone after the last).
         std::size_t nextSame = kNone;
     };
-    // Links the entries of each key held equal, in order (see Entry::nextSame).
+    // Links the entries of each key held equal, in order (see Entry::nextSame); first finds them
+    // by folding a-z when asked to (see TryFetch()).
     void LinkSameKeys();
+    void FoldSameKeys();
+    // Sets the entries for the window of `keys` from line `first`, and the two arrays that ask
+    // its wanted keys (firsts_, seconds_). False when no key is wanted.
+    bool Prepare(long first, const std::vector<AheadKey>& keys);
+    // Reads one row of the answer into its entry.
+    void Take(const Row& row);
+    // Takes the answers of the window sent by FetchNext() when it asked exactly what Prepare()
+    // just set, in the transaction still open; false otherwise (nothing is taken).
+    bool TakeNext(Connection& db, std::string_view sql);
     const Entry* At(long line) const noexcept;
     // Line `line`'s entry, when it was asked with exactly (`a`, `b`), in the transaction still
     // open, and its answer still holds.
@@ -104,6 +127,7 @@ private:
     // The transaction the answers were read in.
     std::uint64_t transaction_ = 0;
     int values_ = 0;
+    bool foldSame_ = false;
     int failures_ = 0;
     std::vector<Entry> entries_;
     // The entries whose key is asked, in the order asked (the query's i, from 1).
@@ -113,6 +137,14 @@ private:
     // The entries whose answers the lines dropped, in order.
     std::vector<std::size_t> dropped_;
     std::string firsts_, seconds_;
+    // The window sent ahead by FetchNext(), while nothing stored or undone can have changed its
+    // answers (Clear(), Stored(), StoredSecond() and BackTo() end it).
+    struct Next {
+        bool sent = false;
+        long first = 0;
+        std::string sql, firsts, seconds;
+    };
+    Next next_;
 };
 
 } // namespace quorvel::storage

@@ -209,6 +209,27 @@ Row& Connection::Start(std::string_view sql, Params params) {
     }
 }
 
+bool Connection::SendAhead(std::string_view sql, Params params) {
+    if (engine_ == nullptr || !inTransaction_ || preview_ || statementsAlone_) return false;
+    try {
+        return engine_->SendAhead(sql, params);
+    } catch (...) {
+        Failed();
+        throw;
+    }
+}
+
+Row* Connection::AheadRow() {
+    // (the engine forgets the query sent ahead when its transaction ends)
+    if (engine_ == nullptr) return nullptr;
+    try {
+        return engine_->TakeAhead();
+    } catch (...) {
+        Failed();
+        throw;
+    }
+}
+
 bool Connection::Step(Row& row) {
     try {
         return engine_->Step(row);

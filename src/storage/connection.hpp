@@ -83,6 +83,22 @@ public:
         return row.ColumnCount();
     }
 
+    // Sends a query whose rows TakeAhead() reads later, so that a server works on it while the
+    // caller goes on (see Engine::SendAhead()). False when nothing was sent: the engine cannot,
+    // or no transaction is open.
+    bool SendAhead(std::string_view sql, Params params);
+    // Calls `onRow(const Row&)` for every row of the query sent ahead, once the statements sent
+    // before it are known good (throws their failure as Flush() does). False, without a row, when
+    // its rows did not come back in the transaction still open: the caller asks again.
+    template <class F> bool TakeAhead(F&& onRow) {
+        Row* row = AheadRow();
+        if (row == nullptr) return false;
+        StepGuard guard{*engine_, *row};
+        while (Step(*row))
+            onRow(static_cast<const Row&>(*row));
+        return true;
+    }
+
     // Ends the current transaction, making its work durable (a no-op in preview), and forgets
     // that the engine undid an earlier one. Throws
     // quorvel::Error when the engine refuses; the work is then still pending or already lost, and
@@ -167,6 +183,7 @@ private:
 
     Row& Start(std::string_view sql, Params params);
     bool Step(Row& row);
+    Row* AheadRow();
     void BeginIfNeeded();
     void Attach(std::unique_ptr<Engine> engine);
     void Run(const char* sql);

@@ -114,6 +114,15 @@ public:
     // read inside this engine's open transaction; 0 when the engine cannot tell (callers then take
     // it that anyone may have written anything).
     virtual std::uint64_t ChangesByOthers() { return 0; }
+    // Sends query `sql` inside the open transaction, its rows to be read by TakeAhead(), so that
+    // the server works on it while the caller goes on. False when the engine cannot (a file,
+    // where a query costs no round trip), outside a transaction, or while statements stand
+    // alone: nothing is sent. A query sent ahead replaces the one before.
+    virtual bool SendAhead(std::string_view /*sql*/, Params /*params*/) { return false; }
+    // The query sent ahead as a statement to Step() through, once every statement sent before it
+    // is known good (throws their failure); nullptr when its rows did not come back in the open
+    // transaction (a failure before it, a commit, a new link).
+    virtual Row* TakeAhead() { return nullptr; }
 };
 
 } // namespace quorvel::storage

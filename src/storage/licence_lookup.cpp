@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <string>
+#include <utility>
 
 namespace quorvel::storage {
 
@@ -18,6 +19,13 @@ constexpr std::string_view kSelectLicence =
 constexpr std::string_view kSelectLicences =
     "SELECT k.i, (l.Num IS NOT NULL)::int, l.Nom, l.Prenom, l.Num, "
     "min(k.i) OVER (PARTITION BY k.c COLLATE nocase, k.n COLLATE nocase) "
+    "FROM unnest(?1::text[], ?2::text[]) WITH ORDINALITY AS k(c, n, i) "
+    "LEFT JOIN LATERAL (SELECT Nom, Prenom, Num FROM Licence WHERE Code_Club = k.c AND Licence = k.n "
+    "ORDER BY Num LIMIT 1) l ON true";
+// The same for keys of printable ASCII only: those the collation holds equal are found by
+// folding a-z (see AnswersAhead::TryFetch()), which spares the server a sort of the keys.
+constexpr std::string_view kSelectPlainLicences =
+    "SELECT k.i, (l.Num IS NOT NULL)::int, l.Nom, l.Prenom, l.Num, k.i "
     "FROM unnest(?1::text[], ?2::text[]) WITH ORDINALITY AS k(c, n, i) "
     "LEFT JOIN LATERAL (SELECT Nom, Prenom, Num FROM Licence WHERE Code_Club = k.c AND Licence = k.n "
     "ORDER BY Num LIMIT 1) l ON true";
@@ -76,12 +84,14 @@ std::size_t LicenceLookup::Window(const Connection& db) const noexcept {
 
 void LicenceLookup::Ahead(Connection& db, long first, const std::vector<AheadKey>& keys) noexcept {
     askedOnlyOurs_ = false;
+    lastWindowStored_ = std::exchange(storedSinceAhead_, false);
     if (question_ == Question::Count) {
         ahead_.TryFetch(db, kCountLicences, 1, first, keys);
         return;
     }
     if (!AloneAhead(db) || !AllPlain(keys)) {
-        ahead_.TryFetch(db, kSelectLicences, 3, first, keys);
+        const bool plain = AllPlain(keys);
+        ahead_.TryFetch(db, plain ? kSelectPlainLicences : kSelectLicences, 3, first, keys, plain);
         return;
     }
     // Only the keys this pass may have stored under need asking: the others are surely absent.
@@ -93,9 +103,16 @@ void LicenceLookup::Ahead(Connection& db, long first, const std::vector<AheadKey
     }
     askedOnlyOurs_ = true;
     if (any)
-        ahead_.TryFetch(db, kSelectLicences, 3, first, maybeOurs_);
+        ahead_.TryFetch(db, kSelectPlainLicences, 3, first, maybeOurs_, true);
     else
         ahead_.Clear();
+}
+
+void LicenceLookup::AheadNext(Connection& db, long first, const std::vector<AheadKey>& keys) noexcept {
+    // A window whose lines store drops the answers asked after it: the next is asked ahead only
+    // when the last one stored nothing.
+    if (question_ == Question::FirstStored && alone_ == Alone::No && !lastWindowStored_)
+        ahead_.FetchNext(db, AllPlain(keys) ? kSelectPlainLicences : kSelectLicences, first, keys);
 }
 
 bool LicenceLookup::AloneAhead(Connection& db) noexcept {
@@ -121,6 +138,7 @@ void LicenceLookup::Stored(long line, std::string_view club, std::string_view li
     // A key the window did not ask, because the pass had stored nothing like it, is held equal
     // to none of the keys it asked (those are like keys the pass stored): their answers stay.
     const bool plain = Plain(club) && Plain(licence);
+    storedSinceAhead_ = true;
     if (!askedOnlyOurs_ || !plain || ahead_.Asked(line, club, licence)) ahead_.Stored(line, club, licence);
     if (alone_ == Alone::No) return;
     ours_.Add(club, licence);

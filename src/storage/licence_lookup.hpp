@@ -35,6 +35,12 @@ public:
     // throws: a failure leaves each line to ask alone (see AnswersAhead::TryFetch()).
     void Ahead(Connection& db, long first, const std::vector<AheadKey>& keys) noexcept;
 
+    // Sends the question of the window after the one Ahead() asked (lines `first`...), for Ahead()
+    // to take when that window comes (see AnswersAhead::FetchNext()): FirstStored only, once the
+    // table holds others' licences (a first import asks only the keys it may have stored, window
+    // by window). It never throws.
+    void AheadNext(Connection& db, long first, const std::vector<AheadKey>& keys) noexcept;
+
     // FirstStored for line `line`, keyed by (`club`, `licence`): `table` gets the licence's
     // surname, first name and Num as one row, or no row. Throws when the query fails.
     void FirstStored(Connection& db, long line, std::string_view club, std::string_view licence,
@@ -99,6 +105,9 @@ private:
     // The last window asked only the keys this pass may have stored under (maybeOurs_).
     bool askedOnlyOurs_ = false;
     std::vector<AheadKey> maybeOurs_;
+    // Whether a line stored something since the last window was asked, and before that window.
+    bool storedSinceAhead_ = false;
+    bool lastWindowStored_ = false;
 };
 
 } // namespace quorvel::storage

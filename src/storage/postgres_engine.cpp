@@ -439,6 +439,7 @@ bool PostgresEngine::CommittedAfterAll() noexcept {
 
 void PostgresEngine::Commit() {
     Settle();
+    DropAhead();
     savepoint_ = pointHeld_ = false;
     known_.reset();
     PGresult* result = PQexec(conn_, "COMMIT");
@@ -465,6 +466,7 @@ void PostgresEngine::Rollback() noexcept {
     Sent failed{0, nullptr, 0};
     // The work is undone anyway: what failed in it no longer matters.
     PQclear(Drain(failed));
+    DropAhead();
     known_.reset();
     failedItem_ = 0;
     savepoint_ = pointHeld_ = false;
@@ -472,12 +474,59 @@ void PostgresEngine::Rollback() noexcept {
 }
 
 void PostgresEngine::ForgetSent() noexcept {
+    DropAhead();
     group_ = {};
     sent_.clear();
     confirmed_ = 0;
     skipToSync_ = false;
     pointHeld_ = false;
     PQclear(std::exchange(arrived_, nullptr));
+}
+
+bool PostgresEngine::KeptAhead(const Sent& sent, PGresult* result) noexcept {
+    if (!sent.ahead || sent.statement != ahead_ || PQresultStatus(result) != PGRES_TUPLES_OK) return false;
+    PQclear(std::exchange(aheadRows_, result));
+    return true;
+}
+
+void PostgresEngine::DropAhead() noexcept {
+    ahead_ = nullptr;
+    PQclear(std::exchange(aheadRows_, nullptr));
+}
+
+bool PostgresEngine::SendAhead(std::string_view sql, Params params) {
+    if (preview_ || statementsAlone_ || !InTransaction() || PQstatus(conn_) != CONNECTION_OK) return false;
+    Statement& statement = Prepared(sql);
+    statement.Clear();
+    statement.Bind(params);
+    SendGroup();
+    DropAhead();
+    if (PQpipelineStatus(conn_) == PQ_PIPELINE_OFF && PQenterPipelineMode(conn_) != 1) return false;
+    if (PQsendQueryPrepared(conn_, statement.name_.c_str(), static_cast<int>(statement.values_.size()),
+                            statement.pointers_.data(), nullptr, nullptr, 0) != 1)
+        return false;
+    sent_.push_back({0, &statement, statement.Digest(), Sent::Point::None, true});
+    ahead_ = &statement;
+    // The server answers as soon as it is done, while the caller goes on.
+    PQsendFlushRequest(conn_);
+    PQflush(conn_);
+    return true;
+}
+
+Row* PostgresEngine::TakeAhead() {
+    if (ahead_ == nullptr) return nullptr;
+    Statement& statement = *ahead_;
+    try {
+        Settle();
+    } catch (...) {
+        DropAhead();
+        throw;
+    }
+    ahead_ = nullptr;
+    if (aheadRows_ == nullptr) return nullptr;
+    statement.Clear();
+    statement.result_ = std::exchange(aheadRows_, nullptr);
+    return &statement;
 }
 
 void PostgresEngine::Confirmed(const Sent& sent) noexcept {
@@ -506,6 +555,7 @@ PGresult* PostgresEngine::Drain(Sent& failed, PGresult** answer) noexcept {
                 *answer = result;
                 return true;
             }
+            if (failure == nullptr && i < sent_.size() && KeptAhead(sent_[i], result)) return true;
             if (failure != nullptr || PQresultStatus(result) != PGRES_FATAL_ERROR || i >= sent_.size())
                 return false;
             failure = result;
@@ -572,7 +622,7 @@ bool PostgresEngine::FailureArrived() noexcept {
             arrived_ = result;
             arrivedFor_ = sent_[confirmed_];
             return true;
-        } else {
+        } else if (!KeptAhead(sent_[confirmed_], result)) {
             PQclear(result);
         }
     }

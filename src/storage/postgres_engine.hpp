@@ -69,6 +69,8 @@ public:
     void SetStatementsAlone(bool on) noexcept override { statementsAlone_ = on; }
     // Read as each transaction begins (see NoteOthers()), at no cost of its own.
     std::uint64_t ChangesByOthers() override { return othersMark_; }
+    bool SendAhead(std::string_view sql, Params params) override;
+    Row* TakeAhead() override;
 
 private:
     class Statement;
@@ -85,6 +87,8 @@ private:
         std::uint64_t values;
         // What a statement of the engine's own does to the savepoint (see pointHeld_).
         enum class Point : std::uint8_t { None, Set, LetGo } point = Point::None;
+        // True for the query sent ahead (see SendAhead()): its rows are kept as they come.
+        bool ahead = false;
     };
     // A statement sent that failed and took the transaction back to its savepoint. Done again
     // for the same line in the same transaction, on the same rows (the savepoint gave back what
@@ -151,6 +155,10 @@ private:
     template <class F> void ReadToSync(F take) noexcept;
     // Forgets the statements sent (the connection dropped, or their outcomes are read).
     void ForgetSent() noexcept;
+    // Keeps `result` when it is the rows of the query sent ahead, `sent`; false otherwise.
+    bool KeptAhead(const Sent& sent, pg_result* result) noexcept;
+    // Forgets the query sent ahead and its rows (the transaction they belong to ends).
+    void DropAhead() noexcept;
     // Notes what a statement whose outcome was read did to the savepoint.
     void Confirmed(const Sent& sent) noexcept;
     // The failure read by FailureArrived() came while the statements after it are still on their
@@ -201,6 +209,9 @@ private:
     std::unordered_map<std::string, std::unique_ptr<Statement>, StringHash, std::equal_to<>> cache_;
     int prepared_ = 0;
     std::vector<Sent> sent_;
+    // The query sent ahead, and its rows once they came back.
+    Statement* ahead_ = nullptr;
+    pg_result* aheadRows_ = nullptr;
     // True once a statement has failed on this connection: no more rows are kept (see Keep()).
     bool oneByOne_ = false;
     Group group_;
