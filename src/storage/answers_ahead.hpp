@@ -25,13 +25,12 @@ struct AheadKey {
 class AnswersAhead {
 public:
     // Asks at once the question of lines `first`, `first` + 1... (see Fetch()), once the
-    // statements sent before are known good, without throwing: a failure of its
-    // own leaves each line to ask for itself, and a second one stops the asking ahead (see
-    // GaveUp()). A statement sent before that failed has ended the transaction: the caller sees
-    // it there.
-    // With `foldSame`, the caller has made sure that every key wanted holds only printable ASCII
-    // (see Plain()): the keys held equal are then found here, by folding letters a-z, and `sql`
-    // may return anything in its last column.
+    // statements sent before are known good, without throwing: a failure of its own leaves each
+    // line to ask for itself, and a second one stops the asking ahead (see GaveUp()). A statement
+    // sent before that failed has ended the transaction: the caller sees it there. The answers
+    // sent for by FetchNext() are taken when they fit. With `foldSame`, the caller has made sure
+    // that every key wanted holds only printable ASCII (see Plain()): the keys held equal are
+    // then found here, by folding letters a-z, and `sql` may return anything in its last column.
     void TryFetch(Connection& db, std::string_view sql, int values, long first,
                   const std::vector<AheadKey>& keys, bool foldSame = false) noexcept;
     // Sends the question of the window after the one being answered (lines `first`...) without
@@ -40,8 +39,6 @@ public:
     // transaction ended (it then asks again). It never throws.
     void FetchNext(Connection& db, std::string_view sql, long first,
                    const std::vector<AheadKey>& keys) noexcept;
-    // Drops the window sent ahead (something was stored that may change its answers).
-    void DropNext() noexcept { next_.sent = false; }
     // True once the query has failed twice: the pass no longer asks ahead.
     bool GaveUp() const noexcept { return failures_ >= 2; }
     // How many lines ahead are worth asking about at once on `db`: a window on a server, where
@@ -114,8 +111,8 @@ private:
     bool Prepare(long first, const std::vector<AheadKey>& keys);
     // Reads one row of the answer into its entry.
     void Take(const Row& row);
-    // Takes the answers of the window sent by FetchNext() when it asked exactly what Prepare()
-    // just set, in the transaction still open; false otherwise (nothing is taken).
+    // Takes the answers of the window sent for by FetchNext() when it asked exactly what
+    // Prepare() just set and they came back in the transaction still open; false otherwise.
     bool TakeNext(Connection& db, std::string_view sql);
     const Entry* At(long line) const noexcept;
     // Line `line`'s entry, when it was asked with exactly (`a`, `b`), in the transaction still
