@@ -144,7 +144,7 @@ public:
 
     void AheadNext(long first, const std::vector<std::string>& lines) noexcept override {
         storage::Connection& db = session_.objConnexion;
-        if (lookup_.Window(db) == 0) return;
+        if (lookup_.Window(db) == 0 || !lookup_.AsksNext()) return;
         nextKeys_.resize(lines.size());
         nextSelectionKeys_.resize(lines.size());
         try {

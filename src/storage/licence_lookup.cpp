@@ -109,9 +109,7 @@ void LicenceLookup::Ahead(Connection& db, long first, const std::vector<AheadKey
 }
 
 void LicenceLookup::AheadNext(Connection& db, long first, const std::vector<AheadKey>& keys) noexcept {
-    // A window whose lines store drops the answers asked after it: the next is asked ahead only
-    // when the last one stored nothing.
-    if (question_ == Question::FirstStored && alone_ == Alone::No && !lastWindowStored_)
+    if (AsksNext())
         ahead_.FetchNext(db, AllPlain(keys) ? kSelectPlainLicences : kSelectLicences, first, keys);
 }
 

@@ -40,6 +40,12 @@ public:
     // table holds others' licences (a first import asks only the keys it may have stored, window
     // by window). It never throws.
     void AheadNext(Connection& db, long first, const std::vector<AheadKey>& keys) noexcept;
+    // True when AheadNext() would send the next window's question (its keys are worth building):
+    // a window whose lines store drops the answers asked after it, so the next is asked ahead
+    // only when the last one stored nothing.
+    bool AsksNext() const noexcept {
+        return question_ == Question::FirstStored && alone_ == Alone::No && !lastWindowStored_;
+    }
 
     // FirstStored for line `line`, keyed by (`club`, `licence`): `table` gets the licence's
     // surname, first name and Num as one row, or no row. Throws when the query fails.
