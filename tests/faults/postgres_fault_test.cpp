@@ -854,11 +854,15 @@ TEST(ServerFaults, AnswersAskedAheadGiveWayToWhatIsStoredSince) {
     // a time, the next window asked while this one is handled. The licence the 100th line stores
     // was answered "not stored" for the 200th line (same window, in small letters) and for the
     // 1,500th (the next window, asked before the 100th line stored it): both find it. (Spaces
-    // around the number keep the lines apart until the lookup, which trims them.)
+    // around the number keep the lines apart until the lookup, which trims them; the lines before
+    // the 100th and the 200th are known, and store nothing.)
     Workspace cased;
     if (!ServerWorkspace(cased, "quorvel_found_after")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
-    ServerSql(cased.db, "INSERT INTO Licence (Code_club, licence, Nom) SELECT 'FRA5110750099', 'X' || i, "
-                        "'AUTRE' FROM generate_series(1, 100) i");
+    ServerSql(cased.db,
+              "INSERT INTO Licence (Code_club, licence, Nom) SELECT 'FRA5110750099', 'X' || i, "
+              "'AUTRE' FROM generate_series(1, 100) i; INSERT INTO Licence (Code_club, licence, Nom, "
+              "Prenom) VALUES ('FRA5110750012', '850098', 'NOM98', 'Prenom'), ('FRA5110750012', '850198', "
+              "'NOM198', 'Prenom')");
     std::string lines = LicenceLines(2500);
     for (auto [line, number] : {std::pair{99, "85AB  "}, {199, " 85ab "}, {1499, "  85Ab"}})
         lines.replace(static_cast<std::size_t>(line) * 250 + 13, 6, number);
