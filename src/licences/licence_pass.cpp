@@ -107,6 +107,7 @@ public:
         for (std::size_t i = back.clubs; i < knownOrder_.size(); ++i)
             knownClubs_.erase(knownOrder_[i]);
         knownOrder_.resize(back.clubs);
+        nextFirst_ = -1; // (its club codes left out clubs forgotten now)
     }
     void KeepNewestSavepoint() override { savepoints_.KeepNewest(); }
     // What the lines undone taught about the database.
@@ -114,6 +115,7 @@ public:
         // A club found may have been created by the lines undone, a licence stored by them.
         knownClubs_.clear();
         knownOrder_.clear();
+        nextFirst_ = -1;
         lookup_.Forget();
         selections_.Forget();
     }
@@ -124,18 +126,18 @@ public:
     }
 
     void Ahead(long first, const std::vector<std::string>& lines) noexcept override {
-        keys_.resize(lines.size());
-        selectionKeys_.resize(lines.size());
-        clubCodes_.clear();
-        try {
-            for (std::size_t i = 0; i < lines.size(); ++i)
-                GuessKey(lines[i], keys_[i], selectionKeys_[i]);
-        } catch (...) {
+        if (nextFirst_ == first && nextKeys_.size() == lines.size()) {
+            // The window read ahead, whose keys AheadNext() guessed.
+            keys_.swap(nextKeys_);
+            selectionKeys_.swap(nextSelectionKeys_);
+            clubCodes_.swap(nextClubCodes_);
+        } else if (!GuessKeys(lines, keys_, selectionKeys_, clubCodes_)) {
             // Each line then asks for itself.
             for (std::size_t i = 0; i < lines.size(); ++i)
                 keys_[i].wanted = selectionKeys_[i].wanted = false;
             clubCodes_.clear();
         }
+        nextFirst_ = -1;
         if (lookup_.Window(session_.objConnexion) > 0) lookup_.Ahead(session_.objConnexion, first, keys_);
         if (selections_.Window(session_.objConnexion) > 0) SelectionsAhead(first);
         if (session_.clubLookup.Window(session_.objConnexion) > 0)
@@ -144,15 +146,11 @@ public:
 
     void AheadNext(long first, const std::vector<std::string>& lines) noexcept override {
         storage::Connection& db = session_.objConnexion;
-        if (lookup_.Window(db) == 0 || !lookup_.AsksNext()) return;
-        nextKeys_.resize(lines.size());
-        nextSelectionKeys_.resize(lines.size());
-        try {
-            for (std::size_t i = 0; i < lines.size(); ++i)
-                GuessKey(lines[i], nextKeys_[i], nextSelectionKeys_[i]);
-        } catch (...) {
+        nextFirst_ = -1;
+        if (lookup_.Window(db) == 0 || !lookup_.AsksNext() ||
+            !GuessKeys(lines, nextKeys_, nextSelectionKeys_, nextClubCodes_))
             return;
-        }
+        nextFirst_ = first;
         lookup_.AheadNext(db, first, nextKeys_);
     }
 
@@ -296,7 +294,24 @@ private:
     // entry is taken to name its swimmer's club rightly. The line's own lookup checks the guess.
     // A selection entry's own key for its Selection row is its selection code and the Num of the
     // licence found (see SelectionsAhead()).
-    void GuessKey(std::string_view raw, storage::AheadKey& key, storage::AheadKey& selection) {
+    // The keys of `lines` (see GuessKey()), and the club codes they name that are worth asking;
+    // false when a line could not be read.
+    bool GuessKeys(const std::vector<std::string>& lines, std::vector<storage::AheadKey>& keys,
+                   std::vector<storage::AheadKey>& selections, std::vector<std::string>& clubs) noexcept {
+        keys.resize(lines.size());
+        selections.resize(lines.size());
+        clubs.clear();
+        try {
+            for (std::size_t i = 0; i < lines.size(); ++i)
+                GuessKey(lines[i], keys[i], selections[i], clubs);
+        } catch (...) {
+            return false;
+        }
+        return true;
+    }
+
+    void GuessKey(std::string_view raw, storage::AheadKey& key, storage::AheadKey& selection,
+                  std::vector<std::string>& clubs) {
         Convert(raw, aheadLine_);
         std::string_view rawLicence = RawField(aheadLine_, kLicence);
         key.wanted = !(!rawLicence.empty() && (rawLicence[0] == 'R' || rawLicence[0] == 'r'));
@@ -306,12 +321,13 @@ private:
         std::string& licence = key.second;
         base::AssignCp1252AsUtf8(club, RawField(aheadLine_, kCodeClub));
         base::AssignCp1252AsUtf8(licence, rawLicence);
-        ClubAhead(club);
+        ClubAhead(club, clubs);
         if (clubs::bCode_Selection(club)) {
             selection.first = std::string(base::TrimSpaces(club));
             selection.wanted = true;
             ReadOrigin(aheadLine_, aheadOrigin_);
-            if (!aheadOrigin_.club.empty() && !aheadOrigin_.licence.empty()) ClubAhead(aheadOrigin_.club);
+            if (!aheadOrigin_.club.empty() && !aheadOrigin_.licence.empty())
+                ClubAhead(aheadOrigin_.club, clubs);
             SelectionLookupKey(club, licence, aheadOrigin_, true, club, licence);
             return;
         }
@@ -335,9 +351,9 @@ private:
     }
 
     // A club code a line ahead names: asked ahead unless its answer is known without a query.
-    void ClubAhead(const std::string& code) {
+    void ClubAhead(const std::string& code, std::vector<std::string>& clubs) {
         if (knownClubs_.find(code) == knownClubs_.end() && !session_.colClubsTraites.Contains(code))
-            clubCodes_.push_back(code);
+            clubs.push_back(code);
     }
 
     // The club registry's answer for `code`, with the placeholder name; a failing query refuses
@@ -409,9 +425,11 @@ private:
     // Whether a selection entry ahead already belongs to its selection.
     storage::SelectionLookup selections_;
     std::vector<storage::AheadKey> selectionKeys_;
-    // The keys of the window after (see AheadNext()).
+    // The keys of the window after (see AheadNext()), from line nextFirst_ (-1: none guessed).
+    long nextFirst_ = -1;
     std::vector<storage::AheadKey> nextKeys_;
     std::vector<storage::AheadKey> nextSelectionKeys_;
+    std::vector<std::string> nextClubCodes_;
     storage::ResultTable aheadStored_;
     // The Num a new licence's Selection row was stored (or tried) for.
     std::string joined_;
