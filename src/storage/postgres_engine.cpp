@@ -581,13 +581,13 @@ PGresult* PostgresEngine::Drain(Sent& failed, PGresult** answer) noexcept {
     return failure;
 }
 
-template <class F> void PostgresEngine::ReadToSync(F take) noexcept {
+template <class F> bool PostgresEngine::ReadToSync(F take, bool wait) noexcept {
     std::size_t command = 0;
     bool ended = false;
-    while (PQstatus(conn_) == CONNECTION_OK) {
+    while (PQstatus(conn_) == CONNECTION_OK && (wait || PQisBusy(conn_) == 0)) {
         PGresult* result = PQgetResult(conn_);
         if (result == nullptr) {
-            // Two nulls in a row: nothing more is on its way.
+            // Two nulls in a row: nothing more is on its way (yet).
             if (ended) break;
             ended = true;
             ++command;
@@ -596,10 +596,11 @@ template <class F> void PostgresEngine::ReadToSync(F take) noexcept {
         ended = false;
         if (PQresultStatus(result) == PGRES_PIPELINE_SYNC) {
             PQclear(result);
-            break;
+            return true;
         }
         if (!take(command, result)) PQclear(result);
     }
+    return false;
 }
 
 bool PostgresEngine::FailureArrived() noexcept {
@@ -611,7 +612,11 @@ bool PostgresEngine::FailureArrived() noexcept {
     const bool ask = behind || ++polls_ % kAskEvery == 0;
     if ((ask && PQsendFlushRequest(conn_) != 1) || PQflush(conn_) != 0 || PQconsumeInput(conn_) != 1)
         return PQstatus(conn_) != CONNECTION_OK;
-    if (skipToSync_ && !SkippedRead()) return false;
+    // What comes back for the statements the server skipped after a failure is read as it comes.
+    if (skipToSync_) {
+        if (!ReadToSync([](std::size_t, PGresult*) { return false; }, false)) return false;
+        skipToSync_ = false;
+    }
     while (confirmed_ < sent_.size()) {
         // Waits for the server when it lags too far behind: a failure is then seen soon.
         if ((!behind || sent_.size() - confirmed_ <= kAheadAtMost) && PQisBusy(conn_) != 0) break;
@@ -624,26 +629,6 @@ bool PostgresEngine::FailureArrived() noexcept {
             return true;
         } else if (!KeptAhead(sent_[confirmed_], result)) {
             PQclear(result);
-        }
-    }
-    return false;
-}
-
-bool PostgresEngine::SkippedRead() noexcept {
-    bool ended = false;
-    while (PQisBusy(conn_) == 0) {
-        PGresult* result = PQgetResult(conn_);
-        if (result == nullptr) {
-            // Two nulls in a row: nothing more is on its way yet.
-            if (std::exchange(ended, true)) return false;
-            continue;
-        }
-        ended = false;
-        const bool sync = PQresultStatus(result) == PGRES_PIPELINE_SYNC;
-        PQclear(result);
-        if (sync) {
-            skipToSync_ = false;
-            return true;
         }
     }
     return false;

@@ -151,8 +151,9 @@ private:
     // Reads the results up to the next sync point, handing each to `take(command, result)`,
     // `command` counting the statements from 0 (each one's results end with a null); `take`
     // returns true when it keeps the result. After a failure the count may be off: only the first
-    // failure tells its statement.
-    template <class F> void ReadToSync(F take) noexcept;
+    // failure tells its statement. Without `wait`, it reads only what has come back already.
+    // True once the sync point is read.
+    template <class F> bool ReadToSync(F take, bool wait = true) noexcept;
     // Forgets the statements sent (the connection dropped, or their outcomes are read).
     void ForgetSent() noexcept;
     // Keeps `result` when it is the rows of the query sent ahead, `sent`; false otherwise.
@@ -166,8 +167,6 @@ private:
     // there without waiting (the server skips those statements up to a sync point, then the
     // rollback runs before whatever is sent next), and throws the failure.
     [[noreturn]] void BackAtOnce();
-    // Reads, without waiting, what comes back for the statements the server skipped.
-    bool SkippedRead() noexcept;
     // Throws the known failure when `statement` is the one that failed for line `item`.
     void FailAgainIfKnown(const Statement& statement, long item);
     // After the connection dropped during COMMIT: connects again and asks the server whether the
