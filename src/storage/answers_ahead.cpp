@@ -1,5 +1,6 @@
 #include "storage/answers_ahead.hpp"
 
+#include "storage/plain_text.hpp"
 #include "storage/queries.hpp"
 
 #include <unordered_map>
@@ -110,8 +111,7 @@ void AnswersAhead::FoldSameKeys() {
         Entry& entry = entries_[wanted_[n]];
         folded.clear();
         for (const std::string* part : {&entry.key.first, &entry.key.second}) {
-            for (char c : *part)
-                folded += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+            AppendFolded(folded, *part);
             folded += '\0';
         }
         entry.same = firstOf.try_emplace(folded, static_cast<long>(n) + 1).first->second;

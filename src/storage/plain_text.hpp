@@ -1,6 +1,7 @@
 #pragma once
 // Text the server's collation compares as the file does.
 
+#include <string>
 #include <string_view>
 
 namespace quorvel::storage {
@@ -13,6 +14,13 @@ inline bool Plain(std::string_view text) noexcept {
     for (unsigned char c : text)
         if (c < 0x20 || c > 0x7e) return false;
     return true;
+}
+
+// Appends `text` with its letters A-Z made small: two Plain() texts the server's collation holds
+// equal append the same.
+inline void AppendFolded(std::string& to, std::string_view text) {
+    for (char c : text)
+        to += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 } // namespace quorvel::storage

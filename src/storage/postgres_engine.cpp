@@ -818,8 +818,7 @@ bool PostgresEngine::ColumnTypes(Statement& statement, const UpdateShape& update
 bool PostgresEngine::UpdateKey(const Statement& statement, std::string& key) {
     for (std::size_t k : statement.keys_) {
         if (statement.pointers_[k] == nullptr || !Plain(statement.values_[k])) return false;
-        for (char c : statement.values_[k])
-            key += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        AppendFolded(key, statement.values_[k]);
         key += '\x1f';
     }
     return true;
