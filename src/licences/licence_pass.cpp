@@ -290,10 +290,6 @@ private:
         return true;
     }
 
-    // The key line `raw` will look its licence up by, as far as the line alone tells: a selection
-    // entry is taken to name its swimmer's club rightly. The line's own lookup checks the guess.
-    // A selection entry's own key for its Selection row is its selection code and the Num of the
-    // licence found (see SelectionsAhead()).
     // The keys of `lines` (see GuessKey()), and the club codes they name that are worth asking;
     // false when a line could not be read.
     bool GuessKeys(const std::vector<std::string>& lines, std::vector<storage::AheadKey>& keys,
@@ -310,6 +306,10 @@ private:
         return true;
     }
 
+    // The key line `raw` will look its licence up by, as far as the line alone tells: a selection
+    // entry is taken to name its swimmer's club rightly. The line's own lookup checks the guess.
+    // A selection entry's own key for its Selection row is its selection code and the Num of the
+    // licence found (see SelectionsAhead()). The club codes worth asking go to `clubs`.
     void GuessKey(std::string_view raw, storage::AheadKey& key, storage::AheadKey& selection,
                   std::vector<std::string>& clubs) {
         Convert(raw, aheadLine_);

@@ -76,6 +76,11 @@ bool AllPlain(const std::vector<AheadKey>& keys) noexcept {
     return true;
 }
 
+// The window query: for keys that are all plain, the one that leaves their equals to folding.
+std::string_view SelectLicences(bool plain) noexcept {
+    return plain ? kSelectPlainLicences : kSelectLicences;
+}
+
 } // namespace
 
 std::size_t LicenceLookup::Window(const Connection& db) const noexcept {
@@ -91,7 +96,7 @@ void LicenceLookup::Ahead(Connection& db, long first, const std::vector<AheadKey
     }
     if (!AloneAhead(db) || !AllPlain(keys)) {
         const bool plain = AllPlain(keys);
-        ahead_.TryFetch(db, plain ? kSelectPlainLicences : kSelectLicences, 3, first, keys, plain);
+        ahead_.TryFetch(db, SelectLicences(plain), 3, first, keys, plain);
         return;
     }
     // Only the keys this pass may have stored under need asking: the others are surely absent.
@@ -103,14 +108,13 @@ void LicenceLookup::Ahead(Connection& db, long first, const std::vector<AheadKey
     }
     askedOnlyOurs_ = true;
     if (any)
-        ahead_.TryFetch(db, kSelectPlainLicences, 3, first, maybeOurs_, true);
+        ahead_.TryFetch(db, SelectLicences(true), 3, first, maybeOurs_, true);
     else
         ahead_.Clear();
 }
 
 void LicenceLookup::AheadNext(Connection& db, long first, const std::vector<AheadKey>& keys) noexcept {
-    if (AsksNext())
-        ahead_.FetchNext(db, AllPlain(keys) ? kSelectPlainLicences : kSelectLicences, first, keys);
+    if (AsksNext()) ahead_.FetchNext(db, SelectLicences(AllPlain(keys)), first, keys);
 }
 
 bool LicenceLookup::AloneAhead(Connection& db) noexcept {
