@@ -334,7 +334,8 @@ void PassRun::ShowAhead() {
     // A statement sent that failed is seen here, before the window: the answers read before
     // then still hold once the work is taken back to the savepoint before that statement.
     db_.Flush();
-    if (!following_.empty() && followingFirst_ == lines_ + 1 && nextWindow_ == window_) {
+    // (a window is read ahead only after a full one, at full size; RestartAhead() forgets it)
+    if (!following_.empty() && followingFirst_ == lines_ + 1) {
         upcoming_.swap(following_);
     } else {
         upcoming_.clear();
