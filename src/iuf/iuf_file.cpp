@@ -22,6 +22,7 @@ namespace {
 
 constexpr std::string_view kUpdateCode =
     "UPDATE Licence Set Code_unique = ?1 WHERE Code_Club = ?2 and Licence = ?3";
+constexpr std::string_view kUpdateCodeOfNum = "UPDATE Licence Set Code_unique = ?1 WHERE Num = ?2";
 constexpr std::string_view kCountry = "FRA";
 
 // Widths of the three fields of an IUF line: short club code, licence number, IUF code.
@@ -63,7 +64,14 @@ public:
         auto& db = session_.objConnexion;
         if (lookup_.Count(db, number, codeClub_, licence_) > 0) {
             base::AssignCp1252AsUtf8(codeUnique_, base::TrimSpaces(tabIUF_[2]));
-            db.Execute(kUpdateCode, {codeUnique_, codeClub_, licence_});
+            // A licence the window found alone under its key is updated by its Num, which the
+            // server finds without comparing texts by the collation: it is that key's row, as
+            // nobody else writes while the batch runs and no line changes a key.
+            std::string_view num = lookup_.OnlyNum(number, codeClub_, licence_);
+            if (num.empty())
+                db.Execute(kUpdateCode, {codeUnique_, codeClub_, licence_});
+            else
+                db.Execute(kUpdateCodeOfNum, {codeUnique_, num});
             ++misAJour_;
         } else {
             ++inconnues_;

@@ -168,8 +168,15 @@ std::size_t AnswersAhead::Window(const Connection& db) const noexcept {
 long AnswersAhead::Count(Connection& db, std::string_view sql, long line, std::string_view a,
                          std::string_view b) const {
     const Entry* entry = Held(line, a, b);
-    if (entry != nullptr && entry->values.size() == 1) return std::stol(entry->values[0]);
+    if (entry != nullptr && !entry->values.empty()) return std::stol(entry->values[0]);
     return lngRequeteValeur(db, sql, {a, b});
+}
+
+std::string_view AnswersAhead::Value(long line, std::string_view a, std::string_view b,
+                                     std::size_t column) const {
+    const Entry* entry = Held(line, a, b);
+    if (entry == nullptr || column >= entry->values.size()) return {};
+    return entry->values[column];
 }
 
 const AnswersAhead::Entry* AnswersAhead::Held(long line, std::string_view a, std::string_view b) const {

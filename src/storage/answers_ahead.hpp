@@ -49,6 +49,9 @@ public:
     // Answer()); otherwise the count `sql` returns for (`a`, `b`) as ?1 and ?2. Throws when that
     // query fails.
     long Count(Connection& db, std::string_view sql, long line, std::string_view a, std::string_view b) const;
+    // Value `column` (from 0) of line `line`'s answer when that answer holds (see Answer());
+    // empty otherwise.
+    std::string_view Value(long line, std::string_view a, std::string_view b, std::size_t column) const;
     // Fills `table` with line `line`'s answer (one row, or none), when it was asked with exactly
     // (`a`, `b`), in the transaction still open, and still holds. False otherwise: the line then
     // asks for itself.

@@ -45,9 +45,12 @@ constexpr std::string_view kServerTextKeyColumns =
 
 constexpr std::string_view kCountLicence =
     "SELECT count(*) FROM Licence WHERE Code_Club = ?1 and Licence = ?2";
+// For each key of the window its count, and the Num of its only licence (0 unless just one).
 constexpr std::string_view kCountLicences =
-    "SELECT k.i, 1, (SELECT count(*) FROM Licence WHERE Code_Club = k.c and Licence = k.n), k.i "
-    "FROM unnest(?1::text[], ?2::text[]) WITH ORDINALITY AS k(c, n, i)";
+    "SELECT k.i, 1, l.c, CASE WHEN l.c = 1 THEN l.m ELSE 0 END, k.i "
+    "FROM unnest(?1::text[], ?2::text[]) WITH ORDINALITY AS k(c, n, i) "
+    "CROSS JOIN LATERAL (SELECT count(*) AS c, min(Num) AS m FROM Licence "
+    "WHERE Code_Club = k.c and Licence = k.n) l";
 
 // True when the key columns compare their values as text, as a new database's do. A column of
 // numeric affinity would store "0850300" and "850300" as one number, equal where their text is not.
@@ -91,7 +94,7 @@ void LicenceLookup::Ahead(Connection& db, long first, const std::vector<AheadKey
     askedOnlyOurs_ = false;
     lastWindowStored_ = std::exchange(storedSinceAhead_, false);
     if (question_ == Question::Count) {
-        ahead_.TryFetch(db, kCountLicences, 1, first, keys);
+        ahead_.TryFetch(db, kCountLicences, 2, first, keys);
         return;
     }
     if (!AloneAhead(db) || !AllPlain(keys)) {
@@ -192,6 +195,11 @@ bool LicenceLookup::OnlyOurs(Connection& db) {
 
 long LicenceLookup::Count(Connection& db, long line, std::string_view club, std::string_view licence) {
     return ahead_.Count(db, kCountLicence, line, club, licence);
+}
+
+std::string_view LicenceLookup::OnlyNum(long line, std::string_view club, std::string_view licence) const {
+    std::string_view num = ahead_.Value(line, club, licence, 1);
+    return num == "0" ? std::string_view{} : num;
 }
 
 } // namespace quorvel::storage

@@ -58,6 +58,9 @@ public:
     }
     // Count for line `line`, keyed by (`club`, `licence`). Throws when the query fails.
     long Count(Connection& db, long line, std::string_view club, std::string_view licence);
+    // The Num of the only licence stored under (`club`, `licence`), as the window read ahead
+    // answered line `line`: empty when that answer does not hold or counted other than one.
+    std::string_view OnlyNum(long line, std::string_view club, std::string_view licence) const;
 
     // Line `line` stored (or tried to store) a licence under (`club`, `licence`): answers it may
     // change are dropped.
