@@ -167,8 +167,8 @@ std::size_t AnswersAhead::Window(const Connection& db) const noexcept {
 
 long AnswersAhead::Count(Connection& db, std::string_view sql, long line, std::string_view a,
                          std::string_view b) const {
-    const Entry* entry = Held(line, a, b);
-    if (entry != nullptr && !entry->values.empty()) return std::stol(entry->values[0]);
+    const std::string_view count = Value(line, a, b, 0);
+    if (!count.empty()) return std::stol(std::string(count));
     return lngRequeteValeur(db, sql, {a, b});
 }
 
