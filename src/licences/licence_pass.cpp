@@ -144,12 +144,14 @@ public:
             session_.clubLookup.Ahead(session_.objConnexion, clubCodes_);
     }
 
+    bool WantsNext() const noexcept override {
+        return lookup_.Window(session_.objConnexion) != 0 && lookup_.AsksNext();
+    }
+
     void AheadNext(long first, const std::vector<std::string>& lines) noexcept override {
         storage::Connection& db = session_.objConnexion;
         nextFirst_ = -1;
-        if (lookup_.Window(db) == 0 || !lookup_.AsksNext() ||
-            !GuessKeys(lines, nextKeys_, nextSelectionKeys_, nextClubCodes_))
-            return;
+        if (!WantsNext() || !GuessKeys(lines, nextKeys_, nextSelectionKeys_, nextClubCodes_)) return;
         nextFirst_ = first;
         lookup_.AheadNext(db, first, nextKeys_);
     }

@@ -319,7 +319,7 @@ void PassRun::ReadAhead(std::vector<std::string>& lines, std::size_t count) {
 }
 
 void PassRun::ShowFollowing() {
-    if (upcoming_.size() < window_) return;
+    if (upcoming_.size() < window_ || !body_.WantsNext()) return;
     followingOffset_ = ahead_.Tell();
     ReadAhead(following_, window_);
     followingFirst_ = shownUntil_ + 1;

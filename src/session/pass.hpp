@@ -55,6 +55,9 @@ public:
     // the answers when Ahead() shows them (storage tells whether they still hold). It must not
     // throw.
     virtual void AheadNext(long /*first*/, const std::vector<std::string>& /*lines*/) noexcept {}
+    // True when AheadNext() would ask about the window after the one shown: the pass reads that
+    // window only then.
+    virtual bool WantsNext() const noexcept { return false; }
 };
 
 // What a body remembers at each point of a batch, oldest first.
