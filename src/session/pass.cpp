@@ -151,6 +151,8 @@ private:
 };
 
 bool PassRun::BatchFull() const {
+    // (the lines done again end where the database is)
+    if (db_.Replaying()) return false;
     // Without savepoints, lines alone are outside any batch.
     if (!savepoints_ && (Alone() || lines_ == redoUntil_)) return true;
     return db_.TransactionLost() || db_.Unreachable() ||
@@ -188,7 +190,7 @@ PassRun::Batch PassRun::RunBatch() {
                 batch.atEnd = true;
                 break;
             }
-            if (session_.cancel != nullptr && session_.cancel->load())
+            if (session_.cancel != nullptr && session_.cancel->load() && !db_.Replaying())
                 throw Error(errnum::kCancelled, "Traitement arrêté à la demande de l'utilisateur");
             if (savepoints_) db_.SetEachStatementAlone(Alone());
             ShowAhead();

@@ -31,7 +31,7 @@ UnitOfWork::Point UnitOfWork::Here(long line, std::uint64_t offset) const {
 }
 
 void UnitOfWork::MarkSavepoint(long line, std::uint64_t offset) {
-    session_.objConnexion.Savepoint();
+    session_.objConnexion.Savepoint(line);
     points_.push_back(Here(line, offset));
     body_.MarkSavepoint();
 }

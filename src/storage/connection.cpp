@@ -187,10 +187,10 @@ void Connection::SetEachStatementAlone(bool on) noexcept {
     if (engine_ != nullptr) engine_->SetStatementsAlone(on && HasSavepoints());
 }
 
-void Connection::Savepoint() {
+void Connection::Savepoint(long line) {
     if (engine_ == nullptr || !inTransaction_ || preview_) return;
     try {
-        engine_->Savepoint();
+        engine_->Savepoint(line);
     } catch (...) {
         Failed();
         throw;

@@ -134,7 +134,10 @@ public:
     // The failure that lost the transaction, once TransactionLost().
     const Error& LostError() const noexcept { return lostError_; }
     // The statements that follow are done for item `item` (a line of a pass).
-    void SetItem(long item) noexcept { item_ = item; }
+    void SetItem(long item) noexcept {
+        item_ = item;
+        if (engine_ != nullptr) engine_->SetItem(item);
+    }
     // Once the transaction is lost: the item whose statement failed, which may be earlier than the
     // current one when its statement was only sent.
     long LostItem() const noexcept { return lostItem_; }
@@ -154,7 +157,7 @@ public:
     // instead; the loss then reads as TransactionLost() with LostToSavepoint(). On a server it is
     // only sent: a statement sent before it that fails later takes the transaction back to the
     // point marked before that statement (see LostItem()), and those marked after it are gone.
-    void Savepoint();
+    void Savepoint(long line);
     // Reads, without waiting, the outcomes of the statements sent that have come back, and throws
     // (as Flush() does) when one of them failed.
     void Poll();
@@ -165,6 +168,9 @@ public:
     }
     // True when the work lost is only the work since the savepoint: the transaction goes on.
     bool LostToSavepoint() const noexcept { return lost_ && toSavepoint_; }
+    // True while the lines done again are still to reach what the database ran already: the
+    // batch goes on until they have (see Engine::Replaying()).
+    bool Replaying() const noexcept { return engine_ != nullptr && engine_->Replaying(); }
     // The caller has taken back what the work since the savepoint did: the transaction goes on.
     void ForgetLossToSavepoint() noexcept { lost_ = toSavepoint_ = false; }
     // In preview nothing is ever committed: Close() and the destructor roll everything back.

@@ -97,7 +97,8 @@ public:
     // instead (the point marked before is let go). It may be only sent: a statement sent before it
     // that fails later takes the transaction back to the point in force when that statement was
     // sent, and the points sent after it are never marked.
-    virtual void Savepoint() {}
+    // `line` is the item the point follows.
+    virtual void Savepoint(long /*line*/) {}
     // Reads, without waiting, the outcomes of the statements sent that have come back. True when
     // one of them failed: Settle() then throws that failure.
     virtual bool FailureArrived() noexcept { return false; }
@@ -107,6 +108,11 @@ public:
     // True when the statement that made item `item` fail is known, and fails again without
     // being run when the item is done again in this transaction.
     virtual bool KnowsFailureOf(long /*item*/) const noexcept { return false; }
+    // True while lines done again after a failure are still to send statements that the database
+    // ran already (see PostgresEngine): the transaction must not end before they have.
+    virtual bool Replaying() const noexcept { return false; }
+    // The item (the line) the statements that follow are for.
+    virtual void SetItem(long /*item*/) noexcept {}
     // When on, each statement stands alone inside the transaction (as in preview): a failing one
     // undoes only itself. Only for an engine with savepoints.
     virtual void SetStatementsAlone(bool /*on*/) noexcept {}

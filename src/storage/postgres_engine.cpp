@@ -1,6 +1,7 @@
 #include "storage/postgres_engine.hpp"
 #include "storage/server_engine.hpp"
 
+#include "storage/caught_statement.hpp"
 #include "storage/database_uri.hpp"
 #include "storage/many_rows.hpp"
 #include "storage/plain_text.hpp"
@@ -130,33 +131,7 @@ void SetReconnectLimit(std::chrono::milliseconds limit) noexcept {
 }
 
 std::string PostgresParameters(std::string_view sql, int& count) {
-    std::string out;
-    out.reserve(sql.size() + 8);
-    count = 0;
-    int next = 0;
-    for (std::size_t i = 0; i < sql.size(); ++i) {
-        char c = sql[i];
-        if (c == '\'' || c == '"') {
-            // A literal or a quoted name is copied as it is.
-            auto close = sql.find(c, i + 1);
-            if (close == std::string_view::npos) close = sql.size() - 1;
-            out.append(sql.substr(i, close - i + 1));
-            i = close;
-            continue;
-        }
-        if (c != '?') {
-            out += c;
-            continue;
-        }
-        int n = 0;
-        while (i + 1 < sql.size() && std::isdigit(static_cast<unsigned char>(sql[i + 1])))
-            n = n * 10 + (sql[++i] - '0');
-        if (n == 0) n = next + 1;
-        next = n;
-        if (n > count) count = n;
-        out += '$' + std::to_string(n);
-    }
-    return out;
+    return WithParameters(sql, count, [](std::string& out, int n) { out += '$' + std::to_string(n); });
 }
 
 class PostgresEngine::Statement final : public Row {
@@ -225,6 +200,9 @@ public:
     ManyRows manyRows_ = ManyRows::Unknown;
     std::vector<std::size_t> keys_;
     std::vector<std::string> types_;
+    // Whether the statement can run caught (see CatchReady()), and the call that runs it so.
+    Caught caught_ = Caught::Unknown;
+    Statement* call_ = nullptr;
 };
 
 PostgresEngine::PostgresEngine(const std::string& uri, std::function<void()> waiting, bool takeTurn)
@@ -277,8 +255,12 @@ void PostgresEngine::Reconnect() {
     if (unreachable_) Fail(nullptr, {});
     ForgetSent();
     lastXid_ = 0; // anyone may have written while the link was down
-    for (auto& [sql, statement] : cache_)
+    for (auto& [sql, statement] : cache_) {
         statement->prepared_ = false;
+        // (the functions of the session are gone with it)
+        statement->caught_ = Caught::Unknown;
+    }
+    caughtPending_.clear();
     const auto deadline = std::chrono::steady_clock::now() + ReconnectLimit();
     std::chrono::milliseconds pause(50);
     for (;;) {
@@ -323,18 +305,31 @@ void PostgresEngine::Fail(PGresult* result, std::string_view sql) {
     // (A connection made again may fail with words that quote the URI.)
     if (message.empty()) message = WithoutPassword(FirstLine(PQerrorMessage(conn_)), uri_);
     Error error = Mapped(state, message, sql);
+    // A failure that no function caught (a statement the server could not prepare, a query)
+    // ends a transaction whose lines run caught: done again, they take savepoints, so that it
+    // costs them only that line.
+    const bool uncaught = catching_ && (PQtransactionStatus(conn_) == PQTRANS_INERROR || undoneToSavepoint_);
+    if (uncaught) {
+        catchingOff_ = true;
+        catching_ = false;
+        done_.clear();
+        ran_.clear();
+    }
     // The server refuses every further statement of a transaction that failed: it is taken back
     // to its savepoint, or else undone, and the connection learns that its work since is gone.
     if (PQtransactionStatus(conn_) == PQTRANS_INERROR && !undoneToSavepoint_) {
         PGresult* back = savepoint_ ? PQexec(conn_, kBackToPoint) : nullptr;
         if (back != nullptr && PQresultStatus(back) == PGRES_COMMAND_OK) {
             undoneToSavepoint_ = true;
+            ForgetCatches();
         } else {
             savepoint_ = false;
             PQclear(PQexec(conn_, "ROLLBACK"));
         }
         PQclear(back);
     }
+    // (the savepoint of lines run caught follows a line further back than the one that failed)
+    if (uncaught && undoneToSavepoint_) failedItem_ = pointAfter_ + 1;
     throw error;
 }
 
@@ -357,6 +352,13 @@ void PostgresEngine::Begin() {
     outcomeUnknown_ = false;
     savepoint_ = pointHeld_ = false;
     known_.reset();
+    catching_ = false;
+    pointAfter_ = -1;
+    pointDue_ = true;
+    done_.clear();
+    ran_.clear();
+    failedBefore_.clear();
+    ForgetCatches();
     for (int attempt = 1;; ++attempt) {
         Reconnect();
         transaction_.clear();
@@ -439,6 +441,10 @@ bool PostgresEngine::CommittedAfterAll() noexcept {
 
 void PostgresEngine::Commit() {
     Settle();
+    if (!done_.empty()) Diverged(done_.front().item);
+    catching_ = false;
+    ran_.clear();
+    failedBefore_.clear();
     DropAhead();
     savepoint_ = pointHeld_ = false;
     known_.reset();
@@ -459,6 +465,7 @@ void PostgresEngine::Commit() {
     bool undone = std::string_view(PQcmdStatus(result)) == "ROLLBACK";
     PQclear(result);
     if (undone) throw Error(kIoError, "cannot commit - the transaction was undone");
+    caughtPending_.clear();
 }
 
 void PostgresEngine::Rollback() noexcept {
@@ -468,6 +475,11 @@ void PostgresEngine::Rollback() noexcept {
     PQclear(Drain(failed));
     DropAhead();
     known_.reset();
+    done_.clear();
+    ran_.clear();
+    failedBefore_.clear();
+    caughtFailure_.reset();
+    catching_ = false;
     failedItem_ = 0;
     savepoint_ = pointHeld_ = false;
     if (InTransaction()) PQclear(PQexec(conn_, "ROLLBACK"));
@@ -481,6 +493,10 @@ void PostgresEngine::ForgetSent() noexcept {
     skipToSync_ = false;
     pointHeld_ = false;
     PQclear(std::exchange(arrived_, nullptr));
+    done_.clear();
+    ran_.clear();
+    failedBefore_.clear();
+    caughtFailure_.reset();
 }
 
 bool PostgresEngine::KeptAhead(const Sent& sent, PGresult* result) noexcept {
@@ -496,6 +512,8 @@ void PostgresEngine::DropAhead() noexcept {
 
 bool PostgresEngine::SendAhead(std::string_view sql, Params params) {
     if (preview_ || statementsAlone_ || !InTransaction() || PQstatus(conn_) != CONNECTION_OK) return false;
+    // (its answers would tell of lines not done again yet)
+    if (!done_.empty()) Diverged(done_.front().item);
     Statement& statement = Prepared(sql);
     statement.Clear();
     statement.Bind(params);
@@ -545,11 +563,19 @@ PGresult* PostgresEngine::Drain(Sent& failed, PGresult** answer) noexcept {
     auto sendBack = [&] {
         backSent = savepoint_ && !preview_ && SendPoint(kBackToPoint) && PQpipelineSync(conn_) == 1;
     };
+    // The failures caught, in order: the places of their statements in sent_, and their answers.
+    std::vector<std::pair<std::size_t, std::string>> caught;
     if (PQpipelineStatus(conn_) != PQ_PIPELINE_OFF && PQpipelineSync(conn_) == 1) {
         if (failure != nullptr) sendBack();
         if (std::exchange(skipToSync_, false)) ReadToSync([](std::size_t, PGresult*) { return false; });
         ReadToSync([&](std::size_t command, PGresult* result) {
             const std::size_t i = confirmed_ + command;
+            if (failure == nullptr && i < sent_.size() && sent_[i].caught &&
+                PQresultStatus(result) == PGRES_TUPLES_OK) {
+                if (PQntuples(result) == 1 && PQgetisnull(result, 0, 0) == 0)
+                    caught.emplace_back(i, PQgetvalue(result, 0, 0));
+                return false;
+            }
             if (answer != nullptr && i == last && failure == nullptr && *answer == nullptr &&
                 PQresultStatus(result) != PGRES_FATAL_ERROR) {
                 *answer = result;
@@ -567,6 +593,7 @@ PGresult* PostgresEngine::Drain(Sent& failed, PGresult** answer) noexcept {
         if (backSent)
             ReadToSync([&](std::size_t command, PGresult* result) {
                 if (command == 0) undoneToSavepoint_ = PQresultStatus(result) == PGRES_COMMAND_OK;
+                if (undoneToSavepoint_) ForgetCatches();
                 return false;
             });
     }
@@ -575,6 +602,8 @@ PGresult* PostgresEngine::Drain(Sent& failed, PGresult** answer) noexcept {
             Confirmed(sent_[i]);
     else if (!undoneToSavepoint_)
         pointHeld_ = false;
+    if (failure == nullptr && !caught.empty()) KeepDone(caught);
+    pointDue_ = failure == nullptr;
     sent_.clear();
     confirmed_ = 0;
     if (PQpipelineStatus(conn_) != PQ_PIPELINE_OFF) PQexitPipelineMode(conn_);
@@ -605,6 +634,11 @@ template <class F> bool PostgresEngine::ReadToSync(F take, bool wait) noexcept {
 
 bool PostgresEngine::FailureArrived() noexcept {
     if (arrived_ != nullptr) return true;
+    if (catching_) {
+        // A failure caught stops nothing: it is read at the next sync point.
+        PQflush(conn_);
+        return false;
+    }
     if (confirmed_ == sent_.size() || PQpipelineStatus(conn_) == PQ_PIPELINE_OFF) return false;
     // The server sends a failure back at once; what went well, only when asked (or at a sync
     // point), which is done now and then, and always when it lags too far behind.
@@ -645,6 +679,7 @@ void PostgresEngine::BackAtOnce() {
     if (sent) sent_.push_back({0, nullptr, 0, Sent::Point::Set});
     failedItem_ = failed.item;
     undoneToSavepoint_ = sent;
+    ForgetCatches();
     try {
         Fail(result, failed.statement != nullptr ? failed.statement->source_ : std::string_view());
     } catch (const Error& e) {
@@ -673,6 +708,13 @@ void PostgresEngine::Settle(PGresult** answer) {
     }
     Sent failed{0, nullptr, 0};
     PGresult* failure = Drain(failed, answer);
+    if (failure == nullptr && caughtFailure_) {
+        // The lines from the failing one are done again, on what the server ran since.
+        if (answer != nullptr) PQclear(std::exchange(*answer, nullptr));
+        Error caught = std::move(*caughtFailure_);
+        caughtFailure_.reset();
+        throw caught;
+    }
     if (failure == nullptr && PQstatus(conn_) == CONNECTION_OK) return;
     if (failure == nullptr) failedItem_ = first;
     try {
@@ -684,6 +726,16 @@ void PostgresEngine::Settle(PGresult** answer) {
 }
 
 void PostgresEngine::FailAgainIfKnown(const Statement& statement, long item) {
+    while (!failedBefore_.empty() && failedBefore_.front().item < item)
+        failedBefore_.pop_front();
+    if (!failedBefore_.empty() && failedBefore_.front().item == item &&
+        failedBefore_.front().statement == &statement && failedBefore_.front().values == statement.Digest()) {
+        Error error = *failedBefore_.front().failure;
+        // (kept as the server's: the line may be done again once more)
+        if (catching_) ran_.push_back(std::move(failedBefore_.front()));
+        failedBefore_.pop_front();
+        throw error;
+    }
     if (!known_ || known_->sent.item != item || known_->sent.statement != &statement ||
         known_->sent.values != statement.Digest())
         return;
@@ -692,13 +744,150 @@ void PostgresEngine::FailAgainIfKnown(const Statement& statement, long item) {
     throw error;
 }
 
+void PostgresEngine::ForgetCatches() noexcept {
+    for (Statement* statement : caughtPending_)
+        statement->caught_ = Caught::Unknown;
+    caughtPending_.clear();
+}
+
+bool PostgresEngine::KnowsFailureOf(long item) const noexcept {
+    if (known_ && known_->sent.item == item) return true;
+    auto fails = [&](const Done& done) { return done.item == item && done.failure; };
+    return std::any_of(done_.begin(), done_.end(), fails) ||
+           std::any_of(failedBefore_.begin(), failedBefore_.end(), fails);
+}
+
+std::vector<std::string> PostgresEngine::ParameterTypes(const Statement& statement) {
+    std::vector<std::string> types;
+    PGresult* described = PQdescribePrepared(conn_, statement.name_.c_str());
+    if (PQresultStatus(described) != PGRES_COMMAND_OK) Fail(described, statement.source_);
+    std::string oids = "{";
+    for (int i = 0; i < PQnparams(described); ++i)
+        oids += (i == 0 ? "" : ",") + std::to_string(PQparamtype(described, i));
+    oids += '}';
+    PQclear(described);
+    const char* values[] = {oids.c_str()};
+    PGresult* names = PQexecParams(conn_,
+                                   "SELECT format_type(t, NULL) FROM unnest($1::oid[]) WITH ORDINALITY AS "
+                                   "u(t, i) ORDER BY i",
+                                   1, nullptr, values, nullptr, nullptr, 0);
+    if (PQresultStatus(names) != PGRES_TUPLES_OK) Fail(names, statement.source_);
+    for (int row = 0; row < PQntuples(names); ++row)
+        types.emplace_back(PQgetvalue(names, row, 0));
+    PQclear(names);
+    return types;
+}
+
+bool PostgresEngine::CatchReady(Statement& statement) {
+    if (statement.caught_ != Caught::Unknown) return statement.caught_ == Caught::Ready;
+    Settle();
+    const std::string name = "quorvel_caught_" + std::to_string(++caughtFunctions_);
+    const std::string create = CaughtStatementFunction(statement.source_, name, ParameterTypes(statement));
+    statement.caught_ = Caught::No;
+    if (create.empty()) return false;
+    PGresult* made = PQexec(
+        conn_, ("SAVEPOINT quorvel_statement; " + create + "; RELEASE SAVEPOINT quorvel_statement").c_str());
+    const bool ok = PQresultStatus(made) == PGRES_COMMAND_OK;
+    PQclear(made);
+    if (!ok) {
+        if (PQtransactionStatus(conn_) == PQTRANS_INERROR)
+            PQclear(PQexec(conn_,
+                           "ROLLBACK TO SAVEPOINT quorvel_statement; RELEASE SAVEPOINT quorvel_statement"));
+        if (PQstatus(conn_) != CONNECTION_OK) Fail(nullptr, statement.source_);
+        // No PL/pgSQL, or no right to make temporary functions.
+        catchingOff_ = true;
+        catching_ = false;
+        return false;
+    }
+    int count = 0;
+    PostgresParameters(statement.source_, count);
+    statement.call_ = &Prepared(CaughtStatementCall(name, count));
+    statement.caught_ = Caught::Ready;
+    caughtPending_.push_back(&statement);
+    return true;
+}
+
+void PostgresEngine::KeepDone(const std::vector<std::pair<std::size_t, std::string>>& caught) {
+    for (const auto& [i, answer] : caught) {
+        const std::size_t split = std::min<std::size_t>(answer.size(), 5);
+        sent_[i].ran->failure =
+            Mapped(answer.substr(0, split), answer.substr(split), sent_[i].statement->source_);
+    }
+    const long first = sent_[caught.front().first].item;
+    caughtFailure_ = sent_[caught.front().first].ran->failure;
+    // (what the lines before ran stays known, should a later line take them back to the savepoint)
+    while (!ran_.empty() && ran_.back().item >= first) {
+        done_.push_front(std::move(ran_.back()));
+        ran_.pop_back();
+    }
+    failedItem_ = first;
+    undoneToSavepoint_ = true;
+}
+
+PostgresEngine::Done PostgresEngine::TakeDone(const Statement& statement, long item, bool query) {
+    const Done& next = done_.front();
+    if (next.item != item || next.statement != &statement || next.values != statement.Digest() ||
+        (next.rows != nullptr) != query)
+        Diverged(std::min(item, next.item));
+    ran_.push_back(std::move(done_.front()));
+    done_.pop_front();
+    return ran_.back();
+}
+
+void PostgresEngine::KeepQuery(const Statement& statement) {
+    std::shared_ptr<PGresult> rows(PQcopyResult(statement.result_, PG_COPYRES_ATTRS | PG_COPYRES_TUPLES),
+                                   PQclear);
+    if (rows == nullptr) throw Error(kIoError, "out of memory");
+    ran_.push_back({item_, &statement, statement.Digest(), std::nullopt, std::move(rows)});
+}
+
+void PostgresEngine::Diverged(long item) {
+    const Error error(kIoError, "a line done again no longer sends what the server ran for it");
+    if (savepoint_ && pointHeld_ && pointAfter_ >= 0 && pointAfter_ < item && sent_.empty() &&
+        PQpipelineStatus(conn_) == PQ_PIPELINE_OFF) {
+        // The lines before `item` send what they sent: their failures still hold, done again.
+        std::deque<Done> failures;
+        for (std::deque<Done>* list : {&ran_, &done_})
+            for (Done& done : *list)
+                if (done.failure && done.item > pointAfter_ && done.item < item)
+                    failures.push_back(std::move(done));
+        done_.clear();
+        ran_.clear();
+        PGresult* back = PQexec(conn_, kBackToPoint);
+        const bool ok = PQresultStatus(back) == PGRES_COMMAND_OK;
+        PQclear(back);
+        if (ok) {
+            failedBefore_ = std::move(failures);
+            failedItem_ = pointAfter_ + 1;
+            undoneToSavepoint_ = true;
+            ForgetCatches();
+            throw error;
+        }
+    }
+    // Done again with savepoints, the lines send what they send; caught, they could part again.
+    catchingOff_ = true;
+    Rollback();
+    failedItem_ = item;
+    throw error;
+}
+
 long PostgresEngine::TakeFailedItem() noexcept {
     return std::exchange(failedItem_, 0);
 }
 
-void PostgresEngine::Savepoint() {
+void PostgresEngine::Savepoint(long line) {
     if (preview_ || !InTransaction()) return;
     SendGroup();
+    if (!catchingOff_) {
+        catching_ = true;
+        // (the lines done again are behind what the server ran)
+        if (!sent_.empty() || !done_.empty() || !pointDue_) return;
+        pointDue_ = false;
+        pointAfter_ = line;
+        // (what the lines up to here ran is never done again)
+        while (!ran_.empty() && ran_.front().item <= line)
+            ran_.pop_front();
+    }
     if (PQpipelineStatus(conn_) == PQ_PIPELINE_OFF && PQenterPipelineMode(conn_) != 1)
         Fail(nullptr, kSetPoint);
     for (const char* sql : {savepoint_ ? kLetPointGo : nullptr, kSetPoint}) {
@@ -721,20 +910,34 @@ bool PostgresEngine::Send(std::string_view sql, Params params, long item) {
     Statement& statement = Prepared(sql);
     statement.Clear();
     statement.Bind(params);
+    if (!done_.empty()) {
+        // (what the server ran for a line done again is not sent again)
+        if (const Done done = TakeDone(statement, item, false); done.failure) throw *done.failure;
+        return true;
+    }
     FailAgainIfKnown(statement, item);
-    if (Keep(statement, item)) return true;
+    if (!catching_ && Keep(statement, item)) return true;
     SendGroup();
-    SendBound(statement, item);
+    SendBound(statement, item, catching_ && CatchReady(statement) ? statement.call_ : nullptr);
     return true;
 }
 
-void PostgresEngine::SendBound(Statement& statement, long item) {
+void PostgresEngine::SendBound(Statement& statement, long item, Statement* call) {
     if (PQpipelineStatus(conn_) == PQ_PIPELINE_OFF && PQenterPipelineMode(conn_) != 1)
         Fail(nullptr, statement.source_);
-    sent_.push_back({item, &statement, statement.Digest()});
-    bool sent =
-        PQsendQueryPrepared(conn_, statement.name_.c_str(), static_cast<int>(statement.values_.size()),
-                            statement.pointers_.data(), nullptr, nullptr, 0) == 1;
+    sent_.push_back({item, &statement, statement.Digest(), Sent::Point::None, false, call != nullptr});
+    if (catching_) {
+        ran_.push_back({item, &statement, sent_.back().values, std::nullopt, nullptr});
+        sent_.back().ran = &ran_.back();
+    }
+    Statement& sending = call != nullptr ? *call : statement;
+    if (call != nullptr)
+        for (std::size_t i = 0; i < statement.values_.size(); ++i) {
+            call->values_[i].swap(statement.values_[i]);
+            call->pointers_[i] = statement.pointers_[i] != nullptr ? call->values_[i].c_str() : nullptr;
+        }
+    bool sent = PQsendQueryPrepared(conn_, sending.name_.c_str(), static_cast<int>(sending.values_.size()),
+                                    sending.pointers_.data(), nullptr, nullptr, 0) == 1;
     if (!sent || sent_.size() >= kSendAtMost) Settle();
     if (!sent) {
         failedItem_ = item;
@@ -914,6 +1117,13 @@ Row& PostgresEngine::Start(std::string_view sql, Params params) {
     Statement& statement = Prepared(sql);
     statement.Clear();
     statement.Bind(params);
+    if (!done_.empty()) {
+        // A line done again reads what it read the first time: the server has run the lines after
+        // it since.
+        const Done done = TakeDone(statement, item_, true);
+        statement.result_ = PQcopyResult(done.rows.get(), PG_COPYRES_ATTRS | PG_COPYRES_TUPLES);
+        if (statement.result_ == nullptr) throw Error(kIoError, "out of memory");
+    }
     return statement;
 }
 
@@ -963,6 +1173,7 @@ PGresult* PostgresEngine::InPipeline(Statement& statement) {
 
 bool PostgresEngine::Step(Row& row) {
     Statement& statement = static_cast<Statement&>(row);
+    const bool asked = statement.result_ == nullptr;
     if (statement.result_ == nullptr && (preview_ || statementsAlone_) && InTransaction()) {
         statement.result_ = AloneInOne(statement);
     } else if (statement.result_ == nullptr && Pipelined()) {
@@ -976,6 +1187,7 @@ bool PostgresEngine::Step(Row& row) {
             },
             statement.source_);
     }
+    if (asked && catching_) KeepQuery(statement);
     return ++statement.row_ < PQntuples(statement.result_);
 }
 

@@ -17,12 +17,18 @@
 // transaction it was in is reported lost), so that the batch is simply done again; one that drops
 // during COMMIT is made again the same way, and the server tells whether that transaction was
 // stored. When the server stays out of reach, the outcome of that COMMIT is reported unknown.
+// Once lines fail in a transaction, each write of a line runs caught (see storage/caught_statement)
+// rather than after a savepoint: a failure then stops nothing sent after it. The lines from the
+// failing one are done again, and what the server already ran for them is taken as done, unless
+// they no longer send the same statements: the transaction is then undone, and done again with
+// savepoints.
 
 #include "storage/engine.hpp"
 #include "storage/many_rows.hpp"
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <functional>
 #include <optional>
@@ -62,10 +68,12 @@ public:
     bool OutcomeUnknown() const noexcept override { return outcomeUnknown_; }
     void SetPreview(bool preview) noexcept override { preview_ = preview; }
     bool HasSavepoints() const noexcept override { return true; }
-    void Savepoint() override;
+    void Savepoint(long line) override;
     bool FailureArrived() noexcept override;
     bool TakeUndoneToSavepoint() noexcept override;
-    bool KnowsFailureOf(long item) const noexcept override { return known_ && known_->sent.item == item; }
+    bool KnowsFailureOf(long item) const noexcept override;
+    bool Replaying() const noexcept override { return !done_.empty(); }
+    void SetItem(long item) noexcept override { item_ = item; }
     void SetStatementsAlone(bool on) noexcept override { statementsAlone_ = on; }
     // Read as each transaction begins (see NoteOthers()), at no cost of its own.
     std::uint64_t ChangesByOthers() override { return othersMark_; }
@@ -79,6 +87,15 @@ private:
         std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
     };
 
+    // A statement that the server ran for line `item` while its writes run caught: its failure
+    // once known, and the rows of a query.
+    struct Done {
+        long item;
+        const Statement* statement;
+        std::uint64_t values;
+        std::optional<Error> failure;
+        std::shared_ptr<pg_result> rows;
+    };
     // A statement sent whose outcome is not read yet.
     struct Sent {
         long item;
@@ -89,6 +106,10 @@ private:
         enum class Point : std::uint8_t { None, Set, LetGo } point = Point::None;
         // True for the query sent ahead (see SendAhead()): its rows are kept as they come.
         bool ahead = false;
+        // True for a write run caught: its answer is its failure, or NULL.
+        bool caught = false;
+        // Where it is kept in ran_, while the writes run caught.
+        Done* ran = nullptr;
     };
     // A statement sent that failed and took the transaction back to its savepoint. Done again
     // for the same line in the same transaction, on the same rows (the savepoint gave back what
@@ -110,6 +131,7 @@ private:
     // Inserts or updates of one row each, of one statement, kept to be sent as statements of many
     // rows (see storage/many_rows): the values of each row in turn, and each row's line.
     enum class ManyRows : std::uint8_t { Unknown, No, Insert, Update };
+    enum class Caught : std::uint8_t { Unknown, No, Ready };
     struct Group {
         Statement* single = nullptr;
         // The keys of the updates kept, folded (see UpdateKey()).
@@ -135,8 +157,32 @@ private:
     // Sends the rows kept, before anything else is sent or awaited.
     void SendGroup();
     void SendRows(Group& group, std::size_t from, std::size_t rows);
-    // Sends `statement` as bound, for line `item`, its outcome to be read later.
-    void SendBound(Statement& statement, long item);
+    // Sends `statement` as bound, for line `item`, its outcome to be read later; with `call`, it
+    // runs caught, through that call.
+    void SendBound(Statement& statement, long item, Statement* call = nullptr);
+    // True when `statement` can run caught: its function is made the first time, standing alone
+    // in the transaction (made again when that one does not commit). A server that refuses it has
+    // the transaction's lines take savepoints instead.
+    bool CatchReady(Statement& statement);
+    // The functions made by the open transaction are gone (it was taken back to a savepoint, or
+    // did not commit): they are made again when next needed.
+    void ForgetCatches() noexcept;
+    // The server's names of the types of the parameters of `statement`, as prepared.
+    std::vector<std::string> ParameterTypes(const Statement& statement);
+    // The lines from the one of the first failure caught are to be done again: what the server
+    // ran for them is kept, each write with its failure, if any (`caught`: their places in sent_,
+    // and the answers).
+    void KeepDone(const std::vector<std::pair<std::size_t, std::string>>& caught);
+    // Takes the next statement the server ran for the lines done again, which must be `statement`
+    // for line `item` with the same values (a query when `query`): it is kept as run again.
+    // Otherwise the lines done again no longer send what the server ran: see Diverged().
+    Done TakeDone(const Statement& statement, long item, bool query);
+    // Keeps the query `statement` just ran and its rows, for the line under way.
+    void KeepQuery(const Statement& statement);
+    // The transaction holds statements that the lines done again from line `item` no longer send:
+    // it goes back to its savepoint, the failures of the lines before `item` known, or else it is
+    // undone (reported lost from line `item`) and lines take savepoints from then on.
+    [[noreturn]] void Diverged(long item);
     // Reads the outcome of every statement sent and ends pipeline mode. Returns the first
     // failure's result, with what was sent, or nullptr.
     // With `answer`, the result of the last statement sent goes there when nothing failed before.
@@ -236,6 +282,29 @@ private:
     bool savepoint_ = false;
     bool undoneToSavepoint_ = false;
     std::optional<KnownFailure> known_;
+    // True while the lines of the transaction run their writes caught.
+    bool catching_ = false;
+    // True once this connection's lines take savepoints instead.
+    bool catchingOff_ = false;
+    // While writes run caught, the savepoint follows this line (-1: none); it is marked at sync
+    // points, where nothing sent is waiting for its outcome.
+    long pointAfter_ = -1;
+    // True when every statement sent has its outcome read since the savepoint was marked.
+    bool pointDue_ = false;
+    // Failures of lines taken back to the savepoint because a later line no longer sent what the
+    // server ran: done again in the same order, they fail again without being sent.
+    std::deque<Done> failedBefore_;
+    int caughtFunctions_ = 0;
+    // The statements whose functions the open transaction made.
+    std::vector<Statement*> caughtPending_;
+    // The statements the server ran already for the lines done again, oldest first.
+    std::deque<Done> done_;
+    // What the server ran while writes run caught, from the line under way at the last sync point
+    // read without a failure caught (the line done again after a failure may start before it).
+    std::deque<Done> ran_;
+    long item_ = 0;
+    // The first failure caught, until Settle() throws it.
+    std::optional<Error> caughtFailure_;
     bool unreachable_ = false;
     bool outcomeUnknown_ = false;
     // See ChangesByOthers(): the last transaction's number (0 after a new connection), whether

@@ -530,12 +530,13 @@ TEST(ServerFaults, ManyRefusedLinesTellWhatTheyTellOnTheFileDatabase) {
         const std::string licence = repeated.substr(at + 13, 6);
         refused += licence.back() == '7' || (licence >= "850100" && licence <= "850120");
     }
-    // A refused line reaches the server once: done again after its savepoint, it fails without
-    // being sent. (Only a failure that ended a transaction before any savepoint of it was
-    // confirmed, a few in a run, sends its line again with the batch done again.)
+    // A refused line reaches the server once or twice: done again, what the server ran already is
+    // not sent again. Only a line said again after a refused one, which then no longer sends what
+    // it sent, takes the work back to the last savepoint, and the lines since go to the server
+    // again. (Every failure redoing its batch would send each refused line dozens of times.)
     const long tries = std::stol(ServerSql(server.db, "select last_value from tries"));
     EXPECT_GE(tries, refused);
-    EXPECT_LE(tries, refused + refused / 20);
+    EXPECT_LE(tries, 2 * refused);
 }
 
 TEST(ServerFaults, AnImportThatWaitsForAnotherSaysSoBeforeItWaitsAndAReaderDoesNotWait) {
