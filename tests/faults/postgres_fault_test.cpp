@@ -1000,3 +1000,87 @@ TEST(ServerFaults, AConnectionCutWhileNothingIsOnItsWayLosesTheTransactionItWasI
     storage::Disconnect(c);
     EXPECT_EQ(ServerSql(direct, "select count(*) from Licence"), "0");
 }
+
+// Once a line has failed, the writes of the lines run caught. Done again, a line sends nothing the
+// server ran already; one that no longer sends what it sent takes the work back to the last
+// savepoint, where the lines before it fail again without being sent.
+TEST(ServerFaults, LinesDoneAgainSendOnlyWhatTheServerHasNotRun) {
+    Workspace w;
+    if (!ServerWorkspace(w, "quorvel_caught")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    // The server counts the rows it is asked to store, in a sequence that no rollback takes back.
+    ServerSql(w.db, "CREATE TABLE t (a text CHECK (a <> 'bad')); CREATE SEQUENCE runs; "
+                    "CREATE FUNCTION count_run() RETURNS trigger LANGUAGE plpgsql AS "
+                    "$$ BEGIN PERFORM nextval('runs'); RETURN NEW; END $$; CREATE TRIGGER count_run "
+                    "BEFORE INSERT ON t FOR EACH ROW EXECUTE FUNCTION count_run()");
+    const std::string insert = "INSERT INTO t (a) VALUES (?1)";
+    for (const auto [third, stored] : {std::pair{"y3", "x y3 y4"}, std::pair{"z3", "x y4 z3"}}) {
+        storage::Connection c;
+        storage::Connect(c, storage::DatabaseName::Server(w.db));
+        auto line = [&](long item, const char* value) {
+            c.Savepoint(item - 1);
+            c.SetItem(item);
+            c.Execute(insert, {value});
+        };
+        c.SetItem(1);
+        c.Execute(insert, {"x"});
+        c.Flush();
+        line(2, "bad");
+        line(3, "y3");
+        line(4, "y4");
+        // The failure of line 2 comes back with the outcomes, lines 3 and 4 having run.
+        EXPECT_THROW(c.Flush(), Error);
+        EXPECT_TRUE(c.LostToSavepoint());
+        EXPECT_EQ(c.LostItem(), 2);
+        c.ForgetLossToSavepoint();
+        EXPECT_THROW(line(2, "bad"), Error);
+        EXPECT_FALSE(c.TransactionLost());
+        if (std::string(third) == "z3") {
+            // Line 3 now sends another value: back to the savepoint after line 1, line 2 failing
+            // again unsent, and the lines from 3 sent anew.
+            EXPECT_THROW(line(3, third), Error);
+            EXPECT_TRUE(c.LostToSavepoint());
+            EXPECT_EQ(c.LostItem(), 2);
+            c.ForgetLossToSavepoint();
+            EXPECT_THROW(line(2, "bad"), Error);
+        }
+        line(3, third);
+        line(4, "y4");
+        c.Commit();
+        EXPECT_FALSE(c.TransactionLost());
+        c.Close();
+        EXPECT_EQ(ServerSql(w.db, "select string_agg(a, ' ' order by a) from t"), stored);
+        ServerSql(w.db, "TRUNCATE t");
+    }
+    // x, bad, y3, y4 the first time; x, bad, y3, y4, then z3 and y4 again the second.
+    EXPECT_EQ(ServerSql(w.db, "select last_value from runs"), "10");
+}
+
+// A server that refuses temporary functions to the import's role: lines that fail take savepoints,
+// and tell what they tell on the file database.
+TEST(ServerFaults, ARoleWithoutTemporaryFunctionsHasRefusedLinesTellTheSame) {
+    Workspace file, server;
+    if (!ServerWorkspace(server, "quorvel_no_temp")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
+    const std::string lines = LicenceLines(400);
+    WriteFile(file.source + "/licence.txt", lines);
+    WriteFile(server.source + "/licence.txt", lines);
+    Exec(file.db, "CREATE TRIGGER refuse BEFORE INSERT ON Licence WHEN substr(NEW.licence, -1) = '7' "
+                  "BEGIN SELECT RAISE(ABORT, 'refus'); END");
+    ServerSql(server.db,
+              "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION "
+              "'refus'; END $$; CREATE TRIGGER refuse BEFORE INSERT ON Licence FOR EACH ROW WHEN "
+              "(right(NEW.licence, 1) = '7') EXECUTE FUNCTION refuse(); "
+              "DO $$ BEGIN CREATE ROLE quorvel_no_temp LOGIN; EXCEPTION WHEN duplicate_object THEN END $$; "
+              "REVOKE TEMPORARY ON DATABASE quorvel_no_temp FROM PUBLIC; "
+              "GRANT ALL ON ALL TABLES IN SCHEMA public TO quorvel_no_temp");
+    ImportOptions onServer;
+    onServer.server = std::regex_replace(server.db, std::regex("//[^@/]*@"), "//quorvel_no_temp@");
+    ShortBatches batches(100);
+    for (auto [w, options] : {std::pair{&file, ImportOptions{}}, std::pair{&server, onServer}}) {
+        std::filesystem::create_directories(w->work);
+        EXPECT_TRUE(clsRecupLicence(FixedClock(2026, 12, 6))
+                        .bImport_Licence(w->db, w->source, w->work, w->trace, nullptr, options));
+    }
+    EXPECT_EQ(TraceOf(server, server.work), TraceOf(file, file.work));
+    EXPECT_EQ(ServerSql(server.db, "select count(*) || ' ' || max(Num) from Licence"),
+              Scalar(file.db, "select count(*) || ' ' || max(Num) from Licence"));
+}
