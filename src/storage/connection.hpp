@@ -157,6 +157,8 @@ public:
     // instead; the loss then reads as TransactionLost() with LostToSavepoint(). On a server it is
     // only sent: a statement sent before it that fails later takes the transaction back to the
     // point marked before that statement (see LostItem()), and those marked after it are gone.
+    // `line` is the line the point follows; LostItem() may then name the line after an earlier
+    // point, which the work went back to.
     void Savepoint(long line);
     // Reads, without waiting, the outcomes of the statements sent that have come back, and throws
     // (as Flush() does) when one of them failed.

@@ -96,8 +96,9 @@ public:
     // Marks the point of the open transaction that a failure which would end it takes it back to
     // instead (the point marked before is let go). It may be only sent: a statement sent before it
     // that fails later takes the transaction back to the point in force when that statement was
-    // sent, and the points sent after it are never marked.
-    // `line` is the item the point follows.
+    // sent, and the points sent after it are never marked. `line` is the item the point follows.
+    // An engine may keep fewer points than it is asked for (see PostgresEngine): the failure then
+    // tells the item after the point the transaction went back to.
     virtual void Savepoint(long /*line*/) {}
     // Reads, without waiting, the outcomes of the statements sent that have come back. True when
     // one of them failed: Settle() then throws that failure.
