@@ -43,7 +43,10 @@
 //      bImport_CodeIUF of its IUF file there;
 //   4. bImport_Licence, into a new database, of the export with every club code's country made
 //      one that does not exist ("ZZZ"): every club line and every licence line is refused by the
-//      geography, and nothing is stored.
+//      geography, and nothing is stored;
+//   5. bImport_Licence of the small export into a new database whose Licence table refuses, by a
+//      CHECK constraint, every licence number ending in 7: one line in ten fails, and each must
+//      cost that line alone.
 // With --pg-fast URI (scripts/bench.sh --fast-cluster: a cluster with fsync=off), each round then
 // does steps 1 and 2 again on that server. All databases are dropped after each round. Without
 // pgloader or without a server to connect to, the part is skipped and says why; --no-pg skips it.
@@ -52,8 +55,8 @@
 // peak memory of the large import < 100 MiB, per-line time large / small <= 1.3; and for
 // PostgreSQL: import / pgloader <= 1.3, import with every club refused / clean import <= 1.5
 // (medians of the per-round ratios), re-import and IUF update <= 2.0 times the file database's
-// (median over median). Timing never fails the
-// run: the exit status is 1 only when a phase failed, 2 for a usage or set-up error.
+// (median over median), the small import with one line in ten refused >= 20,000 lines/s. Timing never fails
+// the run: the exit status is 1 only when a phase failed, 2 for a usage or set-up error.
 
 #include <quorvel/clsMajIUF.hpp>
 #include <quorvel/clsRecupLicence.hpp>
@@ -777,8 +780,8 @@ std::string RefusedExport(const std::string& dir) {
 
 // What the PostgreSQL rounds share: the exports, the programs and what the file rounds found.
 struct PgSetup {
-    std::string pgloader, work, reference, largeDir, refusedDir, iufDir;
-    long largeLines = 0;
+    std::string pgloader, work, reference, largeDir, refusedDir, iufDir, smallDir;
+    long largeLines = 0, smallLines = 0;
     long fileLicenceRows = 0; // what the file database holds after its import
     std::function<Measure(const std::string& db, const std::string& dir, const std::string& tag)> import;
     std::function<Measure(const std::string& db, const std::string& dir)> iuf;
@@ -794,7 +797,7 @@ public:
         : label_(std::move(label)), uri_(uri), pg_(uri), full_(full) {}
 
     void Round(long round, long rounds, const PgSetup& setup) {
-        Measure p, q, r, u, x;
+        Measure p, q, r, u, x, t;
         try {
             p = Load(setup);
             q = Import(setup);
@@ -803,6 +806,7 @@ public:
                 r.ok &= Expect(pg_.Of(kImported), "Licence", setup.fileLicenceRows, "the re-import");
                 u = setup.iuf(pg_.Of(kImported), setup.iufDir);
                 x = Refused(setup);
+                if (!setup.smallDir.empty()) t = TenthRefused(setup);
             }
             DropAll();
         } catch (const std::exception& e) {
@@ -815,22 +819,31 @@ public:
             return;
         }
         Add(round, rounds, p, q, r, u, x);
+        if (full_ && !setup.smallDir.empty()) {
+            smallLines = setup.smallLines;
+            tenth.push_back(t.seconds);
+            failed |= !t.ok;
+            std::printf("  %-26s one line in ten refused, %ld lines: %6.2f s (%.0f lines/s)%s\n", "",
+                        setup.smallLines, t.seconds, setup.smallLines / t.seconds, t.ok ? "" : "   (FAILED)");
+        }
     }
 
     const std::string& Label() const { return label_; }
     bool Full() const { return full_; }
-    std::vector<double> pgloader, import, importRatio, reimport, iuf, refused, refusedRatio;
+    std::vector<double> pgloader, import, importRatio, reimport, iuf, refused, refusedRatio, tenth;
     long peakKiB = 0; // quorvel's import, highest of the rounds
+    long smallLines = 0;
     bool failed = false;
 
 private:
     static constexpr const char* kLoaded = "quorvel_bench_pgloader";
     static constexpr const char* kImported = "quorvel_bench_import";
     static constexpr const char* kRefused = "quorvel_bench_refused";
+    static constexpr const char* kTenth = "quorvel_bench_tenth";
 
     void DropAll() {
         PgConnection server(uri_);
-        for (const char* name : {kLoaded, kImported, kRefused})
+        for (const char* name : {kLoaded, kImported, kRefused, kTenth})
             server.DropDatabase(name);
     }
 
@@ -876,6 +889,22 @@ private:
         x.ok &= Expect(pg_.Of(kRefused), "Licence", 0, "the import of refused clubs");
         x.ok &= Expect(pg_.Of(kRefused), "Club", 0, "the import of refused clubs");
         return x;
+    }
+
+    Measure TenthRefused(const PgSetup& setup) {
+        PgConnection(uri_).Exec(std::string("CREATE DATABASE ") + kTenth);
+        quorvel::CreateHostDatabase(pg_.Of(kTenth), setup.reference);
+        PgConnection(pg_.Of(kTenth))
+            .Exec("ALTER TABLE Licence ADD CONSTRAINT refuse_7 CHECK (right(licence, 1) <> '7')");
+        Measure t = setup.import(pg_.Of(kTenth), setup.smallDir, "pg-tenth");
+        PgConnection db(pg_.Of(kTenth));
+        const long stored = db.Count("Licence");
+        if (stored < setup.smallLines * 8 / 10 || stored >= setup.smallLines) {
+            std::printf("  after the import with one line in ten refused: %ld Licence rows for %ld lines\n",
+                        stored, setup.smallLines);
+            t.ok = false;
+        }
+        return t;
     }
 
     // True when `table` of `db` holds `rows` rows; says so otherwise.
@@ -973,6 +1002,12 @@ void PgSummary(const PgServerRounds& server, long lines, const Phase& again, con
     ratio = Median(server.iuf) / Median(iuf.quorvel);
     PgTarget("IUF update", Median(server.iuf), "file engine", Median(iuf.quorvel), ratio, "<= 2.0",
              ratio <= 2.0);
+    if (!server.tenth.empty()) {
+        const double perSecond = static_cast<double>(server.smallLines) / Median(server.tenth);
+        std::printf("  %-34s %7.2f s   %ld lines: %.0f lines/s   target >= 20000 lines/s: %s\n",
+                    "one line in ten refused", Median(server.tenth), server.smallLines, perSecond,
+                    Verdict(perSecond >= 20000));
+    }
     std::printf("  peak memory, PostgreSQL import  %.1f MiB (highest of the rounds)\n",
                 server.peakKiB / 1024.0);
 }
@@ -1176,6 +1211,8 @@ int Bench(int argc, char** argv) {
         setup.refusedDir = RefusedExport(largeDir);
         setup.iufDir = iufDir;
         setup.largeLines = largeLines;
+        setup.smallDir = smallDir;
+        setup.smallLines = smallLines;
         setup.fileLicenceRows = fileLicenceRows;
         setup.import = import;
         setup.iuf = iufUpdate;
@@ -1183,7 +1220,8 @@ int Bench(int argc, char** argv) {
         if (!pgFastUri.empty()) servers.emplace_back("PostgreSQL, fsync off", pgFastUri, false);
         std::printf("PostgreSQL: pgloader copies licence.txt into a table of %zu text columns; quorvel "
                     "imports club.txt and licence.txt, imports them again, updates the IUF codes, and "
-                    "imports the export whose every club is refused\n",
+                    "imports the export whose every club is refused, then the small export with one line in "
+                    "ten refused\n",
                     kLicenceColumns.size());
         for (long round = 1; round <= pgRounds; ++round)
             for (PgServerRounds& server : servers)
