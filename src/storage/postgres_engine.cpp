@@ -847,10 +847,12 @@ void PostgresEngine::Diverged(long item) {
         PQpipelineStatus(conn_) == PQ_PIPELINE_OFF) {
         // The lines before `item` send what they sent: their failures still hold, done again.
         std::deque<Done> failures;
-        for (std::deque<Done>* list : {&ran_, &done_})
+        for (std::deque<Done>* list : {&ran_, &done_, &failedBefore_})
             for (Done& done : *list)
                 if (done.failure && done.item > pointAfter_ && done.item < item)
                     failures.push_back(std::move(done));
+        std::stable_sort(failures.begin(), failures.end(),
+                         [](const Done& a, const Done& b) { return a.item < b.item; });
         done_.clear();
         ran_.clear();
         PGresult* back = PQexec(conn_, kBackToPoint);
