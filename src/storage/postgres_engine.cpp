@@ -5,6 +5,8 @@
 #include "storage/database_uri.hpp"
 #include "storage/many_rows.hpp"
 #include "storage/plain_text.hpp"
+#include "storage/postgres_statement.hpp"
+#include "storage/server_failures.hpp"
 
 #include <libpq-fe.h>
 
@@ -22,15 +24,6 @@ namespace quorvel::storage {
 
 namespace {
 
-// The file engine's result codes that the failures are reported with.
-constexpr int kSqlError = 1;
-constexpr int kBusy = 5;
-constexpr int kIoError = 10;
-constexpr int kFull = 13;
-constexpr int kCantOpen = 14;
-constexpr int kConstraint = 19;
-constexpr int kMismatch = 20;
-
 // The key of the advisory lock that imports into one database take turns on.
 constexpr const char* kTakeTurn = "SELECT pg_advisory_lock(7238633396597645)";
 constexpr const char* kTryTurn = "SELECT pg_try_advisory_lock(7238633396597645)";
@@ -39,9 +32,6 @@ constexpr const char* kSession = "SET lock_timeout = '10s'";
 constexpr const char* kSavepoint = "SAVEPOINT quorvel_statement";
 constexpr const char* kUndoStatement = "ROLLBACK TO SAVEPOINT quorvel_statement";
 constexpr const char* kEndStatement = "RELEASE SAVEPOINT quorvel_statement";
-constexpr const char* kSetPoint = "SAVEPOINT quorvel_point";
-constexpr const char* kLetPointGo = "RELEASE SAVEPOINT quorvel_point";
-constexpr const char* kBackToPoint = "ROLLBACK TO SAVEPOINT quorvel_point";
 // The statements sent about the savepoint with every line once lines fail, prepared once per
 // connection: the server then neither parses nor describes them each time.
 constexpr std::array<const char*, 3> kPointStatements{kSetPoint, kLetPointGo, kBackToPoint};
@@ -74,52 +64,6 @@ std::string FirstLine(const char* text) {
     return s;
 }
 
-// The text between the `n`th pair of double quotes of `message`.
-std::string Quoted(std::string_view message, int n) {
-    std::size_t at = 0;
-    for (int i = 0; i <= n; ++i) {
-        auto open = message.find('"', at);
-        if (open == std::string_view::npos) return {};
-        auto close = message.find('"', open + 1);
-        if (close == std::string_view::npos) return {};
-        if (i == n) return std::string(message.substr(open + 1, close - open - 1));
-        at = close + 1;
-    }
-    return {};
-}
-
-// `name` as the statement spells it (the server folds unquoted names to small letters).
-std::string AsWritten(std::string_view sql, const std::string& name) {
-    auto word = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
-    for (std::size_t at = 0; at + name.size() <= sql.size(); ++at) {
-        if ((at > 0 && word(sql[at - 1])) || (at + name.size() < sql.size() && word(sql[at + name.size()])))
-            continue;
-        bool same = true;
-        for (std::size_t i = 0; i < name.size() && same; ++i)
-            same = std::tolower(static_cast<unsigned char>(sql[at + i])) ==
-                   std::tolower(static_cast<unsigned char>(name[i]));
-        if (same) return std::string(sql.substr(at, name.size()));
-    }
-    return name;
-}
-
-Error Mapped(std::string_view state, std::string message, std::string_view sql) {
-    if (state.starts_with("23") || state == "P0001") return Error(kConstraint, message);
-    if (state == "53100") return Error(kFull, "database or disk is full");
-    if (state == "55P03" || state == "40P01" || state == "40001") return Error(kBusy, "database is locked");
-    if (state == "42P01") return Error(kSqlError, "no such table: " + AsWritten(sql, Quoted(message, 0)));
-    if (state == "42703") {
-        std::string column = AsWritten(sql, Quoted(message, 0));
-        std::string table = Quoted(message, 1);
-        return Error(kSqlError, table.empty()
-                                    ? "no such column: " + column
-                                    : "table " + AsWritten(sql, table) + " has no column named " + column);
-    }
-    if (state.starts_with("22")) return Error(kMismatch, message);
-    if (state.empty() || state.starts_with("08") || state.starts_with("57P")) return Error(kIoError, message);
-    return Error(kSqlError, message);
-}
-
 } // namespace
 
 std::chrono::milliseconds ReconnectLimit() noexcept {
@@ -133,77 +77,6 @@ void SetReconnectLimit(std::chrono::milliseconds limit) noexcept {
 std::string PostgresParameters(std::string_view sql, int& count) {
     return WithParameters(sql, count, [](std::string& out, int n) { out += '$' + std::to_string(n); });
 }
-
-class PostgresEngine::Statement final : public Row {
-public:
-    Statement(std::string sql, std::string name, int parameters)
-        : sql_(std::move(sql)), name_(std::move(name)), values_(parameters), pointers_(parameters) {}
-    ~Statement() { Clear(); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    int ColumnCount() const override { return result_ != nullptr ? PQnfields(result_) : 0; }
-    bool IsNull(int column) const override { return PQgetisnull(result_, row_, column) != 0; }
-    std::string_view Text(int column) const override {
-        return std::string_view(PQgetvalue(result_, row_, column),
-                                static_cast<std::size_t>(PQgetlength(result_, row_, column)));
-    }
-    long long Integer(int column) const override {
-        // As the file engine reads a number from text: its leading digits, 0 without any.
-        return std::strtoll(PQgetvalue(result_, row_, column), nullptr, 10);
-    }
-
-    void Bind(Params params) {
-        std::size_t i = 0;
-        for (const Param& p : params) {
-            if (i >= values_.size()) break;
-            if (p.kind == Param::Kind::Text) {
-                values_[i].assign(p.text);
-            } else {
-                char digits[24];
-                auto [end, ec] = std::to_chars(digits, digits + sizeof digits, p.integer);
-                values_[i].assign(digits, end);
-            }
-            pointers_[i] = values_[i].c_str();
-            ++i;
-        }
-        for (; i < values_.size(); ++i)
-            pointers_[i] = nullptr;
-    }
-    void Clear() noexcept {
-        PQclear(result_);
-        result_ = nullptr;
-        row_ = -1;
-    }
-    // A digest of the values bound (FNV-1a).
-    std::uint64_t Digest() const noexcept {
-        std::uint64_t h = 14695981039346656037ull;
-        for (std::size_t i = 0; i < values_.size(); ++i) {
-            for (unsigned char c : values_[i])
-                h = (h ^ c) * 1099511628211ull;
-            h = (h ^ (pointers_[i] == nullptr ? 0xFEu : 0xFFu)) * 1099511628211ull;
-        }
-        return h;
-    }
-
-    // The text as asked, ?N parameters and all (the cache's key).
-    std::string_view source_;
-    std::string sql_;
-    std::string name_;
-    bool prepared_ = false;
-    std::vector<std::string> values_;
-    std::vector<const char*> pointers_;
-    PGresult* result_ = nullptr;
-    int row_ = -1;
-    // Whether rows of this statement can go many to one statement, and for an update the
-    // parameters it finds its rows by.
-    ManyRows manyRows_ = ManyRows::Unknown;
-    std::vector<std::size_t> keys_;
-    std::vector<std::string> types_;
-    // Whether the statement can run caught (see CatchReady()), and the call that runs it so.
-    Caught caught_ = Caught::Unknown;
-    Statement* call_ = nullptr;
-};
 
 PostgresEngine::PostgresEngine(const std::string& uri, std::function<void()> waiting, bool takeTurn)
     : uri_(uri), waiting_(std::move(waiting)), takeTurn_(takeTurn) {
@@ -304,7 +177,7 @@ void PostgresEngine::Fail(PGresult* result, std::string_view sql) {
     }
     // (A connection made again may fail with words that quote the URI.)
     if (message.empty()) message = WithoutPassword(FirstLine(PQerrorMessage(conn_)), uri_);
-    Error error = Mapped(state, message, sql);
+    Error error = ServerFailure(state, message, sql);
     // A failure that no function caught (a statement the server could not prepare, a query)
     // ends a transaction whose lines run caught: done again, they take savepoints, so that it
     // costs them only that line.
@@ -741,135 +614,6 @@ void PostgresEngine::FailAgainIfKnown(const Statement& statement, long item) {
         return;
     Error error = known_->error;
     known_.reset();
-    throw error;
-}
-
-void PostgresEngine::ForgetCatches() noexcept {
-    for (Statement* statement : caughtPending_)
-        statement->caught_ = Caught::Unknown;
-    caughtPending_.clear();
-}
-
-bool PostgresEngine::KnowsFailureOf(long item) const noexcept {
-    if (known_ && known_->sent.item == item) return true;
-    auto fails = [&](const Done& done) { return done.item == item && done.failure; };
-    return std::any_of(done_.begin(), done_.end(), fails) ||
-           std::any_of(failedBefore_.begin(), failedBefore_.end(), fails);
-}
-
-std::vector<std::string> PostgresEngine::ParameterTypes(const Statement& statement) {
-    std::vector<std::string> types;
-    PGresult* described = PQdescribePrepared(conn_, statement.name_.c_str());
-    if (PQresultStatus(described) != PGRES_COMMAND_OK) Fail(described, statement.source_);
-    std::string oids = "{";
-    for (int i = 0; i < PQnparams(described); ++i)
-        oids += (i == 0 ? "" : ",") + std::to_string(PQparamtype(described, i));
-    oids += '}';
-    PQclear(described);
-    const char* values[] = {oids.c_str()};
-    PGresult* names = PQexecParams(conn_,
-                                   "SELECT format_type(t, NULL) FROM unnest($1::oid[]) WITH ORDINALITY AS "
-                                   "u(t, i) ORDER BY i",
-                                   1, nullptr, values, nullptr, nullptr, 0);
-    if (PQresultStatus(names) != PGRES_TUPLES_OK) Fail(names, statement.source_);
-    for (int row = 0; row < PQntuples(names); ++row)
-        types.emplace_back(PQgetvalue(names, row, 0));
-    PQclear(names);
-    return types;
-}
-
-bool PostgresEngine::CatchReady(Statement& statement) {
-    if (statement.caught_ != Caught::Unknown) return statement.caught_ == Caught::Ready;
-    Settle();
-    const std::string name = "quorvel_caught_" + std::to_string(++caughtFunctions_);
-    const std::string create = CaughtStatementFunction(statement.source_, name, ParameterTypes(statement));
-    statement.caught_ = Caught::No;
-    if (create.empty()) return false;
-    PGresult* made = PQexec(
-        conn_, ("SAVEPOINT quorvel_statement; " + create + "; RELEASE SAVEPOINT quorvel_statement").c_str());
-    const bool ok = PQresultStatus(made) == PGRES_COMMAND_OK;
-    PQclear(made);
-    if (!ok) {
-        if (PQtransactionStatus(conn_) == PQTRANS_INERROR)
-            PQclear(PQexec(conn_,
-                           "ROLLBACK TO SAVEPOINT quorvel_statement; RELEASE SAVEPOINT quorvel_statement"));
-        if (PQstatus(conn_) != CONNECTION_OK) Fail(nullptr, statement.source_);
-        // No PL/pgSQL, or no right to make temporary functions.
-        catchingOff_ = true;
-        catching_ = false;
-        return false;
-    }
-    int count = 0;
-    PostgresParameters(statement.source_, count);
-    statement.call_ = &Prepared(CaughtStatementCall(name, count));
-    statement.caught_ = Caught::Ready;
-    caughtPending_.push_back(&statement);
-    return true;
-}
-
-void PostgresEngine::KeepDone(const std::vector<std::pair<std::size_t, std::string>>& caught) {
-    for (const auto& [i, answer] : caught) {
-        const std::size_t split = std::min<std::size_t>(answer.size(), 5);
-        sent_[i].ran->failure =
-            Mapped(answer.substr(0, split), answer.substr(split), sent_[i].statement->source_);
-    }
-    const long first = sent_[caught.front().first].item;
-    caughtFailure_ = sent_[caught.front().first].ran->failure;
-    // (what the lines before ran stays known, should a later line take them back to the savepoint)
-    while (!ran_.empty() && ran_.back().item >= first) {
-        done_.push_front(std::move(ran_.back()));
-        ran_.pop_back();
-    }
-    failedItem_ = first;
-    undoneToSavepoint_ = true;
-}
-
-PostgresEngine::Done PostgresEngine::TakeDone(const Statement& statement, long item, bool query) {
-    const Done& next = done_.front();
-    if (next.item != item || next.statement != &statement || next.values != statement.Digest() ||
-        (next.rows != nullptr) != query)
-        Diverged(std::min(item, next.item));
-    ran_.push_back(std::move(done_.front()));
-    done_.pop_front();
-    return ran_.back();
-}
-
-void PostgresEngine::KeepQuery(const Statement& statement) {
-    std::shared_ptr<PGresult> rows(PQcopyResult(statement.result_, PG_COPYRES_ATTRS | PG_COPYRES_TUPLES),
-                                   PQclear);
-    if (rows == nullptr) throw Error(kIoError, "out of memory");
-    ran_.push_back({item_, &statement, statement.Digest(), std::nullopt, std::move(rows)});
-}
-
-void PostgresEngine::Diverged(long item) {
-    const Error error(kIoError, "a line done again no longer sends what the server ran for it");
-    if (savepoint_ && pointHeld_ && pointAfter_ >= 0 && pointAfter_ < item && sent_.empty() &&
-        PQpipelineStatus(conn_) == PQ_PIPELINE_OFF) {
-        // The lines before `item` send what they sent: their failures still hold, done again.
-        std::deque<Done> failures;
-        for (std::deque<Done>* list : {&ran_, &done_, &failedBefore_})
-            for (Done& done : *list)
-                if (done.failure && done.item > pointAfter_ && done.item < item)
-                    failures.push_back(std::move(done));
-        std::stable_sort(failures.begin(), failures.end(),
-                         [](const Done& a, const Done& b) { return a.item < b.item; });
-        done_.clear();
-        ran_.clear();
-        PGresult* back = PQexec(conn_, kBackToPoint);
-        const bool ok = PQresultStatus(back) == PGRES_COMMAND_OK;
-        PQclear(back);
-        if (ok) {
-            failedBefore_ = std::move(failures);
-            failedItem_ = pointAfter_ + 1;
-            undoneToSavepoint_ = true;
-            ForgetCatches();
-            throw error;
-        }
-    }
-    // Done again with savepoints, the lines send what they send; caught, they could part again.
-    catchingOff_ = true;
-    Rollback();
-    failedItem_ = item;
     throw error;
 }
 
