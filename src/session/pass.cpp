@@ -131,8 +131,7 @@ private:
     // followingFirst_ (empty when there is none).
     std::vector<std::string> following_;
     long followingFirst_ = 0;
-    std::uint64_t followingOffset_ = 0; // where the reader ahead was before reading it
-    long shownUntil_ = 0;               // lines up to this one were shown to body.Ahead()
+    long shownUntil_ = 0; // lines up to this one were shown to body.Ahead()
     long lines_ = 0;
     long redoUntil_ = 0;
     long aloneUntil_ = 0;
@@ -322,7 +321,6 @@ void PassRun::ReadAhead(std::vector<std::string>& lines, std::size_t count) {
 
 void PassRun::ShowFollowing() {
     if (upcoming_.size() < window_ || !body_.WantsNext()) return;
-    followingOffset_ = ahead_.Tell();
     ReadAhead(following_, window_);
     followingFirst_ = shownUntil_ + 1;
     if (!following_.empty()) body_.AheadNext(followingFirst_, following_);
@@ -342,7 +340,9 @@ void PassRun::ShowAhead() {
     } else {
         upcoming_.clear();
         try {
-            if (!following_.empty()) ahead_.Seek(followingOffset_);
+            // (the window starts after the last line handled, which a line done alone may have
+            // moved past where the reader ahead stopped)
+            ahead_.Seek(file_.Tell());
             ReadAhead(upcoming_, nextWindow_);
         } catch (...) {
         }
