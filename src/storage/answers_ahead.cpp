@@ -145,8 +145,9 @@ void AnswersAhead::TryFetch(Connection& db, std::string_view sql, int values, lo
         if (Prepare(first, keys) && TakeNext(db, sql)) return;
         Fetch(db, sql, values, first, keys);
     } catch (...) {
-        // A link that dropped is no fault of the query: it is asked again on the new one.
-        if (!db.LinkDropped()) ++failures_;
+        // A link that dropped is no fault of the query: it is asked again on the new one; nor are
+        // lines done again that part from what the server ran.
+        if (!db.LinkDropped() && !db.Parted()) ++failures_;
         Clear();
     }
 }

@@ -112,6 +112,9 @@ public:
     bool TransactionLost() const noexcept { return lost_; }
     // True while the link to a server is down after a failure (made again by the next statement).
     bool LinkDropped() const noexcept { return engine_ != nullptr && engine_->Dropped(); }
+    // True when the last statement failed because the lines done again no longer send what the
+    // database ran for them (see Engine::Parted()): no fault of that statement.
+    bool Parted() const noexcept { return engine_ != nullptr && engine_->Parted(); }
     // True once the database is out of reach for good (a server that could not be joined again):
     // every statement fails, and a pass stops rather than blame its lines.
     bool Unreachable() const noexcept { return engine_ != nullptr && engine_->Unreachable(); }

@@ -112,6 +112,9 @@ public:
     // True while lines done again after a failure are still to send statements that the database
     // ran already (see PostgresEngine): the transaction must not end before they have.
     virtual bool Replaying() const noexcept { return false; }
+    // True from a failure because the lines done again no longer send what the database ran for
+    // them, until the next statement.
+    virtual bool Parted() const noexcept { return false; }
     // The item (the line) the statements that follow are for.
     virtual void SetItem(long /*item*/) noexcept {}
     // When on, each statement stands alone inside the transaction (as in preview): a failing one

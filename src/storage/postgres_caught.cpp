@@ -107,6 +107,7 @@ void PostgresEngine::KeepQuery(const Statement& statement) {
 }
 
 void PostgresEngine::Diverged(long item) {
+    parted_ = true;
     const Error error(kIoError, "a line done again no longer sends what the server ran for it");
     if (savepoint_ && pointHeld_ && pointAfter_ >= 0 && pointAfter_ < item && sent_.empty() &&
         PQpipelineStatus(conn_) == PQ_PIPELINE_OFF) {

@@ -384,6 +384,7 @@ void PostgresEngine::DropAhead() noexcept {
 }
 
 bool PostgresEngine::SendAhead(std::string_view sql, Params params) {
+    parted_ = false;
     if (preview_ || statementsAlone_ || !InTransaction() || PQstatus(conn_) != CONNECTION_OK) return false;
     // (its answers would tell of lines not done again yet)
     if (!done_.empty()) Diverged(done_.front().item);
@@ -652,6 +653,7 @@ bool PostgresEngine::TakeUndoneToSavepoint() noexcept {
 }
 
 bool PostgresEngine::Send(std::string_view sql, Params params, long item) {
+    parted_ = false;
     if (preview_ || statementsAlone_) return false;
     Statement& statement = Prepared(sql);
     statement.Clear();
@@ -854,6 +856,7 @@ PostgresEngine::Statement& PostgresEngine::Prepared(std::string_view sql) {
 }
 
 Row& PostgresEngine::Start(std::string_view sql, Params params) {
+    parted_ = false;
     SendGroup();
     // A query after statements only sent goes with them (see InPipeline()).
     if (!Pipelined()) {

@@ -73,6 +73,7 @@ public:
     bool TakeUndoneToSavepoint() noexcept override;
     bool KnowsFailureOf(long item) const noexcept override;
     bool Replaying() const noexcept override { return !done_.empty(); }
+    bool Parted() const noexcept override { return parted_; }
     void SetItem(long item) noexcept override { item_ = item; }
     void SetStatementsAlone(bool on) noexcept override { statementsAlone_ = on; }
     // Read as each transaction begins (see NoteOthers()), at no cost of its own.
@@ -303,6 +304,8 @@ private:
     // read without a failure caught (the line done again after a failure may start before it).
     std::deque<Done> ran_;
     long item_ = 0;
+    // See Parted().
+    bool parted_ = false;
     // The first failure caught, until Settle() throws it.
     std::optional<Error> caughtFailure_;
     bool unreachable_ = false;

@@ -218,6 +218,19 @@ std::string Rows(const std::string& uri) {
              "union all select 'S' || Num || Code_Sel || Num_Lic from Selection) t");
 }
 
+// Imports `file`'s export into its file database and `server`'s into its server (through
+// `onServer`), and expects the same TraceLog and licences of both.
+void ImportOnBothAndCompare(Workspace& file, Workspace& server, const ImportOptions& onServer) {
+    for (auto [w, options] : {std::pair{&file, ImportOptions{}}, std::pair{&server, onServer}}) {
+        std::filesystem::create_directories(w->work);
+        EXPECT_TRUE(clsRecupLicence(FixedClock(2026, 12, 6))
+                        .bImport_Licence(w->db, w->source, w->work, w->trace, nullptr, options));
+    }
+    EXPECT_EQ(TraceOf(server, server.work), TraceOf(file, file.work));
+    EXPECT_EQ(ServerSql(server.db, "select count(*) || ' ' || max(Num) from Licence"),
+              Scalar(file.db, "select count(*) || ' ' || max(Num) from Licence"));
+}
+
 // Connects `c` to `db` and runs the write `sql` for lines 1 to `lines`, with the values
 // `values(line)` (two at most; an empty second is left out).
 void WriteLines(storage::Connection& c, const std::string& db, std::string_view sql, long lines,
@@ -517,14 +530,7 @@ TEST(ServerFaults, ManyRefusedLinesTellWhatTheyTellOnTheFileDatabase) {
     ShortBatches batches(1000);
     ImportOptions onServer;
     onServer.server = server.db;
-    for (auto [w, options] : {std::pair{&file, ImportOptions{}}, std::pair{&server, onServer}}) {
-        std::filesystem::create_directories(w->work);
-        EXPECT_TRUE(clsRecupLicence(FixedClock(2026, 12, 6))
-                        .bImport_Licence(w->db, w->source, w->work, w->trace, nullptr, options));
-    }
-    EXPECT_EQ(TraceOf(server, server.work), TraceOf(file, file.work));
-    EXPECT_EQ(ServerSql(server.db, "select count(*) || ' ' || max(Num) from Licence"),
-              Scalar(file.db, "select count(*) || ' ' || max(Num) from Licence"));
+    ImportOnBothAndCompare(file, server, onServer);
     long refused = 0;
     for (std::size_t at = 0; at < repeated.size(); at = repeated.find('\n', at) + 1) {
         const std::string licence = repeated.substr(at + 13, 6);
@@ -1075,12 +1081,5 @@ TEST(ServerFaults, ARoleWithoutTemporaryFunctionsHasRefusedLinesTellTheSame) {
     ImportOptions onServer;
     onServer.server = std::regex_replace(server.db, std::regex("//[^@/]*@"), "//quorvel_no_temp@");
     ShortBatches batches(100);
-    for (auto [w, options] : {std::pair{&file, ImportOptions{}}, std::pair{&server, onServer}}) {
-        std::filesystem::create_directories(w->work);
-        EXPECT_TRUE(clsRecupLicence(FixedClock(2026, 12, 6))
-                        .bImport_Licence(w->db, w->source, w->work, w->trace, nullptr, options));
-    }
-    EXPECT_EQ(TraceOf(server, server.work), TraceOf(file, file.work));
-    EXPECT_EQ(ServerSql(server.db, "select count(*) || ' ' || max(Num) from Licence"),
-              Scalar(file.db, "select count(*) || ' ' || max(Num) from Licence"));
+    ImportOnBothAndCompare(file, server, onServer);
 }
