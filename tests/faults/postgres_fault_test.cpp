@@ -218,6 +218,22 @@ std::string Rows(const std::string& uri) {
              "union all select 'S' || Num || Code_Sel || Num_Lic from Selection) t");
 }
 
+// Writes the export `licences` into both workspaces, whose databases then refuse every licence
+// line that `fileWhen` and `serverWhen` (one condition in each dialect) name. The server counts
+// its refusals in the sequence tries, which no rollback takes back.
+void ExportRefusingOnBoth(const Workspace& file, const Workspace& server, const std::string& licences,
+                          const std::string& fileWhen, const std::string& serverWhen) {
+    WriteFile(file.source + "/licence.txt", licences);
+    WriteFile(server.source + "/licence.txt", licences);
+    Exec(file.db, "CREATE TRIGGER refuse BEFORE INSERT ON Licence WHEN " + fileWhen +
+                      " BEGIN SELECT RAISE(ABORT, 'refus'); END");
+    ServerSql(server.db,
+              "CREATE SEQUENCE tries; CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS "
+              "$$ BEGIN PERFORM nextval('tries'); RAISE EXCEPTION 'refus'; END $$; CREATE TRIGGER "
+              "refuse BEFORE INSERT ON Licence FOR EACH ROW WHEN (" +
+                  serverWhen + ") EXECUTE FUNCTION refuse()");
+}
+
 // Imports `file`'s export into its file database and `server`'s into its server (through
 // `onServer`), and expects the same TraceLog and licences of both.
 void ImportOnBothAndCompare(Workspace& file, Workspace& server, const ImportOptions& onServer) {
@@ -517,16 +533,9 @@ TEST(ServerFaults, ManyRefusedLinesTellWhatTheyTellOnTheFileDatabase) {
         // (its club code in small letters: the same licence to the database, not to the run)
         if (n % 10 == 7 || n % 10 == 8) repeated += "fra" + said[n - 1].substr(3);
     }
-    WriteFile(file.source + "/licence.txt", repeated);
-    WriteFile(server.source + "/licence.txt", repeated);
-    Exec(file.db, "CREATE TRIGGER refuse BEFORE INSERT ON Licence WHEN substr(NEW.licence, -1) = '7' "
-                  "OR NEW.licence BETWEEN '850100' AND '850120' BEGIN SELECT RAISE(ABORT, 'refus'); END");
-    // The server counts the refusals in a sequence, which no rollback takes back.
-    ServerSql(server.db,
-              "CREATE SEQUENCE tries; CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS "
-              "$$ BEGIN PERFORM nextval('tries'); RAISE EXCEPTION 'refus'; END $$; CREATE TRIGGER "
-              "refuse BEFORE INSERT ON Licence FOR EACH ROW WHEN (right(NEW.licence, 1) = '7' OR "
-              "NEW.licence BETWEEN '850100' AND '850120') EXECUTE FUNCTION refuse()");
+    ExportRefusingOnBoth(file, server, repeated,
+                         "substr(NEW.licence, -1) = '7' OR NEW.licence BETWEEN '850100' AND '850120'",
+                         "right(NEW.licence, 1) = '7' OR NEW.licence BETWEEN '850100' AND '850120'");
     ShortBatches batches(1000);
     ImportOptions onServer;
     onServer.server = server.db;
@@ -1066,18 +1075,13 @@ TEST(ServerFaults, LinesDoneAgainSendOnlyWhatTheServerHasNotRun) {
 TEST(ServerFaults, ARoleWithoutTemporaryFunctionsHasRefusedLinesTellTheSame) {
     Workspace file, server;
     if (!ServerWorkspace(server, "quorvel_no_temp")) GTEST_SKIP() << "QUORVEL_TEST_PG_URI is not set";
-    const std::string lines = LicenceLines(400);
-    WriteFile(file.source + "/licence.txt", lines);
-    WriteFile(server.source + "/licence.txt", lines);
-    Exec(file.db, "CREATE TRIGGER refuse BEFORE INSERT ON Licence WHEN substr(NEW.licence, -1) = '7' "
-                  "BEGIN SELECT RAISE(ABORT, 'refus'); END");
+    ExportRefusingOnBoth(file, server, LicenceLines(400), "substr(NEW.licence, -1) = '7'",
+                         "right(NEW.licence, 1) = '7'");
     ServerSql(server.db,
-              "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION "
-              "'refus'; END $$; CREATE TRIGGER refuse BEFORE INSERT ON Licence FOR EACH ROW WHEN "
-              "(right(NEW.licence, 1) = '7') EXECUTE FUNCTION refuse(); "
               "DO $$ BEGIN CREATE ROLE quorvel_no_temp LOGIN; EXCEPTION WHEN duplicate_object THEN END $$; "
               "REVOKE TEMPORARY ON DATABASE quorvel_no_temp FROM PUBLIC; "
-              "GRANT ALL ON ALL TABLES IN SCHEMA public TO quorvel_no_temp");
+              "GRANT ALL ON ALL TABLES IN SCHEMA public TO quorvel_no_temp; "
+              "GRANT ALL ON ALL SEQUENCES IN SCHEMA public TO quorvel_no_temp");
     ImportOptions onServer;
     onServer.server = std::regex_replace(server.db, std::regex("//[^@/]*@"), "//quorvel_no_temp@");
     ShortBatches batches(100);
