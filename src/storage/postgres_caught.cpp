@@ -50,14 +50,12 @@ bool PostgresEngine::CatchReady(Statement& statement) {
     const std::string create = CaughtStatementFunction(statement.source_, name, ParameterTypes(statement));
     statement.caught_ = Caught::No;
     if (create.empty()) return false;
-    PGresult* made = PQexec(
-        conn_, ("SAVEPOINT quorvel_statement; " + create + "; RELEASE SAVEPOINT quorvel_statement").c_str());
+    PGresult* made = PQexec(conn_, (std::string(kSavepoint) + "; " + create + "; " + kEndStatement).c_str());
     const bool ok = PQresultStatus(made) == PGRES_COMMAND_OK;
     PQclear(made);
     if (!ok) {
         if (PQtransactionStatus(conn_) == PQTRANS_INERROR)
-            PQclear(PQexec(conn_,
-                           "ROLLBACK TO SAVEPOINT quorvel_statement; RELEASE SAVEPOINT quorvel_statement"));
+            PQclear(PQexec(conn_, (std::string(kUndoStatement) + "; " + kEndStatement).c_str()));
         if (PQstatus(conn_) != CONNECTION_OK) Fail(nullptr, statement.source_);
         // No PL/pgSQL, or no right to make temporary functions.
         catchingOff_ = true;

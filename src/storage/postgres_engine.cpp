@@ -29,9 +29,6 @@ constexpr const char* kTakeTurn = "SELECT pg_advisory_lock(7238633396597645)";
 constexpr const char* kTryTurn = "SELECT pg_try_advisory_lock(7238633396597645)";
 // As long as the file engine waits for a busy database.
 constexpr const char* kSession = "SET lock_timeout = '10s'";
-constexpr const char* kSavepoint = "SAVEPOINT quorvel_statement";
-constexpr const char* kUndoStatement = "ROLLBACK TO SAVEPOINT quorvel_statement";
-constexpr const char* kEndStatement = "RELEASE SAVEPOINT quorvel_statement";
 // The statements sent about the savepoint with every line once lines fail, prepared once per
 // connection: the server then neither parses nor describes them each time.
 constexpr std::array<const char*, 3> kPointStatements{kSetPoint, kLetPointGo, kBackToPoint};
@@ -627,7 +624,8 @@ void PostgresEngine::Savepoint(long line) {
     SendGroup();
     if (!catchingOff_) {
         catching_ = true;
-        // (the lines done again are behind what the server ran)
+        // The point is marked only where every statement sent has its outcome read and the lines
+        // done again have caught up with what the server ran: it then follows line `line`.
         if (!sent_.empty() || !done_.empty() || !pointDue_) return;
         pointDue_ = false;
         pointAfter_ = line;
@@ -897,8 +895,7 @@ PGresult* PostgresEngine::AloneInOne(Statement& statement) {
     ExecStatusType status = PQresultStatus(outcome);
     if (sent && (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)) return outcome;
     if (PQtransactionStatus(conn_) == PQTRANS_INERROR)
-        PQclear(
-            PQexec(conn_, "ROLLBACK TO SAVEPOINT quorvel_statement; RELEASE SAVEPOINT quorvel_statement"));
+        PQclear(PQexec(conn_, (std::string(kUndoStatement) + "; " + kEndStatement).c_str()));
     Fail(outcome, statement.source_);
 }
 

@@ -13,6 +13,11 @@
 
 namespace quorvel::storage {
 
+// A statement standing alone inside a transaction: a failure undoes only itself.
+inline constexpr const char* kSavepoint = "SAVEPOINT quorvel_statement";
+inline constexpr const char* kUndoStatement = "ROLLBACK TO SAVEPOINT quorvel_statement";
+inline constexpr const char* kEndStatement = "RELEASE SAVEPOINT quorvel_statement";
+// The point a failing line takes the transaction back to.
 inline constexpr const char* kSetPoint = "SAVEPOINT quorvel_point";
 inline constexpr const char* kLetPointGo = "RELEASE SAVEPOINT quorvel_point";
 inline constexpr const char* kBackToPoint = "ROLLBACK TO SAVEPOINT quorvel_point";
