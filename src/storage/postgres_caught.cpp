@@ -87,11 +87,19 @@ void PostgresEngine::KeepDone(const std::vector<std::pair<std::size_t, std::stri
     undoneToSavepoint_ = true;
 }
 
-PostgresEngine::Done PostgresEngine::TakeDone(const Statement& statement, long item, bool query) {
-    const Done& next = done_.front();
-    if (next.item != item || next.statement != &statement || next.values != statement.Digest() ||
-        (next.rows != nullptr) != query)
-        Diverged(std::min(item, next.item));
+std::optional<PostgresEngine::Done> PostgresEngine::TakeDone(const Statement& statement, long item,
+                                                             bool query) {
+    auto same = [&](const Done& done) {
+        return done.item == item && done.statement == &statement && done.values == statement.Digest() &&
+               (done.rows != nullptr) == query;
+    };
+    // (a query changes nothing: one the line no longer asks, such as the window read as it began,
+    // leaves the server where the line done again expects it)
+    while (!done_.empty() && done_.front().rows != nullptr && done_.front().item <= item &&
+           !same(done_.front()))
+        done_.pop_front();
+    if (done_.empty()) return std::nullopt;
+    if (!same(done_.front())) Diverged(std::min(item, done_.front().item));
     ran_.push_back(std::move(done_.front()));
     done_.pop_front();
     return ran_.back();

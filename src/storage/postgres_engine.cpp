@@ -656,9 +656,9 @@ bool PostgresEngine::Send(std::string_view sql, Params params, long item) {
     Statement& statement = Prepared(sql);
     statement.Clear();
     statement.Bind(params);
-    if (!done_.empty()) {
-        // (what the server ran for a line done again is not sent again)
-        if (const Done done = TakeDone(statement, item, false); done.failure) throw *done.failure;
+    // (what the server ran for a line done again is not sent again)
+    if (const std::optional<Done> done = done_.empty() ? std::nullopt : TakeDone(statement, item, false)) {
+        if (done->failure) throw *done->failure;
         return true;
     }
     FailAgainIfKnown(statement, item);
@@ -864,11 +864,10 @@ Row& PostgresEngine::Start(std::string_view sql, Params params) {
     Statement& statement = Prepared(sql);
     statement.Clear();
     statement.Bind(params);
-    if (!done_.empty()) {
-        // A line done again reads what it read the first time: the server has run the lines after
-        // it since.
-        const Done done = TakeDone(statement, item_, true);
-        statement.result_ = PQcopyResult(done.rows.get(), PG_COPYRES_ATTRS | PG_COPYRES_TUPLES);
+    // A line done again reads what it read the first time: the server has run the lines after it
+    // since.
+    if (const std::optional<Done> done = done_.empty() ? std::nullopt : TakeDone(statement, item_, true)) {
+        statement.result_ = PQcopyResult(done->rows.get(), PG_COPYRES_ATTRS | PG_COPYRES_TUPLES);
         if (statement.result_ == nullptr) throw Error(kIoError, "out of memory");
     }
     return statement;

@@ -176,8 +176,9 @@ private:
     void KeepDone(const std::vector<std::pair<std::size_t, std::string>>& caught);
     // Takes the next statement the server ran for the lines done again, which must be `statement`
     // for line `item` with the same values (a query when `query`): it is kept as run again.
-    // Otherwise the lines done again no longer send what the server ran: see Diverged().
-    Done TakeDone(const Statement& statement, long item, bool query);
+    // Otherwise the lines done again no longer send what the server ran: see Diverged(). Queries
+    // of this line or before that it no longer asks are passed over; nothing when none is left.
+    std::optional<Done> TakeDone(const Statement& statement, long item, bool query);
     // Keeps the query `statement` just ran and its rows, for the line under way.
     void KeepQuery(const Statement& statement);
     // The transaction holds statements that the lines done again from line `item` no longer send:

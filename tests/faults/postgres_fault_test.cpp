@@ -1039,7 +1039,11 @@ TEST(ServerFaults, LinesDoneAgainSendOnlyWhatTheServerHasNotRun) {
         c.SetItem(1);
         c.Execute(insert, {"x"});
         c.Flush();
-        line(2, "bad");
+        // Line 2 reads first, the first time only: a query changes nothing the lines after expect.
+        c.Savepoint(1);
+        c.SetItem(2);
+        EXPECT_EQ(storage::lngRequeteValeur(c, "SELECT count(*) FROM t", {}), 1);
+        c.Execute(insert, {"bad"});
         line(3, "y3");
         line(4, "y4");
         // The failure of line 2 comes back with the outcomes, lines 3 and 4 having run.
