@@ -64,6 +64,7 @@ void Connection::Attach(std::unique_ptr<Engine> engine) {
     engine_ = std::move(engine);
     ++links_;
     engine_->SetPreview(preview_);
+    engine_->SetItem(item_);
 }
 
 std::optional<Connection::ChangeMark> Connection::ChangesByOthers() {
@@ -258,7 +259,7 @@ void Connection::Execute(std::string_view sql, Params params) {
     if (engine_ != nullptr && !preview_ && !statementsAlone_) {
         BeginIfNeeded();
         try {
-            if (engine_->Send(sql, params, item_)) return;
+            if (engine_->Send(sql, params)) return;
         } catch (...) {
             Failed();
             throw;

@@ -57,9 +57,10 @@ public:
     virtual void Run(const char* sql) = 0;
     // Sends a statement that returns no row, inside the open transaction, without waiting for its
     // outcome when the engine gains by it (a server a round trip away). Its failure is then thrown
-    // by a later call (at the latest Commit), and TakeFailedItem() names the `item` it was sent
-    // for. Returns false when the engine did nothing: the caller runs the statement as usual.
-    virtual bool Send(std::string_view /*sql*/, Params /*params*/, long /*item*/) { return false; }
+    // by a later call (at the latest Commit), and TakeFailedItem() names the item it was sent for
+    // (see SetItem()). Returns false when the engine did nothing: the caller runs the statement
+    // as usual.
+    virtual bool Send(std::string_view /*sql*/, Params /*params*/) { return false; }
     // Waits for the outcome of every statement sent, and throws the first failure.
     virtual void Settle() {}
     // The item of the sent statement whose failure the error last thrown reports (0 when that

@@ -650,7 +650,8 @@ bool PostgresEngine::TakeUndoneToSavepoint() noexcept {
     return std::exchange(undoneToSavepoint_, false);
 }
 
-bool PostgresEngine::Send(std::string_view sql, Params params, long item) {
+bool PostgresEngine::Send(std::string_view sql, Params params) {
+    const long item = item_;
     parted_ = false;
     if (preview_ || statementsAlone_) return false;
     Statement& statement = Prepared(sql);

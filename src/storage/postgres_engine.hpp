@@ -54,7 +54,7 @@ public:
     bool Step(Row& statement) override;
     void Reset(Row& statement) noexcept override;
     void Run(const char* sql) override;
-    bool Send(std::string_view sql, Params params, long item) override;
+    bool Send(std::string_view sql, Params params) override;
     void Settle() override;
     long TakeFailedItem() noexcept override;
     void Begin() override;
