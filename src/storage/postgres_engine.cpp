@@ -224,7 +224,6 @@ void PostgresEngine::Begin() {
     known_.reset();
     catching_ = false;
     pointAfter_ = -1;
-    pointDue_ = true;
     done_.clear();
     ran_.clear();
     failedBefore_.clear();
@@ -474,7 +473,6 @@ PGresult* PostgresEngine::Drain(Sent& failed, PGresult** answer) noexcept {
     else if (!undoneToSavepoint_)
         pointHeld_ = false;
     if (failure == nullptr && !caught.empty()) KeepDone(caught);
-    pointDue_ = failure == nullptr;
     sent_.clear();
     confirmed_ = 0;
     if (PQpipelineStatus(conn_) != PQ_PIPELINE_OFF) PQexitPipelineMode(conn_);
@@ -624,10 +622,10 @@ void PostgresEngine::Savepoint(long line) {
     SendGroup();
     if (!catchingOff_) {
         catching_ = true;
-        // The point is marked only where every statement sent has its outcome read and the lines
-        // done again have caught up with what the server ran: it then follows line `line`.
-        if (!sent_.empty() || !done_.empty() || !pointDue_) return;
-        pointDue_ = false;
+        // The point is marked only where every statement sent has its outcome read (the point
+        // marked last among them) and the lines done again have caught up with what the server
+        // ran: it then follows line `line`.
+        if (!sent_.empty() || !done_.empty()) return;
         pointAfter_ = line;
         // (what the lines up to here ran is never done again)
         while (!ran_.empty() && ran_.front().item <= line)

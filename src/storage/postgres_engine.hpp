@@ -291,8 +291,6 @@ private:
     // While writes run caught, the savepoint follows this line (-1: none); it is marked at sync
     // points, where nothing sent is waiting for its outcome.
     long pointAfter_ = -1;
-    // True when every statement sent has its outcome read since the savepoint was marked.
-    bool pointDue_ = false;
     // Failures of lines taken back to the savepoint because a later line no longer sent what the
     // server ran: done again in the same order, they fail again without being sent.
     std::deque<Done> failedBefore_;
