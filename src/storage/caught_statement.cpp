@@ -1,6 +1,6 @@
 #include "storage/caught_statement.hpp"
 
-#include <cctype>
+#include "storage/plain_text.hpp"
 
 namespace quorvel::storage {
 
@@ -8,16 +8,10 @@ namespace {
 
 constexpr std::string_view kQuote = "$quorvel$";
 
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
 // True for a write that returns nothing and that the function's body can hold as it is.
 bool Writes(std::string_view sql) {
-    const std::string lower = Lower(sql);
+    std::string lower;
+    AppendFolded(lower, sql);
     const std::size_t start = lower.find_first_not_of(" \t\r\n");
     if (start == std::string::npos) return false;
     const std::string_view head = std::string_view(lower).substr(start);
