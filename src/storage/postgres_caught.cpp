@@ -62,9 +62,7 @@ bool PostgresEngine::CatchReady(Statement& statement) {
         catching_ = false;
         return false;
     }
-    int count = 0;
-    PostgresParameters(statement.source_, count);
-    statement.call_ = &Prepared(CaughtStatementCall(name, count));
+    statement.call_ = &Prepared(CaughtStatementCall(name, static_cast<int>(statement.values_.size())));
     statement.caught_ = Caught::Ready;
     caughtPending_.push_back(&statement);
     return true;
