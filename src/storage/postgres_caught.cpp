@@ -15,6 +15,13 @@ void PostgresEngine::ForgetCatches() noexcept {
     caughtPending_.clear();
 }
 
+void PostgresEngine::ForgetRan() noexcept {
+    done_.clear();
+    ran_.clear();
+    failedBefore_.clear();
+    caughtFailure_.reset();
+}
+
 bool PostgresEngine::KnowsFailureOf(long item) const noexcept {
     if (known_ && known_->sent.item == item) return true;
     auto fails = [&](const Done& done) { return done.item == item && done.failure; };

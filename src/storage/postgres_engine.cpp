@@ -224,9 +224,7 @@ void PostgresEngine::Begin() {
     known_.reset();
     catching_ = false;
     pointAfter_ = -1;
-    done_.clear();
-    ran_.clear();
-    failedBefore_.clear();
+    ForgetRan();
     ForgetCatches();
     for (int attempt = 1;; ++attempt) {
         Reconnect();
@@ -312,8 +310,7 @@ void PostgresEngine::Commit() {
     Settle();
     if (!done_.empty()) Diverged(done_.front().item);
     catching_ = false;
-    ran_.clear();
-    failedBefore_.clear();
+    ForgetRan();
     DropAhead();
     savepoint_ = pointHeld_ = false;
     known_.reset();
@@ -344,10 +341,7 @@ void PostgresEngine::Rollback() noexcept {
     PQclear(Drain(failed));
     DropAhead();
     known_.reset();
-    done_.clear();
-    ran_.clear();
-    failedBefore_.clear();
-    caughtFailure_.reset();
+    ForgetRan();
     catching_ = false;
     failedItem_ = 0;
     savepoint_ = pointHeld_ = false;
@@ -362,10 +356,7 @@ void PostgresEngine::ForgetSent() noexcept {
     skipToSync_ = false;
     pointHeld_ = false;
     PQclear(std::exchange(arrived_, nullptr));
-    done_.clear();
-    ran_.clear();
-    failedBefore_.clear();
-    caughtFailure_.reset();
+    ForgetRan();
 }
 
 bool PostgresEngine::KeptAhead(const Sent& sent, PGresult* result) noexcept {

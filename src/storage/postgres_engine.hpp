@@ -168,6 +168,8 @@ private:
     // The functions made by the open transaction are gone (it was taken back to a savepoint, or
     // did not commit): they are made again when next needed.
     void ForgetCatches() noexcept;
+    // Forgets what the server ran for the lines of the transaction (it ended, or its work is gone).
+    void ForgetRan() noexcept;
     // The server's names of the types of the parameters of `statement`, as prepared.
     std::vector<std::string> ParameterTypes(const Statement& statement);
     // The lines from the one of the first failure caught are to be done again: what the server
