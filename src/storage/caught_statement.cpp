@@ -1,6 +1,7 @@
 #include "storage/caught_statement.hpp"
 
 #include "storage/plain_text.hpp"
+#include "storage/statement_parameters.hpp"
 
 namespace quorvel::storage {
 

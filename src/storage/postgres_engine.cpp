@@ -1,12 +1,12 @@
 #include "storage/postgres_engine.hpp"
 #include "storage/server_engine.hpp"
 
-#include "storage/caught_statement.hpp"
 #include "storage/database_uri.hpp"
 #include "storage/many_rows.hpp"
 #include "storage/plain_text.hpp"
 #include "storage/postgres_statement.hpp"
 #include "storage/server_failures.hpp"
+#include "storage/statement_parameters.hpp"
 
 #include <libpq-fe.h>
 
